@@ -1,0 +1,124 @@
+// The host's geometry values: points, vectors, 4x4 transforms and the global tolerance.
+#pragma once
+
+#include "win/platform_export.h"
+
+class KV_PLATFORM_API AcGeTol {
+public:
+  AcGeTol() = default;
+  double equalPoint() const { return point_; }
+  double equalVector() const { return vector_; }
+  void setEqualPoint(double tol) { point_ = tol; }
+  void setEqualVector(double tol) { vector_ = tol; }
+
+private:
+  double point_ = 1e-10;
+  double vector_ = 1e-12;
+};
+
+struct KV_PLATFORM_API AcGeContext {
+  static AcGeTol gTol;  // the tolerance every comparison uses unless given one
+};
+
+class AcGeMatrix3d;
+class AcGePoint3d;
+
+class KV_PLATFORM_API AcGeVector3d {
+public:
+  AcGeVector3d() = default;
+  AcGeVector3d(double xx, double yy, double zz) : x(xx), y(yy), z(zz) {}
+
+  static const AcGeVector3d kIdentity;  // zero vector
+  static const AcGeVector3d kXAxis, kYAxis, kZAxis;
+
+  double length() const;
+  double lengthSqrd() const { return x * x + y * y + z * z; }
+  bool isZeroLength(const AcGeTol& tol = AcGeContext::gTol) const;
+  // A zero-length vector stays as it is.
+  AcGeVector3d& normalize(const AcGeTol& tol = AcGeContext::gTol);
+  AcGeVector3d normal(const AcGeTol& tol = AcGeContext::gTol) const;
+  double dotProduct(const AcGeVector3d& v) const { return x * v.x + y * v.y + z * v.z; }
+  AcGeVector3d crossProduct(const AcGeVector3d& v) const;
+  // Angle in [0, pi]; 0 when either vector has zero length.
+  double angleTo(const AcGeVector3d& v) const;
+  bool isEqualTo(const AcGeVector3d& v, const AcGeTol& tol = AcGeContext::gTol) const;
+  AcGeVector3d& transformBy(const AcGeMatrix3d& m);
+
+  AcGeVector3d operator+(const AcGeVector3d& v) const { return {x + v.x, y + v.y, z + v.z}; }
+  AcGeVector3d operator-(const AcGeVector3d& v) const { return {x - v.x, y - v.y, z - v.z}; }
+  AcGeVector3d operator-() const { return {-x, -y, -z}; }
+  AcGeVector3d operator*(double s) const { return {x * s, y * s, z * s}; }
+  AcGeVector3d& operator+=(const AcGeVector3d& v) { x += v.x; y += v.y; z += v.z; return *this; }
+  AcGeVector3d& operator-=(const AcGeVector3d& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
+  AcGeVector3d& operator*=(double s) { x *= s; y *= s; z *= s; return *this; }
+  bool operator==(const AcGeVector3d& v) const { return isEqualTo(v); }
+  bool operator!=(const AcGeVector3d& v) const { return !isEqualTo(v); }
+  double operator[](unsigned i) const { return i == 0 ? x : i == 1 ? y : z; }
+  double& operator[](unsigned i) { return i == 0 ? x : i == 1 ? y : z; }
+
+  double x = 0, y = 0, z = 0;
+};
+
+class KV_PLATFORM_API AcGePoint3d {
+public:
+  AcGePoint3d() = default;
+  AcGePoint3d(double xx, double yy, double zz) : x(xx), y(yy), z(zz) {}
+
+  static const AcGePoint3d kOrigin;
+
+  double distanceTo(const AcGePoint3d& p) const;
+  // Equal when closer than the tolerance's equalPoint.
+  bool isEqualTo(const AcGePoint3d& p, const AcGeTol& tol = AcGeContext::gTol) const;
+  AcGePoint3d& transformBy(const AcGeMatrix3d& m);
+  AcGeVector3d asVector() const { return {x, y, z}; }
+
+  AcGePoint3d operator+(const AcGeVector3d& v) const { return {x + v.x, y + v.y, z + v.z}; }
+  AcGePoint3d operator-(const AcGeVector3d& v) const { return {x - v.x, y - v.y, z - v.z}; }
+  AcGeVector3d operator-(const AcGePoint3d& p) const { return {x - p.x, y - p.y, z - p.z}; }
+  AcGePoint3d& operator+=(const AcGeVector3d& v) { x += v.x; y += v.y; z += v.z; return *this; }
+  AcGePoint3d& operator-=(const AcGeVector3d& v) { x -= v.x; y -= v.y; z -= v.z; return *this; }
+  bool operator==(const AcGePoint3d& p) const { return isEqualTo(p); }
+  bool operator!=(const AcGePoint3d& p) const { return !isEqualTo(p); }
+  double operator[](unsigned i) const { return i == 0 ? x : i == 1 ? y : z; }
+  double& operator[](unsigned i) { return i == 0 ? x : i == 1 ? y : z; }
+
+  double x = 0, y = 0, z = 0;
+};
+
+KV_PLATFORM_API AcGeVector3d operator*(const AcGeMatrix3d& m, const AcGeVector3d& v);
+KV_PLATFORM_API AcGePoint3d operator*(const AcGeMatrix3d& m, const AcGePoint3d& p);
+
+// Row-major 4x4 affine transform; points are columns: p' = M p.
+class KV_PLATFORM_API AcGeMatrix3d {
+public:
+  AcGeMatrix3d();  // identity
+
+  static const AcGeMatrix3d kIdentity;
+
+  AcGeMatrix3d& setToIdentity();
+  AcGeMatrix3d& setToTranslation(const AcGeVector3d& v);
+  AcGeMatrix3d& setToScaling(double scale, const AcGePoint3d& center = AcGePoint3d::kOrigin);
+  AcGeMatrix3d& setToRotation(double angle, const AcGeVector3d& axis,
+                              const AcGePoint3d& center = AcGePoint3d::kOrigin);
+  static AcGeMatrix3d translation(const AcGeVector3d& v);
+  static AcGeMatrix3d scaling(double scale, const AcGePoint3d& center = AcGePoint3d::kOrigin);
+  static AcGeMatrix3d rotation(double angle, const AcGeVector3d& axis,
+                               const AcGePoint3d& center = AcGePoint3d::kOrigin);
+
+  AcGeVector3d translation() const { return {entry[0][3], entry[1][3], entry[2][3]}; }
+  double det() const;
+  bool isUniScaledOrtho(const AcGeTol& tol = AcGeContext::gTol) const;
+  bool isEqualTo(const AcGeMatrix3d& m, const AcGeTol& tol = AcGeContext::gTol) const;
+  // The product this * m: m is applied first.
+  AcGeMatrix3d operator*(const AcGeMatrix3d& m) const;
+  AcGeMatrix3d& preMultBy(const AcGeMatrix3d& left);
+  AcGeMatrix3d& postMultBy(const AcGeMatrix3d& right);
+  // A singular matrix is left unchanged and reported by the return value.
+  bool invert();
+  AcGeMatrix3d inverse() const;
+
+  double operator()(unsigned row, unsigned col) const { return entry[row][col]; }
+  double& operator()(unsigned row, unsigned col) { return entry[row][col]; }
+
+  double entry[4][4];
+};
