@@ -1,0 +1,35 @@
+// Shared fixture: every test gets a fresh host with an empty drawing, a recording user
+// interface, and no armed faults.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "host/acdb.h"
+#include "host/aced.h"
+#include "host/faults.h"
+#include "host/host.h"
+#include "host/ui.h"
+
+class HostTest : public ::testing::Test {
+protected:
+  explicit HostTest(const std::string& release = "2011") : host_(ui_, release) { kv::fault::disarmAll(); }
+  ~HostTest() override { kv::fault::disarmAll(); }
+
+  AcDbDatabase& db() { return host_.database(); }
+
+  // Appends an entity to model space and closes it; the id, or null on failure.
+  AcDbObjectId append(AcDbEntity* entity) {
+    AcDbBlockTableRecord* space = nullptr;
+    EXPECT_EQ(acdbOpenObject(space, db().modelSpaceId(), AcDb::kForWrite), Acad::eOk);
+    AcDbObjectId id;
+    EXPECT_EQ(space->appendAcDbEntity(id, entity), Acad::eOk);
+    entity->close();
+    space->close();
+    return id;
+  }
+
+  AcDbObjectId addLine(double x = 0) { return append(new AcDbLine(AcGePoint3d(x, 0, 0), AcGePoint3d(x + 1, 1, 0))); }
+
+  kv::RecordingUI ui_;
+  kv::Host host_;
+};
