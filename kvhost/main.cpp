@@ -1,1 +1,130 @@
-int main() { return 0; }
+// kvhost: the console host. Starts a drawing, loads the module, runs the command line from a
+// script or the terminal, and saves the drawing. See DESIGN.md for the command line.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "command_loop.h"
+#include "dxf/dxf.h"
+#include "host/host.h"
+#include "host/ui.h"
+#include "module.h"
+#include "options.h"
+#include "temp_folder.h"
+
+namespace {
+
+using namespace kvhost;
+
+void complain(const std::string& message) { std::fprintf(stderr, "kvhost: %s\n", message.c_str()); }
+
+// The reader takes only some entity types; what it left out would silently vanish on save.
+void noteSkipped(const std::string& path, const kv::dxf::ReadReport& report) {
+  std::string skipped;
+  for (const auto& [type, n] : report.unsupported) skipped += ", " + std::to_string(n) + " " + type;
+  if (report.otherSpaceSkipped > 0) skipped += ", " + std::to_string(report.otherSpaceSkipped) + " outside model space";
+  if (skipped.empty()) return;
+  complain(path + " (" + report.version + "): " + std::to_string(report.entitiesRead) +
+           " entities read; not read: " + skipped.substr(2));
+}
+
+bool readDrawing(kv::Host& host, const std::string& path) {
+  std::unique_ptr<AcDbDatabase> db;
+  std::string error;
+  kv::dxf::ReadReport report;
+  if (kv::dxf::readDrawing(path, db, error, &report) != Acad::eOk || !db) {
+    complain("cannot read drawing " + path + ": " + (error.empty() ? "unknown reason" : error));
+    return false;
+  }
+  host.setDatabase(std::move(db));
+  noteSkipped(path, report);
+  return true;
+}
+
+// No module at the default place is normal while the module is not built; anything else that
+// stops a module from loading is an error.
+bool loadModule(Module& module, const Options& options) {
+  if (options.noLoad) return true;
+  std::string path = options.module;
+  if (path.empty()) {
+    path = defaultModulePath();
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec)) {
+      complain("no module at " + path + "; running the built-in commands only");
+      return true;
+    }
+  }
+  std::string error;
+  if (!module.load(path, error)) {
+    complain(error);
+    return false;
+  }
+  return true;
+}
+
+bool saveDrawing(kv::Host& host, const std::string& path) {
+  if (kv::dxf::writeDrawing(host.database(), path) != Acad::eOk) {
+    complain("cannot save drawing " + path);
+    return false;
+  }
+  return true;
+}
+
+int run(const Options& options) {
+  std::ifstream script;
+  if (!options.script.empty()) {
+    script.open(options.script);
+    if (!script) {
+      complain("cannot open script " + options.script);
+      return kExitUsage;
+    }
+  }
+  TempFolder temp;
+  std::string error;
+  if (!temp.create(error)) {
+    complain(error);
+    return kExitUsage;
+  }
+  bool scripted = script.is_open();
+  kv::TerminalUI ui(scripted ? static_cast<std::istream&>(script) : std::cin, std::cout, scripted);
+  // The module outlives the host: the drawing and the command table may point into its code.
+  Module module;
+  kv::Host host(ui, options.release);
+  if (!options.drawing.empty() && !readDrawing(host, options.drawing)) return kExitDrawing;
+  if (!loadModule(module, options)) return kExitUsage;
+
+  LoopResult loop = runCommandLoop(host, ui, scripted);
+  if (!scripted) std::cout << "\n";
+  int status = kExitOk;
+  if (loop.failed && scripted) {
+    complain(options.script + ":" + std::to_string(loop.failedLine) +
+             ": command failed; the script stopped there");
+    status = kExitScriptFailed;
+  }
+  // A failed script still saves: what ran before the failure is the drawing the user has.
+  if (!options.save.empty() && !saveDrawing(host, options.save)) status = kExitDrawing;
+  module.unload();
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  std::string error;
+  switch (parseOptions(argc, argv, options, error)) {
+    case ParseResult::kHelp:
+      std::fputs(usageText(), stdout);
+      return kExitOk;
+    case ParseResult::kUsageError:
+      complain(error);
+      std::fputs(usageText(), stderr);
+      return kExitUsage;
+    case ParseResult::kRun:
+      break;
+  }
+  return run(options);
+}

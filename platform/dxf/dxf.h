@@ -2,6 +2,7 @@
 // true colours; read from R12 to R2010.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -10,14 +11,39 @@
 
 namespace kv::dxf {
 
-// Reads a drawing into a new database. On failure db is untouched and error holds one line
-// naming the reason (and the line of the file where it was found). Statuses: eFileNotFound,
-// eCantOpenFile, eBadDxfFile, eDxfReadAborted.
-KV_PLATFORM_API Acad::ErrorStatus readDrawing(const std::string& path, std::unique_ptr<AcDbDatabase>& db,
-                                              std::string& error);
+// What a read met beside the drawing it built.
+struct ReadReport {
+  std::string version;        // $ACADVER; "AC1009" for a file without one (R12 style)
+  int entitiesRead = 0;       // entities now in model space
+  int otherSpaceSkipped = 0;  // entities of paper space and of block definitions, not read
+  std::map<std::string, int> unsupported;  // model-space entities of types not read, by DXF name
+};
 
-// Writes the whole drawing; erased objects are left out. eFileAccessErr when the file cannot
-// be written (a partly written file is removed).
+// Reads a drawing into a new database: the file's layers and linetypes over the default
+// tables, $CLAYER, and the model-space entities of the types the host reads (LINE, POINT,
+// 3DFACE, SOLID, and POLYLINE as polyface mesh, polygon mesh or 3D polyline, with their VERTEX
+// entities); other entity types, 2D polylines among them, are skipped and counted.
+// Polylines: the flags of each VERTEX, not the order nor the counts in 71/72, tell a polyface
+// mesh's vertices from its face records; vertices a spline fit made (flag 8) are left to the
+// host to remake; a polygon mesh must hold M x N vertices. A polyface mesh the host refuses
+// (more than 32,767 vertices or faces, a face naming a vertex the mesh lacks) fails the whole
+// read with eBadDxfFile and the host's status in the error, rather than leaving the mesh out or
+// cutting it short. A SOLID's corners are in its own coordinate system (210) in the file and in
+// world coordinates in the host. A layer or linetype that entities name but the tables lack is
+// created, as the host does. Handles are the new database's own.
+// ASCII DXF from R12 (also without HEADER) to R2010 (AC1024); binary DXF and newer versions
+// are refused. On failure db and report are untouched and error holds one line naming the
+// reason and the line of the file where it was found. Statuses: eFileNotFound, eCantOpenFile,
+// eBadDxfFile (malformed or unsupported file), eDxfReadAborted (the database refused an object).
+KV_PLATFORM_API Acad::ErrorStatus readDrawing(const std::string& path, std::unique_ptr<AcDbDatabase>& db,
+                                              std::string& error, ReadReport* report = nullptr);
+
+// Writes the whole drawing as R2004 (AC1018) ASCII DXF; erased objects are left out, and so are
+// entities of types that have no DXF codec yet. Object handles are the database's own; what the
+// file needs beyond the database (dictionaries, layouts, the other tables) gets handles from the
+// database's handseed up, and $HANDSEED is above them all. The file is written beside the
+// target and renamed over it, so a failed save leaves any old file as it was.
+// eFileAccessErr when the file cannot be written (nothing partial is left).
 KV_PLATFORM_API Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path);
 
 }  // namespace kv::dxf

@@ -193,13 +193,25 @@ public:
   // Platform use only: the open protocol behind acdbOpenObject.
   Acad::ErrorStatus openAs(AcDb::OpenMode mode);
   void attach(AcDbStub* stub) { stub_ = stub; writer_ = true; }
+  // Platform use only: the entity that holds this one while neither is in a database
+  // (a vertex of a new mesh); close() then leaves it to its holder.
+  AcDbObject* container() const { return container_; }
+  void setContainer(AcDbObject* holder) { container_ = holder; }
 
 protected:
+  friend class AcDbDatabase;
+  // Called once the object has entered db, still open for write: objects that own others
+  // bring them into the database here.
+  virtual void subEnterDatabase(AcDbDatabase*) {}
+  // Called after the object was erased or unerased: owned objects follow.
+  virtual void subErase(bool) {}
+
   // Each subclass answers eNotOpenForWrite from its setters through this check.
   Acad::ErrorStatus checkWrite() const { return isWriteEnabled() ? Acad::eOk : Acad::eNotOpenForWrite; }
 
 private:
   AcDbStub* stub_ = nullptr;
+  AcDbObject* container_ = nullptr;
   AcDbObjectId owner_;
   int readers_ = 0;
   bool writer_ = false;
@@ -219,6 +231,7 @@ class KV_PLATFORM_API AcDbFullSubentPath {
 public:
   AcDbFullSubentPath() = default;
   AcDbFullSubentPath(const AcDbObjectIdArray& ids, const AcDbSubentId& sub) : ids_(ids), sub_(sub) {}
+  AcDbFullSubentPath(AcDbObjectId id, const AcDbSubentId& sub) : sub_(sub) { ids_.append(id); }
   const AcDbObjectIdArray& objectIds() const { return ids_; }
   const AcDbSubentId& subentId() const { return sub_; }
 
@@ -268,6 +281,9 @@ public:
 protected:
   virtual Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform);
   virtual Acad::ErrorStatus subGetGeomExtents(AcDbExtents& extents) const;
+  // After a colour, layer or linetype change: with doSubents, entities made of parts (a
+  // polyline's vertices) pass it on to them.
+  virtual void subPropertiesChanged(bool /*doSubents*/) {}
 
 private:
   AcCmColor color_;

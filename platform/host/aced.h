@@ -2,6 +2,7 @@
 // built-in commands and entity names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "acdb.h"
@@ -70,6 +71,36 @@ KV_PLATFORM_API Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id
 KV_PLATFORM_API Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name);
 // Erases the entity, or brings back an erased one, as the host's entdel does. RTNORM or RTERROR.
 extern "C" KV_PLATFORM_API int acdbEntDel(const ads_name name);
+
+// ---------------------------------------------------------------------------------------------
+// Selection sets and picks. The user answers "Select objects:" with ALL, LAST, entity handles
+// (several on a line), or Enter to finish; "*Cancel*" or the end of the input cancels.
+
+// Builds a selection set in ss. mode: null (the host's own prompts), ":$" with pt1 pointing to
+// two prompts {select, remove}, or "A" for every entity of the drawing. filter: null, or a
+// result-buffer list whose group 0 items name the entity types accepted ("LINE,POINT"; "*"
+// wildcards). RTNORM with a set of at least one entity; RTERROR when nothing was selected;
+// RTCAN when cancelled. Every set that RTNORM answered must be freed with acedSSFree.
+extern "C" KV_PLATFORM_API int acedSSGet(const char* mode, const void* pt1, const void* pt2, const resbuf* filter,
+                                         ads_name ss);
+extern "C" KV_PLATFORM_API int acedSSLength(const ads_name ss, std::int32_t* length);
+// The entity name of member index; RTERROR outside the set.
+extern "C" KV_PLATFORM_API int acedSSName(const ads_name ss, std::int32_t index, ads_name entity);
+extern "C" KV_PLATFORM_API int acedSSFree(const ads_name ss);
+
+// A single pick: the user answers with an entity handle, optionally followed by the picked
+// point "x,y[,z]". RTNORM with the entity and point; RTERROR for a pick on empty space (a point
+// alone, Enter, or a handle naming no live entity); RTCAN when cancelled.
+extern "C" KV_PLATFORM_API int acedEntSel(const char* prompt, ads_name entity, ads_point point);
+
+// Input control for the next question: bits (RSG_NONULL refuses Enter) and the keywords it
+// accepts, separated by spaces. Capitals in a keyword mark the shortest answer it takes.
+#define RSG_NONULL 0x0001
+extern "C" KV_PLATFORM_API int acedInitGet(int bits, const char* keywords);
+// Asks for a keyword. RTNORM with the matched keyword as registered, cut to fit the result
+// buffer of resultSize characters (terminator included); RTNONE for Enter when allowed;
+// RTCAN when cancelled. An answer that matches no keyword is refused and asked again.
+extern "C" KV_PLATFORM_API int acedGetKword(const char* prompt, char* result, size_t resultSize);
 
 // The host's main window, owner of every box the module shows.
 extern "C" KV_PLATFORM_API HWND adsw_acadMainWnd();

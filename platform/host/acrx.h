@@ -26,6 +26,9 @@ public:
   bool isKindOf(const AcRxClass* cls) const { return isA()->isDerivedFrom(cls); }
   // A new copy outside any database, or null when the class cannot be copied.
   AcRxObject* clone() const;
+  // Platform use only: the same copy, out of reach of fault injection, for the parts of a
+  // clone that must not fail on their own.
+  AcRxObject* copy() const { return subClone(); }
 
 protected:
   virtual AcRxObject* subClone() const { return nullptr; }
@@ -43,3 +46,27 @@ protected:
     static AcRxClass cls(#Class, Parent::desc(), DxfName); \
     return &cls;                                      \
   }
+
+// The messages the host sends a module through its exported acrxEntryPoint, and its answers.
+namespace AcRx {
+enum AppMsgCode {
+  kNullMsg = 0,
+  kInitAppMsg = 1,
+  kUnloadAppMsg = 2,
+  kLoadDwgMsg = 3,
+  kUnloadDwgMsg = 4,
+  kInvkSubrMsg = 5,
+  kCfgMsg = 6,
+  kEndMsg = 7,
+  kQuitMsg = 8,
+  kSaveMsg = 9,
+  kDependencyMsg = 10,
+  kNoDependencyMsg = 11,
+  kOleUnloadAppMsg = 12,
+  kPreQuitMsg = 13,
+  kInitDialogMsg = 14,
+  kEndDialogMsg = 15,
+  kSuspendMsg = 16
+};
+enum AppRetCode { kRetOK = 0, kRetError = 3 };
+}  // namespace AcRx

@@ -290,6 +290,7 @@ Acad::ErrorStatus AcDbDatabase::add(AcDbObjectId& id, AcDbObject* object, std::u
   id = AcDbObjectId(stub.get());
   stubs_.push_back(std::move(stub));
   if (handle >= nextHandle_) nextHandle_ = handle + 1;
+  object->subEnterDatabase(this);
   return Acad::eOk;
 }
 

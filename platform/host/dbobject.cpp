@@ -167,7 +167,7 @@ Acad::ErrorStatus AcDbObject::openAs(AcDb::OpenMode mode) {
 
 Acad::ErrorStatus AcDbObject::close() {
   if (!stub_) {
-    delete this;
+    if (!container_) delete this;
     return Acad::eOk;
   }
   if (writer_) writer_ = false;
@@ -199,6 +199,7 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing) {
   if (!writer_) return Acad::eNotOpenForWrite;
   if (erasing && stub_->erased) return Acad::eWasErased;
   stub_->erased = erasing;
+  subErase(erasing);
   return Acad::eOk;
 }
 
@@ -230,17 +231,19 @@ KV_RX_DEFINE_MEMBERS(AcDbEntity, AcDbObject, nullptr)
 
 AcDbEntity::AcDbEntity() = default;
 
-Acad::ErrorStatus AcDbEntity::setColor(const AcCmColor& color, bool) {
+Acad::ErrorStatus AcDbEntity::setColor(const AcCmColor& color, bool doSubents) {
   if (Acad::ErrorStatus es = checkWrite()) return es;
   color_ = color;
+  subPropertiesChanged(doSubents);
   return Acad::eOk;
 }
 
-Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 index, bool) {
+Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 index, bool doSubents) {
   if (Acad::ErrorStatus es = checkWrite()) return es;
   AcCmColor c;
   if (Acad::ErrorStatus es = c.setColorIndex(index)) return es;
   color_ = c;
+  subPropertiesChanged(doSubents);
   return Acad::eOk;
 }
 
@@ -259,13 +262,14 @@ static AcDbDatabase* homeDatabase(const AcDbEntity& e) {
   return e.database() ? e.database() : acdbHostApplicationServices()->workingDatabase();
 }
 
-Acad::ErrorStatus AcDbEntity::setLayer(AcDbObjectId layer, bool) {
+Acad::ErrorStatus AcDbEntity::setLayer(AcDbObjectId layer, bool doSubents) {
   if (Acad::ErrorStatus es = checkWrite()) return es;
   AcDbStub* stub = layer.stub();
   if (!stub || !stub->object || stub->erased) return Acad::eInvalidInput;
   if (!AcDbLayerTableRecord::cast(stub->object)) return Acad::eWrongObjectType;
   if (stub->db != homeDatabase(*this)) return Acad::eWrongDatabase;
   layer_ = layer;
+  subPropertiesChanged(doSubents);
   return Acad::eOk;
 }
 
@@ -282,13 +286,14 @@ Acad::ErrorStatus AcDbEntity::setLayer(const char* name, bool doSubents) {
   return setLayer(id, doSubents);
 }
 
-Acad::ErrorStatus AcDbEntity::setLinetype(AcDbObjectId linetype, bool) {
+Acad::ErrorStatus AcDbEntity::setLinetype(AcDbObjectId linetype, bool doSubents) {
   if (Acad::ErrorStatus es = checkWrite()) return es;
   AcDbStub* stub = linetype.stub();
   if (!stub || !stub->object || stub->erased) return Acad::eInvalidInput;
   if (!AcDbLinetypeTableRecord::cast(stub->object)) return Acad::eWrongObjectType;
   if (stub->db != homeDatabase(*this)) return Acad::eWrongDatabase;
   linetype_ = linetype;
+  subPropertiesChanged(doSubents);
   return Acad::eOk;
 }
 

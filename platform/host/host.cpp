@@ -245,6 +245,31 @@ int Host::runCommand(const std::string& name, CommandInput& input) {
   return it->second(input);
 }
 
+std::intptr_t Host::newSelectionSet(std::vector<AcDbObjectId> members) {
+  std::intptr_t id = nextSelectionSet_++;
+  selectionSets_[id] = std::move(members);
+  return id;
+}
+
+Host::InputControl Host::takeInputControl() {
+  InputControl c = control_;
+  control_ = InputControl{};
+  return c;
+}
+
+AcDbObjectId Host::lastEntity() {
+  AcDbBlockTableRecord* space = nullptr;
+  if (acdbOpenObject(space, db_->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return AcDbObjectId();
+  AcDbObjectId last;
+  for (auto it = space->entityIds().rbegin(); it != space->entityIds().rend(); ++it)
+    if (!it->isErased()) {
+      last = *it;
+      break;
+    }
+  space->close();
+  return last;
+}
+
 int Host::setvar(CommandInput& in) {
   std::string name;
   if (!in.next("Enter variable name or [?]: ", name)) return RTCAN;

@@ -2,6 +2,7 @@
 // interface. The console host makes one for its run; each test makes a fresh one.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -92,6 +93,19 @@ public:
   int runCommand(const std::string& name, CommandInput& input);
   bool hasCommand(const std::string& name) const;
 
+  // Editor state, for the editor's own calls: the selection sets handed out and not freed yet,
+  // and the input control that acedInitGet set for the next question.
+  std::map<std::intptr_t, std::vector<AcDbObjectId>>& selectionSets() { return selectionSets_; }
+  std::intptr_t newSelectionSet(std::vector<AcDbObjectId> members);
+  struct InputControl {
+    int bits = 0;
+    std::string keywords;
+  };
+  InputControl takeInputControl();
+  void setInputControl(int bits, const std::string& keywords) { control_ = InputControl{bits, keywords}; }
+  // The last entity appended to model space that is not erased, for the LAST selection.
+  AcDbObjectId lastEntity();
+
   // The view the last zoom set: centre and height, for the drawing's extents.
   AcGePoint3d viewCenter() const { return viewCenter_; }
   double viewHeight() const { return viewHeight_; }
@@ -109,6 +123,9 @@ private:
   std::map<std::string, BuiltinCommand> builtins_;
   AcGePoint3d viewCenter_;
   double viewHeight_ = 10;
+  std::map<std::intptr_t, std::vector<AcDbObjectId>> selectionSets_;
+  std::intptr_t nextSelectionSet_ = 1;
+  InputControl control_;
 };
 
 // The command name without its "_" and "." marks, in upper case.

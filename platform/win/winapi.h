@@ -41,5 +41,22 @@ typedef HINSTANCE HMODULE;
 #define IDYES 6
 #define IDNO 7
 
+#define SW_HIDE 0
+#define SW_SHOW 5
+#define MAX_PATH 260
+#define DLL_PROCESS_DETACH 0
+#define DLL_PROCESS_ATTACH 1
+#define DLL_THREAD_ATTACH 2
+#define DLL_THREAD_DETACH 3
+
+// The path of the file a module handle was loaded from, cut to size - 1 characters; the
+// length copied, 0 for an unknown handle. A null handle names the running program.
+extern "C" KV_PLATFORM_API DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
+
+// Opens a file with the desktop's handler (xdg-open when there is one). As Windows answers:
+// above 32 on success; 2 when the file is missing, 31 when nothing can open it.
+extern "C" KV_PLATFORM_API HINSTANCE ShellExecuteA(HWND owner, const char* verb, const char* file,
+                                                   const char* parameters, const char* directory, int show);
+
 // Shows a modal box through the host's user interface and answers the button chosen.
 extern "C" KV_PLATFORM_API int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);

@@ -1,0 +1,74 @@
+#include "command_loop.h"
+
+#include <strings.h>
+
+#include <string>
+
+#include "host/aced.h"
+
+namespace kvhost {
+
+namespace {
+
+std::string trim(const std::string& s) {
+  const char* space = " \t";
+  size_t begin = s.find_first_not_of(space);
+  if (begin == std::string::npos) return std::string();
+  size_t end = s.find_last_not_of(space);
+  return s.substr(begin, end - begin + 1);
+}
+
+bool isCancel(const std::string& answer) { return strcasecmp(trim(answer).c_str(), "*Cancel*") == 0; }
+
+// A running command's answers, read through the same terminal as the command names.
+class TerminalInput : public kv::CommandInput {
+public:
+  explicit TerminalInput(kv::UserInterface& ui) : ui_(ui) {}
+
+  bool next(const char* prompt, std::string& answer) override {
+    std::string line;
+    if (!ui_.prompt(prompt, line)) {
+      inputEnded_ = true;
+      return false;
+    }
+    if (isCancel(line)) {
+      cancelled_ = true;
+      return false;
+    }
+    answer = line;
+    return true;
+  }
+  bool cancelled() const { return cancelled_; }
+  bool inputEnded() const { return inputEnded_; }
+
+private:
+  kv::UserInterface& ui_;
+  bool cancelled_ = false;
+  bool inputEnded_ = false;
+};
+
+}  // namespace
+
+LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure) {
+  LoopResult result;
+  std::string line;
+  while (ui.prompt("Command: ", line)) {
+    std::string name = trim(line);
+    // Enter at the Command prompt repeats nothing here, and there is nothing to cancel.
+    if (name.empty() || isCancel(name)) continue;
+    TerminalInput input(ui);
+    int status = host.runCommand(name, input);
+    if (input.cancelled()) ui.print("*Cancel*\n");
+    // A command cut off by the end of its input did not do what the script asked either.
+    bool failed = status == RTERROR || (status == RTCAN && !input.cancelled());
+    if (!failed) continue;
+    if (!result.failed) {
+      result.failed = true;
+      result.failedLine = ui.linesRead();
+    }
+    if (stopOnFailure || input.inputEnded()) break;
+  }
+  return result;
+}
+
+}  // namespace kvhost

@@ -1,0 +1,20 @@
+// The host's command line: "Command: " prompts, commands by name, their answers from the same
+// user interface.
+#pragma once
+
+#include "host/host.h"
+#include "host/ui.h"
+
+namespace kvhost {
+
+struct LoopResult {
+  bool failed = false;  // a command answered RTERROR, or input ended inside a command
+  int failedLine = 0;   // for a script: the line (1-based, comments counted) where it failed
+};
+
+// Reads commands until the input ends. With stopOnFailure (a script), the first failing command
+// ends the loop; otherwise failures are only printed and the loop goes on. An answer "*Cancel*"
+// cancels the running command, as Esc does, and is not a failure.
+LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure);
+
+}  // namespace kvhost

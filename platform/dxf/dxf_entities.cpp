@@ -1,0 +1,324 @@
+#include "dxf/dxf_entities.h"
+
+#include <strings.h>
+
+#include <cmath>
+#include <cstdlib>
+
+#include "host/entities.h"
+
+namespace kv::dxf {
+
+void applyColorIndex(AcCmColor& color, std::int64_t index) {
+  index = std::llabs(index);
+  if (index == 0) color.setByBlock();
+  else if (index <= 255) color.setColorIndex(Adesk::UInt16(index));
+  else color.setByLayer();  // 256, and values past the palette that some writers use for "by entity"
+}
+
+void applyTrueColor(AcCmColor& color, std::int64_t packed) {
+  color.setRGB(Adesk::UInt8(packed >> 16 & 0xFF), Adesk::UInt8(packed >> 8 & 0xFF), Adesk::UInt8(packed & 0xFF));
+}
+
+std::int64_t packTrueColor(const AcCmColor& color) {
+  return std::int64_t(color.red()) << 16 | std::int64_t(color.green()) << 8 | color.blue();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool EntityIn::takeCommon(const Tag& tag) {
+  if (tag.code == 102) {
+    std::string_view v = trimmed(tag.value);
+    inGroup_ = !v.empty() && v[0] == '{';
+    return true;
+  }
+  if (inGroup_) return true;
+  if (tag.code >= 1000) return true;  // extended data runs to the entity's end
+  if (tag.code == 100) {
+    // Pairs after the entity's own subclass marker are its own, even where codes repeat
+    // common ones; files without markers (R12) keep every common code common.
+    ownSubclass_ = trimmed(tag.value) != "AcDbEntity";
+    sawSubclass_ = true;
+    return true;
+  }
+  if (ownSubclass_) return false;
+  std::int64_t n = 0;
+  switch (tag.code) {
+    case 5: return true;
+    case 330:
+      if (!sawSubclass_) {
+        std::string_view v = trimmed(tag.value);
+        common_.owner = std::strtoull(std::string(v).c_str(), nullptr, 16);
+      }
+      return true;
+    case 8: {
+      std::string_view v = trimmed(tag.value);
+      common_.layer = v.empty() ? "0" : std::string(v);
+      return true;
+    }
+    case 6: common_.linetype = std::string(trimmed(tag.value)); return true;
+    case 62:
+      if (!parseInt(tag.value, n)) return !fail(tag, "colour is not a number");
+      if (!trueColor_) applyColorIndex(common_.color, n);
+      return true;
+    case 420:
+      if (!parseInt(tag.value, n)) return !fail(tag, "true colour is not a number");
+      applyTrueColor(common_.color, n);
+      trueColor_ = true;
+      return true;
+    case 67:
+      if (!parseInt(tag.value, n)) return !fail(tag, "paper-space flag is not a number");
+      common_.paperSpace = n == 1;
+      return true;
+    default: return false;
+  }
+}
+
+bool EntityIn::next(Tag& tag) {
+  while (tags_.next(tag)) {
+    if (tag.code == 0) {
+      tags_.unread();
+      return false;
+    }
+    if (takeCommon(tag)) {
+      if (!ok()) return false;
+      continue;
+    }
+    return true;
+  }
+  if (ok()) tags_.fail(tags_.line(), "file ends inside an entity");
+  return false;
+}
+
+bool EntityIn::real(const Tag& tag, double& value) {
+  return parseReal(tag.value, value) || fail(tag, "group " + std::to_string(tag.code) + " is not a number");
+}
+
+bool EntityIn::integer(const Tag& tag, std::int64_t& value) {
+  return parseInt(tag.value, value) || fail(tag, "group " + std::to_string(tag.code) + " is not an integer");
+}
+
+bool EntityIn::coordinate(const Tag& tag, int base, AcGePoint3d& p) {
+  int axis = (tag.code - base) / 10;
+  if (tag.code < base || (tag.code - base) % 10 != 0 || axis > 2) return false;
+  double v = 0;
+  if (real(tag, v)) p[unsigned(axis)] = v;
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void EntityOut::common(const char* dxfName, const AcDbEntity& entity) {
+  tags_.str(0, dxfName);
+  tags_.handle(5, entity.handle().value());
+  tags_.handle(330, entity.ownerId().handle().value());
+  properties(entity);
+}
+
+void EntityOut::sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner) {
+  tags_.str(0, dxfName);
+  tags_.handle(5, handle);
+  tags_.handle(330, owner.handle().value());
+  properties(owner);
+}
+
+void EntityOut::properties(const AcDbEntity& entity) {
+  tags_.str(100, "AcDbEntity");
+  if (paperSpace_) tags_.integer(67, 1);
+  CString layer = entity.layer();
+  tags_.str(8, layer.IsEmpty() ? "0" : layer.GetString());
+  CString linetype = entity.linetype();
+  if (!linetype.IsEmpty() && strcasecmp(linetype.GetString(), "ByLayer") != 0) tags_.str(6, linetype.GetString());
+  AcCmColor color = entity.color();
+  if (!color.isByLayer()) tags_.integer(62, color.colorIndex());
+  if (color.isByColor()) tags_.integer(420, packTrueColor(color));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The codecs. Points of lines, points and 3D faces are in world coordinates, so an extrusion
+// (210) or thickness (39) does not move them; the host's line, point and face have neither.
+
+namespace {
+
+std::unique_ptr<AcDbEntity> readLine(EntityIn& in) {
+  AcGePoint3d start, end;
+  Tag t;
+  while (in.next(t)) {
+    if (in.coordinate(t, 10, start) || in.coordinate(t, 11, end)) {
+      if (!in.ok()) return nullptr;
+    }
+  }
+  if (!in.ok()) return nullptr;
+  return std::make_unique<AcDbLine>(start, end);
+}
+
+void writeLine(EntityOut& out, const AcDbEntity& entity) {
+  const auto& line = static_cast<const AcDbLine&>(entity);
+  out.common(AcDbLine::desc()->dxfName(), line);
+  out.tags().str(100, "AcDbLine");
+  out.tags().point(10, line.startPoint());
+  out.tags().point(11, line.endPoint());
+}
+
+std::unique_ptr<AcDbEntity> readPoint(EntityIn& in) {
+  AcGePoint3d position;
+  Tag t;
+  while (in.next(t)) {
+    if (in.coordinate(t, 10, position) && !in.ok()) return nullptr;
+  }
+  if (!in.ok()) return nullptr;
+  return std::make_unique<AcDbPoint>(position);
+}
+
+void writePoint(EntityOut& out, const AcDbEntity& entity) {
+  const auto& point = static_cast<const AcDbPoint&>(entity);
+  out.common(AcDbPoint::desc()->dxfName(), point);
+  out.tags().str(100, "AcDbPoint");
+  out.tags().point(10, point.position());
+}
+
+// Corners by group code, whatever their order in the file (some writers put 13 first). A
+// fourth corner the file leaves out repeats the third: a triangle. Bit k of seen: corner k given.
+bool readCorners(EntityIn& in, const Tag& t, AcGePoint3d (&p)[4], unsigned& seen) {
+  for (int k = 0; k < 4; ++k)
+    if (in.coordinate(t, 10 + k, p[k])) {
+      seen |= 1u << k;
+      return true;
+    }
+  return false;
+}
+
+std::unique_ptr<AcDbEntity> readFace(EntityIn& in) {
+  AcGePoint3d p[4];
+  unsigned seen = 0;
+  std::int64_t invisible = 0;
+  Tag t;
+  while (in.next(t)) {
+    if (readCorners(in, t, p, seen)) {
+      if (!in.ok()) return nullptr;
+    } else if (t.code == 70 && !in.integer(t, invisible)) {
+      return nullptr;
+    }
+  }
+  if (!in.ok()) return nullptr;
+  if (!(seen & 8)) p[3] = p[2];
+  // Bit k of 70 hides the edge that starts at corner k.
+  return std::make_unique<AcDbFace>(p[0], p[1], p[2], p[3], !(invisible & 1), !(invisible & 2), !(invisible & 4),
+                                    !(invisible & 8));
+}
+
+void writeFace(EntityOut& out, const AcDbEntity& entity) {
+  const auto& face = static_cast<const AcDbFace&>(entity);
+  out.common(AcDbFace::desc()->dxfName(), face);
+  out.tags().str(100, "AcDbFace");
+  int invisible = 0;
+  for (Adesk::UInt16 k = 0; k < 4; ++k) {
+    AcGePoint3d p;
+    face.getVertexAt(k, p);
+    out.tags().point(10 + k, p);
+    bool visible = true;
+    face.isEdgeVisibleAt(k, visible);
+    if (!visible) invisible |= 1 << k;
+  }
+  out.tags().integer(70, invisible);
+}
+
+// The object coordinate system of a normal, by the arbitrary-axis rule of DXF. The host keeps
+// a solid's corners in world coordinates, the file in these.
+struct Ocs {
+  explicit Ocs(const AcGeVector3d& normal) : z(normal) {
+    identity = z.x == 0 && z.y == 0 && z.z == 1;
+    constexpr double kNear = 1.0 / 64;
+    AcGeVector3d w = std::abs(z.x) < kNear && std::abs(z.y) < kNear ? AcGeVector3d::kYAxis : AcGeVector3d::kZAxis;
+    x = w.crossProduct(z).normal();
+    y = z.crossProduct(x).normal();
+  }
+  // Along Z the systems are one and the same, so the doubles pass untouched.
+  AcGePoint3d toWorld(const AcGePoint3d& p) const {
+    if (identity) return p;
+    AcGeVector3d v = x * p.x + y * p.y + z * p.z;
+    return AcGePoint3d(v.x, v.y, v.z);
+  }
+  AcGePoint3d fromWorld(const AcGePoint3d& p) const {
+    if (identity) return p;
+    AcGeVector3d v = p.asVector();
+    return AcGePoint3d(v.dotProduct(x), v.dotProduct(y), v.dotProduct(z));
+  }
+  AcGeVector3d x, y, z;
+  bool identity = true;
+};
+
+std::unique_ptr<AcDbEntity> readSolid(EntityIn& in) {
+  AcGePoint3d p[4];
+  unsigned seen = 0;
+  double thickness = 0;
+  AcGePoint3d extrusion(0, 0, 1);
+  Tag t;
+  Tag extrusionTag;
+  while (in.next(t)) {
+    if (readCorners(in, t, p, seen)) {
+      if (!in.ok()) return nullptr;
+    } else if (in.coordinate(t, 210, extrusion)) {
+      if (!in.ok()) return nullptr;
+      extrusionTag = t;
+    } else if (t.code == 39 && !in.real(t, thickness)) {
+      return nullptr;
+    }
+  }
+  if (!in.ok()) return nullptr;
+  if (!(seen & 8)) p[3] = p[2];
+  AcGeVector3d normal = extrusion.asVector();
+  if (normal.isZeroLength()) {
+    in.fail(extrusionTag, "extrusion direction has no length");
+    return nullptr;
+  }
+  auto solid = std::make_unique<AcDbSolid>();
+  solid->setNormal(normal);
+  // The corners go through the normal the host keeps, so writing them back finds the same axes.
+  Ocs ocs(solid->normal());
+  for (Adesk::UInt16 k = 0; k < 4; ++k) solid->setPointAt(k, ocs.toWorld(p[k]));
+  solid->setThickness(thickness);
+  return solid;
+}
+
+void writeSolid(EntityOut& out, const AcDbEntity& entity) {
+  const auto& solid = static_cast<const AcDbSolid&>(entity);
+  out.common(AcDbSolid::desc()->dxfName(), solid);
+  out.tags().str(100, "AcDbTrace");
+  Ocs ocs(solid.normal());
+  for (Adesk::UInt16 k = 0; k < 4; ++k) {
+    AcGePoint3d p;
+    solid.getPointAt(k, p);
+    out.tags().point(10 + k, ocs.fromWorld(p));
+  }
+  if (solid.thickness() != 0) out.tags().real(39, solid.thickness());
+  if (!ocs.identity) out.tags().point(210, AcGePoint3d(ocs.z.x, ocs.z.y, ocs.z.z));
+}
+
+// POLYLINE comes first of its family: its reader serves every class that is written as one.
+const EntityCodec kCodecs[] = {
+    {&AcDbLine::desc, readLine, writeLine},
+    {&AcDbPoint::desc, readPoint, writePoint},
+    {&AcDbFace::desc, readFace, writeFace},
+    {&AcDbSolid::desc, readSolid, writeSolid},
+    {&AcDbPolyFaceMesh::desc, readPolyline, writePolyFaceMesh},
+    {&AcDbPolygonMesh::desc, readPolyline, writePolygonMesh},
+    {&AcDb3dPolyline::desc, readPolyline, write3dPolyline},
+};
+
+}  // namespace
+
+const EntityCodec* codecForDxfName(std::string_view name) {
+  for (const EntityCodec& c : kCodecs)
+    if (name == c.desc()->dxfName()) return &c;
+  return nullptr;
+}
+
+const EntityCodec* codecForClass(const AcRxClass* cls) {
+  for (; cls; cls = cls->myParent())
+    for (const EntityCodec& c : kCodecs)
+      if (c.desc() == cls) return &c;
+  return nullptr;
+}
+
+}  // namespace kv::dxf

@@ -1,0 +1,115 @@
+// Entities in DXF: one codec (a read and a write function) per entity type, found by DXF name
+// when reading and by run-time class when writing. A new entity type is one codec more in
+// dxf_entities.cpp; the section readers and writers do not change.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dxf/dxf_tags.h"
+#include "host/acdb.h"
+
+namespace kv::dxf {
+
+// What every entity carries in DXF beside its own data. Names stay names until the drawing's
+// tables exist; the reader resolves them when it hands entities to the database.
+struct EntityCommon {
+  std::string layer = "0";
+  std::string linetype;  // empty: by layer
+  AcCmColor color;       // by layer unless 62/420 say otherwise
+  bool paperSpace = false;
+  std::uint64_t owner = 0;  // 330; 0 when the file gives none (R12)
+  long line = 0;            // where the entity starts, for messages
+};
+
+// Reading one entity. The entity's "0 NAME" pair has been read.
+class EntityIn {
+public:
+  EntityIn(TagReader& tags, EntityCommon& common) : tags_(tags), common_(common) {}
+
+  // The entity's next own pair. Common pairs (handle, owner, layer, linetype, colour,
+  // paper-space flag, subclass markers, 102 groups, extended data) are taken in passing.
+  // False at the entity's end, with the following "0" pair left unread, or on an error.
+  bool next(Tag& tag);
+  // Numbers of the entity's own pairs; on a bad value the error is recorded and false returned.
+  bool real(const Tag& tag, double& value);
+  bool integer(const Tag& tag, std::int64_t& value);
+  // Takes x, y or z of p from a pair coded base, base + 10 or base + 20. True when the pair
+  // was one of them (check ok() for a bad number).
+  bool coordinate(const Tag& tag, int base, AcGePoint3d& p);
+  bool ok() const { return tags_.ok(); }
+  bool fail(const Tag& tag, const std::string& message) { return tags_.fail(tag.line, message); }
+  // For entities followed by entities of their own (POLYLINE, VERTEX ..., SEQEND).
+  TagReader& tags() { return tags_; }
+  const EntityCommon& common() const { return common_; }
+  // A codec that read the whole entity (with its sub-entities) but has no host type for this
+  // variant (a 2D polyline) says so and returns null: the reader counts it as unsupported.
+  void markUnsupported() { unsupported_ = true; }
+  bool unsupported() const { return unsupported_; }
+
+private:
+  bool takeCommon(const Tag& tag);
+
+  TagReader& tags_;
+  EntityCommon& common_;
+  bool inGroup_ = false;  // inside a 102 {...} group, whose 330s are reactors, not the owner
+  bool sawSubclass_ = false;
+  bool ownSubclass_ = false;
+  bool trueColor_ = false;
+  bool unsupported_ = false;
+};
+
+// Writing one entity, with handles for pieces that have no object of their own (SEQEND).
+class EntityOut {
+public:
+  EntityOut(TagWriter& tags, std::uint64_t& nextHandle, bool paperSpace)
+      : tags_(tags), next_(nextHandle), paperSpace_(paperSpace) {}
+
+  // 0 name, 5 handle, 330 owner, AcDbEntity with 67, 8 layer, 6 linetype (unless by layer),
+  // 62 colour (unless by layer) and 420 for a true colour.
+  void common(const char* dxfName, const AcDbEntity& entity);
+  // A sub-entity (VERTEX, SEQEND) under handle, owned by owner and carrying owner's layer,
+  // linetype and colour: the host keeps a polyline's vertices on their polyline's properties.
+  void sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner);
+  TagWriter& tags() { return tags_; }
+  std::uint64_t freshHandle() { return next_++; }
+
+private:
+  void properties(const AcDbEntity& entity);
+
+  TagWriter& tags_;
+  std::uint64_t& next_;
+  bool paperSpace_;
+};
+
+// Null when the entity could not be read (the reader's error says why).
+using EntityReadFn = std::unique_ptr<AcDbEntity> (*)(EntityIn& in);
+using EntityWriteFn = void (*)(EntityOut& out, const AcDbEntity& entity);
+
+struct EntityCodec {
+  AcRxClass* (*desc)();  // the class; its dxfName() is the name in the file
+  EntityReadFn read;
+  EntityWriteFn write;
+};
+
+// The codecs of POLYLINE (dxf_polyline.cpp): one reader for the family, which tells polyface
+// meshes, polygon meshes and 3D polylines apart by the flags in 70, and a writer per class.
+std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in);
+void writePolyFaceMesh(EntityOut& out, const AcDbEntity& entity);
+void writePolygonMesh(EntityOut& out, const AcDbEntity& entity);
+void write3dPolyline(EntityOut& out, const AcDbEntity& entity);
+
+// Null when no codec reads that name.
+const EntityCodec* codecForDxfName(std::string_view name);
+// The codec of the class or of its nearest parent that has one; null for none.
+const EntityCodec* codecForClass(const AcRxClass* cls);
+
+// Colour pairs: 62 index (0 by block, 256 by layer; the sign is the layer-off mark) and 420
+// packed 0x00RRGGBB, which wins over 62.
+void applyColorIndex(AcCmColor& color, std::int64_t index);
+void applyTrueColor(AcCmColor& color, std::int64_t packed);
+std::int64_t packTrueColor(const AcCmColor& color);
+
+}  // namespace kv::dxf

@@ -1,0 +1,403 @@
+// The STL reader: binary and ASCII facets welded into a shared-vertex mesh.
+#include "kolib/kostl.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdarg>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+
+namespace {
+
+CString& lastError() {
+  static CString text;
+  return text;
+}
+
+int fail(const CString& reason) {
+  lastError() = reason;
+  return 0;
+}
+
+__attribute__((format(printf, 1, 2))) CString format(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  CString s;
+  s.FormatV(fmt, args);
+  va_end(args);
+  return s;
+}
+
+constexpr size_t kHeader = 84, kRecord = 50;
+constexpr size_t kSniff = 512;  // bytes looked at to tell ASCII from binary
+
+// Owns a file descriptor.
+struct File {
+  int fd = -1;
+  ~File() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+bool readFully(int fd, void* buffer, size_t size) {
+  auto* p = static_cast<char*>(buffer);
+  while (size > 0) {
+    ssize_t n = ::read(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+bool isFinite(std::uint32_t bits) { return (bits & 0x7F800000u) != 0x7F800000u; }
+
+// Open addressing with linear probing. A slot holds the point's bits beside its index, so a
+// lookup touches one cache line and never the vertex list; the table stays at most half full.
+// Lookups can be prefetched from the hash alone, which hides most of the memory latency.
+class Welder {
+public:
+  Welder(ON_Mesh& mesh, size_t expectedVertices) : mesh_(mesh) {
+    allocate(std::max<size_t>(16, std::bit_ceil(2 * expectedVertices)));
+    mesh_.m_V.Reserve(int(std::min<size_t>(expectedVertices + 16, INT_MAX)));
+  }
+
+  static std::uint64_t hash(const std::uint32_t* k) {
+    std::uint64_t h = k[0] * 0x9E3779B97F4A7C15ull;
+    h ^= (h >> 29) + k[1] * 0xC2B2AE3D27D4EB4Full;
+    h ^= (h >> 31) + k[2] * 0x165667B19E3779F9ull;
+    return h ^ (h >> 32);
+  }
+
+  void prefetch(std::uint64_t h) const { __builtin_prefetch(&table_.slots[h & mask_]); }
+
+  // k holds a normalised point (no -0); h is its hash.
+  std::uint32_t add(const std::uint32_t* k, std::uint64_t h) {
+    size_t slot = h & mask_;
+    for (;; slot = (slot + 1) & mask_) {
+      Slot& s = table_.slots[slot];
+      if (s.indexPlus1 == 0) break;
+      if (s.key[0] == k[0] && s.key[1] == k[1] && s.key[2] == k[2]) return s.indexPlus1 - 1;
+    }
+    auto index = std::uint32_t(mesh_.m_V.Count());
+    float p[3];
+    std::memcpy(p, k, sizeof p);
+    mesh_.m_V.Append(ON_3fPoint(p[0], p[1], p[2]));
+    table_.slots[slot] = Slot{{k[0], k[1], k[2]}, index + 1};
+    if (2 * size_t(index + 1) > mask_ + 1) grow();
+    return index;
+  }
+
+private:
+  struct Slot {
+    std::uint32_t key[3];
+    std::uint32_t indexPlus1;  // 0: empty, so fresh zero pages need no filling
+  };
+
+  // Zeroed memory; a large table straight from the system in huge pages where it has them:
+  // the lookups land anywhere in it, and small pages would cost a TLB miss on nearly each.
+  struct Table {
+    Slot* slots = nullptr;
+    void* mapped = MAP_FAILED;
+    size_t length = 0;
+    Table() = default;
+    explicit Table(size_t capacity) {
+      constexpr size_t kHuge = size_t(2) << 20;
+      size_t bytes = capacity * sizeof(Slot);
+      if (bytes < kHuge) {
+        slots = static_cast<Slot*>(std::calloc(capacity, sizeof(Slot)));
+        if (!slots) throw std::bad_alloc();
+        return;
+      }
+      length = bytes + kHuge;
+      mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      if (mapped == MAP_FAILED) throw std::bad_alloc();
+      auto start = (reinterpret_cast<std::uintptr_t>(mapped) + kHuge - 1) & ~(kHuge - 1);
+      ::madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);
+      slots = reinterpret_cast<Slot*>(start);
+    }
+    Table(Table&& o) noexcept { *this = std::move(o); }
+    Table& operator=(Table&& o) noexcept {
+      std::swap(slots, o.slots);
+      std::swap(mapped, o.mapped);
+      std::swap(length, o.length);
+      return *this;
+    }
+    ~Table() {
+      if (mapped != MAP_FAILED) ::munmap(mapped, length);
+      else std::free(slots);
+    }
+  };
+
+  void allocate(size_t capacity) {
+    table_ = Table(capacity);
+    mask_ = capacity - 1;
+  }
+
+  void grow() {
+    Table old = std::move(table_);
+    size_t oldCapacity = mask_ + 1;
+    allocate(2 * oldCapacity);
+    for (size_t i = 0; i < oldCapacity; ++i) {
+      const Slot& s = old.slots[i];
+      if (s.indexPlus1 == 0) continue;
+      size_t slot = hash(s.key) & mask_;
+      while (table_.slots[slot].indexPlus1 != 0) slot = (slot + 1) & mask_;
+      table_.slots[slot] = s;
+    }
+  }
+
+  ON_Mesh& mesh_;
+  Table table_;
+  size_t mask_ = 0;
+};
+
+// One facet's corners, checked and normalised, waiting for its lookups.
+struct Pending {
+  std::uint32_t k[9];
+  std::uint64_t h[3];
+};
+
+// Reads nine coordinates: 0 when one is not finite, -1 when the facet collapses (its corners
+// are compared before they enter the mesh, so a dropped facet leaves no vertex), else 1.
+int prepare(const void* coordinates, Pending& f) {
+  // On the bits alone: a float round trip through memory stalls store forwarding.
+  std::memcpy(f.k, coordinates, sizeof f.k);
+  std::uint32_t bad = 0;
+  for (std::uint32_t& b : f.k) {
+    bad |= std::uint32_t(!isFinite(b));
+    b = b == 0x80000000u ? 0 : b;  // -0 is 0
+  }
+  if (bad) return 0;
+  const std::uint32_t* k = f.k;
+  auto same = [k](int a, int b) { return k[a] == k[b] && k[a + 1] == k[b + 1] && k[a + 2] == k[b + 2]; };
+  if (same(0, 3) || same(0, 6) || same(3, 6)) return -1;
+  for (int c = 0; c < 3; ++c) f.h[c] = Welder::hash(k + 3 * c);
+  return 1;
+}
+
+void resolve(Welder& welder, ON_Mesh& mesh, const Pending& f) {
+  ON_MeshFace face;
+  face.vi[0] = int(welder.add(f.k, f.h[0]));
+  face.vi[1] = int(welder.add(f.k + 3, f.h[1]));
+  face.vi[2] = face.vi[3] = int(welder.add(f.k + 6, f.h[2]));
+  mesh.m_F.Append(face);
+}
+
+int readBinary(int fd, size_t size, const unsigned char* header, const char* path, ON_Mesh& mesh) {
+  std::uint32_t count;
+  std::memcpy(&count, header + 80, 4);
+  // The header's count is checked against the size before anything is sized from it.
+  size_t needed = kHeader + kRecord * size_t(count);
+  if (size < needed) return fail(format("Truncated binary STL file %s: %u facets need %zu bytes, the file has %zu", path, count, needed, size));
+  if (size > needed) return fail(format("Binary STL file %s: facet count %u disagrees with the file size of %zu bytes", path, count, size));
+  if (count > INT_MAX / 3) return fail(format("Binary STL file %s has too many facets (%u)", path, count));
+
+  mesh.m_F.Reserve(int(count));
+  // A closed mesh has about half as many vertices as facets.
+  Welder welder(mesh, count / 2);
+  constexpr size_t kChunk = 16384;
+  // Facets wait this many places between the prefetch of their slots and their lookups.
+  constexpr size_t kAhead = 8;
+  Pending ring[kAhead];
+  size_t head = 0, queued = 0;  // the oldest waiting facet, and how many wait
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk * kRecord]);
+  if (::lseek(fd, off_t(kHeader), SEEK_SET) != off_t(kHeader)) return fail(format("Cannot read STL file %s", path));
+  for (size_t done = 0; done < count;) {
+    size_t n = std::min<size_t>(kChunk, count - done);
+    if (!readFully(fd, buffer.get(), n * kRecord)) return fail(format("Cannot read STL file %s", path));
+    const unsigned char* record = buffer.get();
+    for (size_t i = 0; i < n; ++i, record += kRecord) {
+      if (queued == kAhead) {
+        resolve(welder, mesh, ring[head]);
+        head = (head + 1) % kAhead;
+        --queued;
+      }
+      Pending& f = ring[(head + queued) % kAhead];
+      int r = prepare(record + 12, f);
+      if (r == 0) return fail(format("Coordinate not finite in facet %zu of STL file %s", done + i + 1, path));
+      if (r < 0) continue;
+      for (std::uint64_t h : f.h) welder.prefetch(h);
+      ++queued;
+    }
+    done += n;
+  }
+  for (size_t i = 0; i < queued; ++i) resolve(welder, mesh, ring[(head + i) % kAhead]);
+  return 1;
+}
+
+// A small tokenizer over the whole text, keeping the line number for messages.
+class AsciiParser {
+public:
+  AsciiParser(std::string_view text, const char* path, ON_Mesh& mesh)
+      : p_(text.data()), end_(text.data() + text.size()), path_(path), mesh_(mesh),
+        // An ASCII facet takes some 250 bytes.
+        welder_(mesh, text.size() / 500 + 16) {}
+
+  int parse() {
+    if (!keyword("solid")) return error("expected 'solid'");
+    skipLine();
+    for (;;) {
+      std::string_view t = token();
+      if (t.empty()) return error(facets_ ? "the file ends before 'endsolid'" : "the file ends before its first facet");
+      if (same(t, "endsolid")) {
+        skipLine();
+        if (token().empty()) return 1;
+        // Several solids may follow one another.
+        if (!same(last_, "solid")) return error("expected 'solid' after 'endsolid'");
+        skipLine();
+        continue;
+      }
+      if (!same(t, "facet")) return error("expected 'facet' or 'endsolid'");
+      if (!keyword("normal")) return error("expected 'normal'");
+      for (int i = 0; i < 3; ++i)
+        if (token().empty()) return error("the file ends inside a facet");
+      if (!keyword("outer") || !keyword("loop")) return error("expected 'outer loop'");
+      float v[9];
+      for (int c = 0; c < 3; ++c) {
+        if (!keyword("vertex")) return error("expected 'vertex'");
+        for (int i = 0; i < 3; ++i)
+          if (int r = number(v[3 * c + i]); r <= 0) return error(r < 0 ? "coordinate not finite" : "expected a number");
+      }
+      if (!keyword("endloop")) return error("expected 'endloop'");
+      if (!keyword("endfacet")) return error("expected 'endfacet'");
+      ++facets_;
+      Pending f;
+      if (prepare(v, f) > 0) resolve(welder_, mesh_, f);
+    }
+  }
+
+private:
+  int error(const char* what) { return fail(format("ASCII STL file %s, line %d: %s", path_, line_, what)); }
+
+  static bool same(std::string_view a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+      if ((a[i] | 0x20) != b[i]) return false;
+    return true;
+  }
+
+  std::string_view token() {
+    while (p_ < end_ && (*p_ == ' ' || *p_ == '\t' || *p_ == '\r' || *p_ == '\n')) {
+      if (*p_ == '\n') ++line_;
+      ++p_;
+    }
+    const char* start = p_;
+    while (p_ < end_ && !(*p_ == ' ' || *p_ == '\t' || *p_ == '\r' || *p_ == '\n')) ++p_;
+    last_ = std::string_view(start, size_t(p_ - start));
+    return last_;
+  }
+
+  bool keyword(const char* word) { return same(token(), word); }
+
+  void skipLine() {
+    while (p_ < end_ && *p_ != '\n') ++p_;
+  }
+
+  // 1 read, 0 not a number, -1 not finite (out of float range included).
+  int number(float& out) {
+    std::string_view t = token();
+    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
+    if (t.empty()) return 0;
+    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), out);
+    if (ec == std::errc::result_out_of_range) return -1;
+    if (ec != std::errc() || ptr != t.data() + t.size()) return 0;
+    std::uint32_t bits;
+    std::memcpy(&bits, &out, 4);
+    return isFinite(bits) ? 1 : -1;
+  }
+
+  const char* p_;
+  const char* end_;
+  const char* path_;
+  ON_Mesh& mesh_;
+  Welder welder_;
+  std::string_view last_;
+  int line_ = 1;
+  size_t facets_ = 0;
+};
+
+// "solid", a name line, then "facet" or "endsolid": binary headers may start with "solid" too.
+bool looksAscii(const unsigned char* head, size_t n) {
+  std::string_view s(reinterpret_cast<const char*>(head), n);
+  auto startsWith = [](std::string_view text, const char* word) {
+    size_t len = std::strlen(word);
+    if (text.size() < len) return false;
+    for (size_t k = 0; k < len; ++k)
+      if ((text[k] | 0x20) != word[k]) return false;
+    return true;
+  };
+  size_t i = s.find_first_not_of(" \t\r\n");
+  if (i == std::string_view::npos || !startsWith(s.substr(i), "solid")) return false;
+  size_t eol = s.find('\n', i);
+  if (eol == std::string_view::npos) return n < kSniff;  // a short file: let the parser tell
+  size_t next = s.find_first_not_of(" \t\r\n", eol);
+  if (next == std::string_view::npos) return true;
+  return startsWith(s.substr(next), "facet") || startsWith(s.substr(next), "endsolid");
+}
+
+int read(const char* path, ON_Mesh& mesh) {
+  std::string native(path);
+  std::replace(native.begin(), native.end(), '\\', '/');
+  File file;
+  file.fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (file.fd < 0) return fail(format("Cannot open STL file %s", path));
+  struct stat st;
+  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(format("Cannot read STL file %s", path));
+  auto size = size_t(st.st_size);
+  if (size == 0) return fail(format("STL file %s is empty", path));
+
+  unsigned char head[kSniff];
+  size_t headSize = std::min(size, kSniff);
+  if (!readFully(file.fd, head, headSize)) return fail(format("Cannot read STL file %s", path));
+
+  // A size that fits the facet count settles it: some binary headers start with "solid".
+  bool binarySize = false;
+  if (size >= kHeader) {
+    std::uint32_t count;
+    std::memcpy(&count, head + 80, 4);
+    binarySize = size == kHeader + kRecord * size_t(count);
+  }
+  if (!binarySize && looksAscii(head, headSize)) {
+    std::string text(size, '\0');
+    std::memcpy(text.data(), head, headSize);
+    if (size > headSize && !readFully(file.fd, text.data() + headSize, size - headSize))
+      return fail(format("Cannot read STL file %s", path));
+    return AsciiParser(text, path, mesh).parse();
+  }
+  if (size < kHeader) return fail(format("Truncated STL file %s: %zu bytes, shorter than the 84-byte binary header", path, size));
+  return readBinary(file.fd, size, head, path, mesh);
+}
+
+}  // namespace
+
+int KOSTL::STLToMesh(const char* path, ON_Mesh& mesh) {
+  mesh.Destroy();
+  if (!path || !*path) return fail("No STL file name given");
+  ON_Mesh local;
+  try {
+    if (!read(path, local)) return 0;
+  } catch (const std::bad_alloc&) {
+    return fail(format("Out of memory reading STL file %s", path));
+  }
+  if (local.m_F.Count() == 0) return fail(format("STL file %s holds no facets with three distinct corners", path));
+  mesh = std::move(local);
+  return 1;
+}
+
+CString KOSTL::GetError() { return lastError(); }

@@ -1,0 +1,27 @@
+// Platform only: the modeller data behind AcDb3dSolid, AcDbBody and AcDbRegion as an Open
+// CASCADE shape. The module never includes this header.
+#pragma once
+
+#include <cstdint>
+
+#include <TopoDS_Shape.hxx>
+
+#include "modeler/solids.h"
+
+namespace kv::modeler {
+
+struct Body {
+  // Marks a pointer that body() handed out, so that setBody() can refuse anything else.
+  static constexpr std::uint32_t kTag = 0x4B56424Fu;
+  std::uint32_t tag = kTag;
+  TopoDS_Shape shape;  // null, a solid or compound of solids, a shell, or faces
+};
+
+// The mesher's tolerances for a shape at a FACETRES value; see stl_out.cpp for the mapping.
+struct FacetTolerances {
+  double linear;   // model units
+  double angular;  // radians
+};
+KV_PLATFORM_API FacetTolerances facetTolerances(const TopoDS_Shape& shape, double facetres);
+
+}  // namespace kv::modeler

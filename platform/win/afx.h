@@ -1,0 +1,105 @@
+// The class library's pieces the module uses: windows, modal dialogs over dialog templates,
+// data exchange for sliders and check boxes, the file-open dialog and the extension-module
+// record. On this platform a dialog is shown through the host's user interface: the terminal
+// on the console host, a queue in tests.
+#pragma once
+
+#include <cstdint>
+
+#include "win/cstring.h"
+#include "win/platform_export.h"
+#include "win/winapi.h"
+
+typedef std::intptr_t INT_PTR;
+
+#define OFN_READONLY 0x00000001
+#define OFN_OVERWRITEPROMPT 0x00000002
+#define OFN_HIDEREADONLY 0x00000004
+#define OFN_FILEMUSTEXIST 0x00001000
+
+class KV_PLATFORM_API CWnd {
+public:
+  CWnd() = default;
+  virtual ~CWnd() = default;
+  // The window object for a window handle (a temporary owned by the library).
+  static CWnd* FromHandle(HWND hwnd);
+  HWND GetSafeHwnd() const { return m_hWnd; }
+  // FALSE: the controls take the members' values; TRUE: the members take the controls'.
+  // Answers FALSE when a value cannot be exchanged.
+  BOOL UpdateData(BOOL saveAndValidate = TRUE);
+  virtual void DoDataExchange(class CDataExchange*) {}
+
+  HWND m_hWnd = nullptr;
+};
+
+class KV_PLATFORM_API CDataExchange {
+public:
+  CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
+  BOOL m_bSaveAndValidate;
+  CWnd* m_pDlgWnd;
+  bool failed = false;  // platform use: a control could not be exchanged
+};
+
+// A modal dialog over the dialog template with id `templateId`, looked up in the module whose
+// resource handle is current on the document manager.
+class KV_PLATFORM_API CDialog : public CWnd {
+public:
+  explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+  ~CDialog() override;
+  // Shows the dialog until OK or Cancel ends it: IDOK or IDCANCEL; -1 when the template
+  // cannot be found (the dialog cannot be created).
+  virtual INT_PTR DoModal();
+  virtual BOOL OnInitDialog();
+  virtual void OnOK();
+  virtual void OnCancel();
+  void EndDialog(int result);
+
+  // Platform use: the controls of the running dialog, by id.
+  struct Control;
+  Control* control(int id);
+
+private:
+  UINT templateId_;
+  CWnd* parent_;
+  struct State;
+  State* state_ = nullptr;
+};
+
+// Exchanges a slider's position (0 to 100 unless its range says otherwise) or a check box's
+// state with a member; a slider takes a value outside its range at the nearer end.
+KV_PLATFORM_API void DDX_Slider(CDataExchange* dx, int controlId, int& value);
+KV_PLATFORM_API void DDX_Check(CDataExchange* dx, int controlId, int& value);
+
+// The file-open (or save) dialog: the user names a file. filter: "Name (*.ext)|*.ext||".
+class KV_PLATFORM_API CFileDialog : public CDialog {
+public:
+  CFileDialog(BOOL openFileDialog, const char* defaultExt = nullptr, const char* fileName = nullptr,
+              DWORD flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, const char* filter = nullptr,
+              CWnd* parent = nullptr, DWORD structSize = 0);
+  // IDOK with a path, IDCANCEL when the user cancels.
+  INT_PTR DoModal() override;
+  CString GetPathName() const { return path_; }
+
+private:
+  BOOL open_;
+  CString filter_, path_;
+  DWORD flags_;
+};
+
+struct KV_PLATFORM_API AFX_EXTENSION_MODULE {
+  BOOL bInitialized = FALSE;
+  HMODULE hModule = nullptr;
+  HMODULE hResource = nullptr;
+};
+
+// Attaches a module to the class library; FALSE when it cannot.
+KV_PLATFORM_API BOOL AfxInitExtensionModule(AFX_EXTENSION_MODULE& module, HMODULE handle);
+KV_PLATFORM_API void AfxTermExtensionModule(AFX_EXTENSION_MODULE& module, BOOL all = FALSE);
+
+// The library's record of an attached module, owned by the library once made.
+class KV_PLATFORM_API CDynLinkLibrary {
+public:
+  explicit CDynLinkLibrary(AFX_EXTENSION_MODULE& module);
+  // Platform use: how many records the library holds for a module.
+  static int countFor(HMODULE handle);
+};

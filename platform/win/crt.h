@@ -1,0 +1,24 @@
+// The C run-time calls of the Windows platform that the module uses.
+#pragma once
+
+#include "platform_export.h"
+
+#include <string>
+
+// A path as this system opens it: Windows separators ('\\') become '/'.
+KV_PLATFORM_API std::string kvNativePath(const char* path);
+
+// Deletes a file; the path may use either separator. 0 on success, -1 on failure.
+extern "C" KV_PLATFORM_API int _unlink(const char* path);
+
+// Compares two strings byte by byte as the multibyte run-time does for 8-bit text: <0, 0, >0.
+extern "C" KV_PLATFORM_API int _mbscmp(const unsigned char* a, const unsigned char* b);
+
+#define _MAX_DRIVE 3
+#define _MAX_DIR 256
+#define _MAX_FNAME 256
+#define _MAX_EXT 256
+
+// Splits a path into drive ("C:" or empty), directory (with its trailing separator), file name
+// and extension (with its dot); any part may be null. Either separator is taken.
+extern "C" KV_PLATFORM_API void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);

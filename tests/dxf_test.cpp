@@ -1,0 +1,1236 @@
+// DXF reading and writing of drawings: round trips, the structure full readers need, outside
+// files, hostile input, safe saving, and an independent reader (ezdxf) on both sides.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <algorithm>
+#include <array>
+#include <map>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "dxf/dxf.h"
+#include "host/entities.h"
+#include "host/faults.h"
+#include "host/host.h"
+#include "host/ui.h"
+
+namespace fs = std::filesystem;
+using kv::dxf::readDrawing;
+using kv::dxf::writeDrawing;
+
+namespace {
+
+struct Pair {
+  int code;
+  std::string value;
+};
+
+// The file's pairs, for checks of structure that do not go through our own reader.
+std::vector<Pair> pairsOf(const std::string& text) {
+  std::vector<Pair> out;
+  std::istringstream in(text);
+  std::string code, value;
+  while (std::getline(in, code) && std::getline(in, value)) {
+    if (!value.empty() && value.back() == '\r') value.pop_back();
+    out.push_back({std::stoi(code), value});
+  }
+  return out;
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void spit(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+AcCmColor indexColor(int index) {
+  AcCmColor c;
+  c.setColorIndex(Adesk::UInt16(index));
+  return c;
+}
+
+AcCmColor trueColor(int r, int g, int b) {
+  AcCmColor c;
+  c.setRGB(Adesk::UInt8(r), Adesk::UInt8(g), Adesk::UInt8(b));
+  return c;
+}
+
+AcDbObjectId addLinetype(AcDbDatabase& db, const char* name, const char* comments) {
+  AcDbLinetypeTable* table = nullptr;
+  EXPECT_EQ(db.getLinetypeTable(table, AcDb::kForWrite), Acad::eOk);
+  auto* rec = new AcDbLinetypeTableRecord;
+  rec->setName(name);
+  rec->setComments(comments);
+  AcDbObjectId id;
+  EXPECT_EQ(table->add(id, rec), Acad::eOk);
+  rec->close();
+  table->close();
+  return id;
+}
+
+AcDbObjectId addLayer(AcDbDatabase& db, const char* name, const AcCmColor& color, bool off = false,
+                      bool frozen = false, bool locked = false, AcDbObjectId linetype = AcDbObjectId()) {
+  AcDbLayerTable* table = nullptr;
+  EXPECT_EQ(db.getLayerTable(table, AcDb::kForWrite), Acad::eOk);
+  auto* rec = new AcDbLayerTableRecord;
+  rec->setName(name);
+  rec->setColor(color);
+  rec->setIsOff(off);
+  rec->setIsFrozen(frozen);
+  rec->setIsLocked(locked);
+  rec->setLinetypeObjectId(linetype.isNull() ? db.continuousLinetype() : linetype);
+  AcDbObjectId id;
+  EXPECT_EQ(table->add(id, rec), Acad::eOk);
+  rec->close();
+  table->close();
+  return id;
+}
+
+AcDbObjectId append(AcDbDatabase& db, AcDbEntity* e, AcDbObjectId layer, const AcCmColor& color,
+                    AcDbObjectId linetype = AcDbObjectId(), AcDbObjectId space = AcDbObjectId()) {
+  AcDbBlockTableRecord* ms = nullptr;
+  EXPECT_EQ(acdbOpenObject(ms, space.isNull() ? db.modelSpaceId() : space, AcDb::kForWrite), Acad::eOk);
+  AcDbObjectId id;
+  EXPECT_EQ(ms->appendAcDbEntity(id, e), Acad::eOk);
+  e->setLayer(layer);
+  e->setColor(color);
+  if (!linetype.isNull()) e->setLinetype(linetype);
+  e->close();
+  ms->close();
+  return id;
+}
+
+struct LayerState {
+  AcCmColor color;
+  bool off, frozen, locked;
+  std::string linetype;
+};
+
+LayerState layerState(AcDbDatabase& db, const char* name) {
+  AcDbLayerTable* table = nullptr;
+  EXPECT_EQ(db.getLayerTable(table), Acad::eOk);
+  AcDbLayerTableRecord* rec = nullptr;
+  Acad::ErrorStatus es = table->getAt(name, rec, AcDb::kForRead);
+  table->close();
+  EXPECT_EQ(es, Acad::eOk) << "layer " << name;
+  if (es != Acad::eOk) return {};
+  LayerState s{rec->color(), rec->isOff(), rec->isFrozen(), rec->isLocked(), ""};
+  AcDbLinetypeTableRecord* lt = nullptr;
+  if (acdbOpenObject(lt, rec->linetypeObjectId(), AcDb::kForRead) == Acad::eOk) {
+    s.linetype = lt->getName();
+    lt->close();
+  }
+  rec->close();
+  return s;
+}
+
+std::vector<AcDbObjectId> modelEntities(AcDbDatabase& db) {
+  AcDbBlockTableRecord* ms = nullptr;
+  EXPECT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead), Acad::eOk);
+  std::vector<AcDbObjectId> ids;
+  for (AcDbObjectId id : ms->entityIds())
+    if (!id.isErased()) ids.push_back(id);
+  ms->close();
+  return ids;
+}
+
+// Exact comparison: a round trip must give back the very same doubles.
+void expectSamePoint(const AcGePoint3d& a, const AcGePoint3d& b) {
+  EXPECT_EQ(a.x, b.x);
+  EXPECT_EQ(a.y, b.y);
+  EXPECT_EQ(a.z, b.z);
+}
+
+bool ezdxfAvailable() { return std::system("/usr/bin/python3 -c 'import ezdxf' >/dev/null 2>&1") == 0; }
+
+std::string run(const std::string& command, int& status) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  if (!p) {
+    status = -1;
+    return out;
+  }
+  char buf[4096];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  status = pclose(p);
+  return out;
+}
+
+std::vector<std::vector<std::string>> records(const std::string& text) {
+  std::vector<std::vector<std::string>> out;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line)) {
+    std::vector<std::string> fields;
+    std::istringstream f(line);
+    std::string field;
+    while (std::getline(f, field, '\t')) fields.push_back(field);
+    out.push_back(fields);
+  }
+  return out;
+}
+
+class dxf : public ::testing::Test {
+protected:
+  void SetUp() override {
+    kv::fault::disarmAll();
+    std::string tmpl = (fs::temp_directory_path() / "kv_dxf_XXXXXX").string();
+    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    kv::fault::disarmAll();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  std::string path(const std::string& name) const { return dir_ + "/" + name; }
+  AcDbDatabase& db() { return host_.database(); }
+
+  // A drawing that uses every property the writer writes, with doubles that print badly.
+  void buildDrawing() {
+    dashed_ = addLinetype(db(), "DASHED", "Dashed __ __ __");
+    red_ = addLayer(db(), "Red", indexColor(1));
+    tc_ = addLayer(db(), "True colour", trueColor(12, 34, 56), true);
+    stopped_ = addLayer(db(), "Stopped", indexColor(140), false, true, true, dashed_);
+    line_ = append(db(), new AcDbLine(AcGePoint3d(0.1, 1.0 / 3.0, -1e-300), AcGePoint3d(123456789.123456789, -2.5e10, 5e-324)),
+                   red_, AcCmColor());
+    append(db(), new AcDbLine(AcGePoint3d(1, 2, 3), AcGePoint3d(4, 5, 6)), tc_, trueColor(255, 128, 1), dashed_);
+    AcCmColor byBlock;
+    byBlock.setByBlock();
+    append(db(), new AcDbPoint(AcGePoint3d(-0.0, 6.02214076e23, 1.7976931348623157e308)), stopped_, byBlock);
+    append(db(), new AcDbPoint(AcGePoint3d(9, 8, 7)), db().layerZero(), indexColor(5), db().byBlockLinetype());
+    ASSERT_EQ(db().setClayer(tc_), Acad::eOk);
+  }
+
+  // One entity of every face and vertex-based kind, with values that print badly, invisible
+  // edges, negative face indices and every closed flag.
+  void buildMeshes() {
+    using P = AcGePoint3d;
+    red_ = addLayer(db(), "Red", indexColor(1));
+    append(db(), new AcDbFace(P(0.1, 1.0 / 3.0, -1e-300), P(1e10, 2, 3), P(4, 5.5, 6), P(-7, 8, 5e-324), true, false,
+                              true, false),
+           red_, trueColor(1, 2, 3));
+    append(db(), new AcDbFace(P(1, 2, 3), P(4, 5, 6), P(7, 8, 9.25), false, true, false, true), db().layerZero(),
+           indexColor(4));
+    auto* solid = new AcDbSolid(P(0.1, 0.2, 5), P(1.1, 0.2, 5), P(0.1, 1.2, 5), P(1.1, 1.2 + 1e-12, 5));
+    EXPECT_EQ(solid->setThickness(2.5), Acad::eOk);
+    append(db(), solid, red_, AcCmColor());
+    auto* flipped = new AcDbSolid(P(1.5, 2, -3), P(2.5, 2, -3), P(1.5, 3.7, -3));
+    EXPECT_EQ(flipped->setNormal(AcGeVector3d(0, 0, -1)), Acad::eOk);
+    EXPECT_EQ(flipped->setThickness(-0.75), Acad::eOk);
+    append(db(), flipped, db().layerZero(), indexColor(2));
+
+    auto* pf = new AcDbPolyFaceMesh;
+    for (P p : {P(0, 0, 0), P(1, 0, 0.1), P(1, 1, 1.0 / 3.0), P(0, 1, 0), P(2, 0.5, -1e-7)}) {
+      auto* v = new AcDbPolyFaceMeshVertex(p);
+      EXPECT_EQ(pf->appendVertex(v), Acad::eOk);
+      v->close();
+    }
+    for (auto f : {std::array<Adesk::Int16, 4>{1, 2, -3, 4}, {-1, 4, 5, 0}, {2, -5, 3, -1}}) {
+      auto* r = new AcDbFaceRecord(f[0], f[1], f[2], f[3]);
+      EXPECT_EQ(pf->appendFaceRecord(r), Acad::eOk);
+      r->close();
+    }
+    append(db(), pf, red_, indexColor(3));
+
+    AcGePoint3dArray grid, square, path;
+    for (int m = 0; m < 3; ++m)
+      for (int n = 0; n < 4; ++n) grid.append(P(m * 0.7, n / 3.0, m * n * 0.1));
+    for (P p : {P(0, 0, 0), P(1, 0, 0), P(0, 1, 0), P(1, 1, 1)}) square.append(p);
+    for (P p : {P(0.5, 0.25, 0.125), P(1, 2, 3), P(-4, 5e-5, 6e6)}) path.append(p);
+    append(db(), new AcDbPolygonMesh(AcDb::kCubicSurfaceMesh, 3, 4, grid, false, true), db().layerZero(),
+           AcCmColor());
+    append(db(), new AcDbPolygonMesh(AcDb::kSimpleMesh, 2, 2, square, true, false), red_, AcCmColor());
+    append(db(), new AcDb3dPolyline(AcDb::k3dSimplePoly, path, true), red_, AcCmColor());
+    append(db(), new AcDb3dPolyline(AcDb::k3dQuadSplinePoly, path, false), db().layerZero(), indexColor(6));
+  }
+
+  kv::RecordingUI ui_;
+  kv::Host host_{ui_};
+  std::string dir_;
+  AcDbObjectId dashed_, red_, tc_, stopped_, line_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Round trips
+
+TEST_F(dxf, LayersEntitiesAndCurrentLayerRoundTripExactly) {
+  buildDrawing();
+  ASSERT_EQ(writeDrawing(db(), path("a.dxf")), Acad::eOk);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("a.dxf"), back, error, &report), Acad::eOk) << error;
+  ASSERT_TRUE(back);
+  EXPECT_EQ(report.version, "AC1018");
+  EXPECT_EQ(report.entitiesRead, 4);
+  EXPECT_TRUE(report.unsupported.empty());
+
+  for (const char* name : {"0", "Red", "True colour", "Stopped"}) {
+    LayerState want = layerState(db(), name), got = layerState(*back, name);
+    EXPECT_TRUE(got.color == want.color) << name;
+    EXPECT_EQ(got.off, want.off) << name;
+    EXPECT_EQ(got.frozen, want.frozen) << name;
+    EXPECT_EQ(got.locked, want.locked) << name;
+    EXPECT_EQ(got.linetype, want.linetype) << name;
+  }
+  EXPECT_TRUE(layerState(*back, "True colour").color.isByColor());
+  EXPECT_TRUE(layerState(*back, "True colour").off);
+  EXPECT_EQ(layerState(*back, "Stopped").linetype, "DASHED");
+
+  AcDbLinetypeTable* lts = nullptr;
+  ASSERT_EQ(back->getLinetypeTable(lts), Acad::eOk);
+  AcDbLinetypeTableRecord* dashed = nullptr;
+  ASSERT_EQ(lts->getAt("DASHED", dashed, AcDb::kForRead), Acad::eOk);
+  lts->close();
+  EXPECT_STREQ(dashed->comments(), "Dashed __ __ __");
+  dashed->close();
+
+  AcDbLayerTableRecord* cl = nullptr;
+  ASSERT_EQ(acdbOpenObject(cl, back->clayer(), AcDb::kForRead), Acad::eOk);
+  EXPECT_STREQ(cl->getName(), "True colour");
+  cl->close();
+
+  std::vector<AcDbObjectId> want = modelEntities(db()), got = modelEntities(*back);
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    AcDbEntity *a = nullptr, *b = nullptr;
+    ASSERT_EQ(acdbOpenObject(a, want[i], AcDb::kForRead), Acad::eOk);
+    ASSERT_EQ(acdbOpenObject(b, got[i], AcDb::kForRead), Acad::eOk);
+    EXPECT_EQ(a->isA(), b->isA()) << i;
+    EXPECT_TRUE(a->color() == b->color()) << i;
+    EXPECT_EQ(a->layer(), b->layer()) << i;
+    EXPECT_EQ(a->linetype(), b->linetype()) << i;
+    if (auto* la = AcDbLine::cast(a); la && AcDbLine::cast(b)) {
+      expectSamePoint(la->startPoint(), AcDbLine::cast(b)->startPoint());
+      expectSamePoint(la->endPoint(), AcDbLine::cast(b)->endPoint());
+    }
+    if (auto* pa = AcDbPoint::cast(a); pa && AcDbPoint::cast(b)) {
+      expectSamePoint(pa->position(), AcDbPoint::cast(b)->position());
+      EXPECT_EQ(std::signbit(pa->position().x), std::signbit(AcDbPoint::cast(b)->position().x));
+    }
+    a->close();
+    b->close();
+  }
+}
+
+TEST_F(dxf, ErasedObjectsAreNotWritten) {
+  buildDrawing();
+  AcDbObjectId gone = addLayer(db(), "Gone", indexColor(3));
+  AcDbLine* line = nullptr;
+  ASSERT_EQ(acdbOpenObject(line, line_, AcDb::kForWrite), Acad::eOk);
+  ASSERT_EQ(line->erase(), Acad::eOk);
+  line->close();
+  AcDbLayerTableRecord* layer = nullptr;
+  ASSERT_EQ(acdbOpenObject(layer, gone, AcDb::kForWrite), Acad::eOk);
+  ASSERT_EQ(layer->erase(), Acad::eOk);
+  layer->close();
+  ASSERT_EQ(writeDrawing(db(), path("e.dxf")), Acad::eOk);
+
+  std::set<std::string> handles;
+  for (const Pair& p : pairsOf(slurp(path("e.dxf"))))
+    if (p.code == 5) handles.insert(p.value);
+  EXPECT_FALSE(handles.count(line_.handle().text()));
+  EXPECT_FALSE(handles.count(gone.handle().text()));
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  ASSERT_EQ(readDrawing(path("e.dxf"), back, error), Acad::eOk) << error;
+  EXPECT_EQ(modelEntities(*back).size(), 3u);
+  AcDbLayerTable* table = nullptr;
+  ASSERT_EQ(back->getLayerTable(table), Acad::eOk);
+  EXPECT_FALSE(table->has("Gone"));
+  table->close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Structure a full reader needs, checked on the raw pairs
+
+TEST_F(dxf, WrittenFileHasTheStructureFullReadersNeed) {
+  buildDrawing();
+  append(db(), new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)), red_, AcCmColor(), AcDbObjectId(),
+         db().paperSpaceId());
+  ASSERT_EQ(writeDrawing(db(), path("s.dxf")), Acad::eOk);
+  std::vector<Pair> pairs = pairsOf(slurp(path("s.dxf")));
+  ASSERT_GT(pairs.size(), 10u);
+  EXPECT_EQ(pairs.back().code, 0);
+  EXPECT_EQ(pairs.back().value, "EOF");
+
+  std::vector<std::string> sections;
+  std::map<std::uint64_t, std::string> kinds;  // handle -> object type
+  std::uint64_t seed = 0;
+  std::string type, var, table;
+  std::set<std::string> entries;  // "TABLE/name"
+  std::vector<std::pair<std::string, std::uint64_t>> owners;  // object type, owner handle
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    const Pair& p = pairs[i];
+    if (p.code == 0) type = p.value;
+    if (p.code == 0 && p.value == "SECTION") sections.push_back(pairs[i + 1].value);
+    if (p.code == 0 && p.value == "TABLE") table = pairs[i + 1].value;
+    if (p.code == 9) var = p.value;
+    if (p.code == 5 && var == "$HANDSEED" && sections.size() == 1) seed = std::stoull(p.value, nullptr, 16);
+    if ((p.code == 5 || p.code == 105) && sections.size() > 1) {
+      std::uint64_t h = std::stoull(p.value, nullptr, 16);
+      EXPECT_NE(h, 0u);
+      EXPECT_TRUE(kinds.emplace(h, type).second) << "duplicate handle " << p.value;
+      // The owner follows the handle directly.
+      ASSERT_EQ(pairs[i + 1].code, 330) << type << " " << p.value;
+      owners.emplace_back(type, std::stoull(pairs[i + 1].value, nullptr, 16));
+    }
+    if (p.code == 2 && i > 0 && pairs[i - 1].code == 100 && pairs[i - 1].value.find("TableRecord") != std::string::npos)
+      entries.insert(table + "/" + p.value);
+  }
+  EXPECT_EQ(sections, (std::vector<std::string>{"HEADER", "CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS"}));
+  for (const auto& [h, kind] : kinds) EXPECT_LT(h, seed) << kind;
+  for (const char* e : {"VPORT/*Active", "LTYPE/ByBlock", "LTYPE/ByLayer", "LTYPE/Continuous", "LAYER/0",
+                        "STYLE/Standard", "APPID/ACAD", "DIMSTYLE/Standard", "BLOCK_RECORD/*Model_Space",
+                        "BLOCK_RECORD/*Paper_Space"})
+    EXPECT_TRUE(entries.count(e)) << e;
+  int roots = 0;
+  for (const auto& [kind, owner] : owners) {
+    if (owner == 0) {
+      EXPECT_TRUE(kind == "TABLE" || kind == "DICTIONARY") << kind;
+      roots += kind == "DICTIONARY";
+      continue;
+    }
+    ASSERT_TRUE(kinds.count(owner)) << kind << " owned by unknown " << std::hex << owner;
+    const std::string& ownerKind = kinds[owner];
+    if (kind == "LINE" || kind == "POINT" || kind == "BLOCK" || kind == "ENDBLK") {
+      EXPECT_EQ(ownerKind, "BLOCK_RECORD") << kind;
+    } else if (kind == "LAYER" || kind == "LTYPE" || kind == "BLOCK_RECORD" || kind == "VPORT") {
+      EXPECT_EQ(ownerKind, "TABLE") << kind;
+    }
+  }
+  EXPECT_EQ(roots, 1);
+  // Handles of database objects are the database's own.
+  EXPECT_EQ(kinds[line_.handle().value()], "LINE");
+  EXPECT_EQ(kinds[red_.handle().value()], "LAYER");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Outside files
+
+TEST_F(dxf, ReadsEveryOutsideFileWithItsLayers) {
+  fs::path folder = fs::path(KV_SHARED_DIR) / "testdata" / "dxf";
+  if (!fs::is_directory(folder)) GTEST_SKIP() << "no outside DXF files at " << folder;
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".dxf") continue;
+    ++files;
+    std::string file = entry.path().string();
+    // Layer names straight from the file's LAYER table.
+    std::vector<Pair> pairs = pairsOf(slurp(file));
+    std::set<std::string> layers;
+    for (size_t i = 0; i + 1 < pairs.size(); ++i)
+      if (pairs[i].code == 0 && pairs[i].value == "LAYER")
+        for (size_t j = i + 1; j < pairs.size() && pairs[j].code != 0; ++j)
+          if (pairs[j].code == 2) layers.insert(pairs[j].value);
+
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    kv::dxf::ReadReport report;
+    ASSERT_EQ(readDrawing(file, back, error, &report), Acad::eOk) << file << ": " << error;
+    ASSERT_TRUE(back);
+    AcDbLayerTable* table = nullptr;
+    ASSERT_EQ(back->getLayerTable(table), Acad::eOk);
+    for (const std::string& name : layers) EXPECT_TRUE(table->has(name.c_str())) << file << ": " << name;
+    table->close();
+    int skipped = 0;
+    for (const auto& [kind, n] : report.unsupported) skipped += n;
+    // Every one of these files holds entities, none of them only lines and points.
+    EXPECT_GT(skipped + report.entitiesRead, 0) << file;
+    EXPECT_EQ(int(modelEntities(*back).size()), report.entitiesRead) << file;
+  }
+  EXPECT_GT(files, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hostile input
+
+TEST_F(dxf, EveryTruncatedPrefixIsRefusedWithALine) {
+  buildDrawing();
+  ASSERT_EQ(writeDrawing(db(), path("full.dxf")), Acad::eOk);
+  const std::string full = slurp(path("full.dxf"));
+  const size_t complete = full.rfind("EOF") + 3;  // from here on only the last line end is missing
+  for (size_t n = 0; n <= full.size(); n += (n < 600 || n + 600 > full.size()) ? 1 : 7) {
+    spit(path("cut.dxf"), full.substr(0, n));
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    Acad::ErrorStatus es = readDrawing(path("cut.dxf"), back, error);
+    if (n >= complete) {
+      EXPECT_EQ(es, Acad::eOk) << n << ": " << error;
+    } else {
+      ASSERT_EQ(es, Acad::eBadDxfFile) << "prefix of " << n << " bytes";
+      EXPECT_FALSE(back) << n;
+      EXPECT_EQ(error.rfind("line ", 0), 0u) << n << ": " << error;
+    }
+  }
+}
+
+TEST_F(dxf, MalformedFilesGiveStatusAndLine) {
+  const std::string head = "0\nSECTION\n2\nENTITIES\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    Acad::ErrorStatus status;
+    const char* message;  // part of the error text
+  };
+  const Case cases[] = {
+      {"odd pairs", head + "0\nLINE\n10\n", Acad::eBadDxfFile, "line 7:"},
+      {"code not a number", head + "0\nLINE\nten\n1.0\n", Acad::eBadDxfFile, "line 7: group code is not a number"},
+      {"code out of range", head + "0\nLINE\n5000\n1.0\n", Acad::eBadDxfFile, "line 7:"},
+      {"bad coordinate", head + "0\nLINE\n8\n0\n10\n1.5x\n0\nENDSEC\n0\nEOF\n", Acad::eBadDxfFile, "line 9:"},
+      {"bad colour", head + "0\nPOINT\n62\nred\n0\nENDSEC\n0\nEOF\n", Acad::eBadDxfFile, "line 7:"},
+      {"no EOF", head + "0\nENDSEC\n", Acad::eBadDxfFile, "without EOF"},
+      {"no ENDSEC", head + "0\nLINE\n0\nEOF\n", Acad::eBadDxfFile, "line"},
+      {"not a section", "0\nLINE\n0\nEOF\n", Acad::eBadDxfFile, "line 1:"},
+      {"newer version", "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1032\n0\nENDSEC\n0\nEOF\n", Acad::eBadDxfFile,
+       "line 7: DXF version AC1032"},
+      {"binary", std::string("AutoCAD Binary DXF\r\n\x1a\0", 22) + "\x00\x00", Acad::eBadDxfFile, "binary"},
+      {"endless line", "0\n" + std::string(200000, 'A'), Acad::eBadDxfFile, "line 2: line is too long"},
+      {"empty", "", Acad::eBadDxfFile, "without EOF"},
+  };
+  for (const Case& c : cases) {
+    spit(path("bad.dxf"), c.text);
+    auto sentinel = std::make_unique<AcDbDatabase>(false);
+    AcDbDatabase* before = sentinel.get();
+    std::string error;
+    EXPECT_EQ(readDrawing(path("bad.dxf"), sentinel, error), c.status) << c.name;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.name << ": " << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << c.name;
+    EXPECT_EQ(sentinel.get(), before) << c.name << ": the database must stay as it was";
+  }
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  EXPECT_EQ(readDrawing(path("missing.dxf"), back, error), Acad::eFileNotFound);
+  EXPECT_NE(error.find("missing.dxf"), std::string::npos);
+}
+
+TEST_F(dxf, RandomBytesGiveAStatus) {
+  std::mt19937 rng(20240611);
+  buildDrawing();
+  ASSERT_EQ(writeDrawing(db(), path("good.dxf")), Acad::eOk);
+  const std::string good = slurp(path("good.dxf"));
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    if (round % 2 == 0) {
+      text.resize(rng() % 5000);
+      for (char& c : text) c = char(rng());
+    } else {
+      // A sound file with a few bytes broken keeps the reader deep in its states.
+      text = good;
+      for (int k = 0; k < 4; ++k) text[rng() % text.size()] = char(rng());
+    }
+    spit(path("noise.dxf"), text);
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    Acad::ErrorStatus es = readDrawing(path("noise.dxf"), back, error);
+    if (es != Acad::eOk) {
+      EXPECT_FALSE(back);
+      EXPECT_FALSE(error.empty()) << round;
+    }
+  }
+}
+
+TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
+  // No HEADER, CRLF line ends, blanks around codes and values, a comment, entities on a layer
+  // the table lacks, a paper-space entity, and entity types the host does not read.
+  std::string text =
+      "999\nwritten by hand\n"
+      "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n 70\n     1\n"
+      "  0\nLAYER\n  2\nWalls\n 70\n     4\n 62\n    -3\n  6\nCONTINUOUS\n  0\nENDTAB\n  0\nENDSEC\n"
+      "  0\nSECTION\n  2\nENTITIES\n"
+      "  0\nLINE\n  8\nWalls\n 10\n 1.5\n 20\n-2\n 30\n0.0\n 11\n  1.0E+2\n 21\n +3\n 31\n0\n"
+      "  0\nPOINT\n  8\nNew layer\n 62\n1\n 10\n4\n 20\n5\n 30\n6\n"
+      "  0\nPOINT\n 67\n1\n  8\nWalls\n 10\n0\n 20\n0\n 30\n0\n"
+      "  0\nCIRCLE\n  8\n0\n 10\n0\n 20\n0\n 30\n0\n 40\n1\n"
+      "  0\nPOLYLINE\n  8\n0\n 66\n1\n 70\n1\n"
+      "  0\nVERTEX\n  8\n0\n 10\n0\n 20\n0\n 30\n0\n  0\nVERTEX\n  8\n0\n 10\n1\n 20\n0\n 30\n0\n"
+      "  0\nSEQEND\n  8\n0\n"
+      "  0\nENDSEC\n  0\nEOF\n";
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  spit(path("r12.dxf"), crlf);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("r12.dxf"), back, error, &report), Acad::eOk) << error;
+  EXPECT_EQ(report.version, "AC1009");
+  EXPECT_EQ(report.entitiesRead, 2);
+  EXPECT_EQ(report.otherSpaceSkipped, 1);
+  EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{"CIRCLE", 1}, {"POLYLINE", 1}}));
+  LayerState walls = layerState(*back, "Walls");
+  EXPECT_TRUE(walls.color == indexColor(3));
+  EXPECT_TRUE(walls.off);
+  EXPECT_TRUE(walls.locked);
+  EXPECT_FALSE(walls.frozen);
+  EXPECT_EQ(layerState(*back, "New layer").color.colorIndex(), 7);  // created as the host creates layers
+
+  std::vector<AcDbObjectId> ids = modelEntities(*back);
+  ASSERT_EQ(ids.size(), 2u);
+  AcDbLine* line = nullptr;
+  ASSERT_EQ(acdbOpenObject(line, ids[0], AcDb::kForRead), Acad::eOk);
+  expectSamePoint(line->startPoint(), AcGePoint3d(1.5, -2, 0));
+  expectSamePoint(line->endPoint(), AcGePoint3d(100, 3, 0));
+  EXPECT_EQ(line->layer(), "Walls");
+  EXPECT_TRUE(line->color().isByLayer());
+  line->close();
+  AcDbPoint* point = nullptr;
+  ASSERT_EQ(acdbOpenObject(point, ids[1], AcDb::kForRead), Acad::eOk);
+  EXPECT_EQ(point->layer(), "New layer");
+  EXPECT_TRUE(point->color() == indexColor(1));
+  point->close();
+}
+
+TEST_F(dxf, OwnersDecideModelSpace) {
+  // R2000 style: an entity owned by paper space's record and one inside the model-space block
+  // definition; a 102 group's 330 is a reactor, not the owner.
+  std::string text =
+      "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nBLOCK_RECORD\n5\n1\n330\n0\n100\nAcDbSymbolTable\n"
+      "0\nBLOCK_RECORD\n5\n1F\n330\n1\n100\nAcDbSymbolTableRecord\n100\nAcDbBlockTableRecord\n2\n*Model_Space\n"
+      "0\nBLOCK_RECORD\n5\n2A\n330\n1\n100\nAcDbSymbolTableRecord\n100\nAcDbBlockTableRecord\n2\n*Paper_Space\n"
+      "0\nENDTAB\n0\nENDSEC\n"
+      "0\nSECTION\n2\nBLOCKS\n"
+      "0\nBLOCK\n5\n20\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDbBlockBegin\n2\n*Model_Space\n"
+      "0\nPOINT\n5\n30\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDbPoint\n10\n1\n20\n1\n30\n1\n"
+      "0\nENDBLK\n5\n21\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDbBlockEnd\n"
+      "0\nBLOCK\n5\n22\n330\n40\n100\nAcDbEntity\n8\n0\n100\nAcDbBlockBegin\n2\nDOOR\n"
+      "0\nLINE\n5\n31\n330\n40\n100\nAcDbEntity\n8\n0\n100\nAcDbLine\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+      "0\nENDBLK\n5\n23\n330\n40\n100\nAcDbEntity\n8\n0\n100\nAcDbBlockEnd\n"
+      "0\nENDSEC\n"
+      "0\nSECTION\n2\nENTITIES\n"
+      "0\nLINE\n5\n32\n330\n2A\n100\nAcDbEntity\n8\n0\n100\nAcDbLine\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+      "0\nLINE\n5\n33\n102\n{ACAD_REACTORS\n330\n2A\n102\n}\n330\n1F\n100\nAcDbEntity\n8\n0\n62\n4\n100\nAcDbLine\n"
+      "10\n2\n20\n2\n30\n2\n11\n3\n21\n3\n31\n3\n"
+      "0\nENDSEC\n0\nEOF\n";
+  spit(path("own.dxf"), text);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("own.dxf"), back, error, &report), Acad::eOk) << error;
+  EXPECT_EQ(report.entitiesRead, 2);
+  EXPECT_EQ(report.otherSpaceSkipped, 2);
+  std::vector<AcDbObjectId> ids = modelEntities(*back);
+  ASSERT_EQ(ids.size(), 2u);
+  AcDbPoint* point = nullptr;
+  ASSERT_EQ(acdbOpenObject(point, ids[0], AcDb::kForRead), Acad::eOk);  // from the *Model_Space block
+  expectSamePoint(point->position(), AcGePoint3d(1, 1, 1));
+  point->close();
+  AcDbLine* line = nullptr;
+  ASSERT_EQ(acdbOpenObject(line, ids[1], AcDb::kForRead), Acad::eOk);
+  expectSamePoint(line->startPoint(), AcGePoint3d(2, 2, 2));
+  EXPECT_TRUE(line->color() == indexColor(4));
+  line->close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Saving safely
+
+TEST_F(dxf, FailedSaveLeavesNoPartialFile) {
+  buildDrawing();
+  // The target is a folder: the rename over it fails after the whole file was written.
+  fs::create_directory(path("taken.dxf"));
+  EXPECT_EQ(writeDrawing(db(), path("taken.dxf")), Acad::eFileAccessErr);
+  EXPECT_EQ(writeDrawing(db(), path("no/such/folder/x.dxf")), Acad::eFileAccessErr);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename().string());
+  EXPECT_EQ(left, std::vector<std::string>{"taken.dxf"});
+
+  // An old file survives a refused save whole.
+  ASSERT_EQ(writeDrawing(db(), path("old.dxf")), Acad::eOk);
+  const std::string old = slurp(path("old.dxf"));
+  kv::fault::arm("writeDrawing", 1);
+  EXPECT_EQ(writeDrawing(db(), path("old.dxf")), Acad::eFileAccessErr);
+  EXPECT_EQ(kv::fault::fired("writeDrawing"), 1);
+  EXPECT_EQ(slurp(path("old.dxf")), old);
+  // Windows separators are taken as well.
+  std::string windows = dir_ + "\\win.dxf";
+  EXPECT_EQ(writeDrawing(db(), windows), Acad::eOk);
+  EXPECT_TRUE(fs::exists(path("win.dxf")));
+}
+
+TEST_F(dxf, RefusedAppendAbortsTheReadAndKeepsTheOldDatabase) {
+  buildDrawing();
+  ASSERT_EQ(writeDrawing(db(), path("a.dxf")), Acad::eOk);
+  kv::fault::arm("appendAcDbEntity", 2);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  EXPECT_EQ(readDrawing(path("a.dxf"), back, error), Acad::eDxfReadAborted);
+  EXPECT_FALSE(back);
+  EXPECT_EQ(error.rfind("line ", 0), 0u) << error;
+}
+
+// ---------------------------------------------------------------------------------------------
+// An independent reader and writer
+
+TEST_F(dxf, EzdxfReadsOurFileWithoutAuditComplaints) {
+  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  buildDrawing();
+  append(db(), new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)), red_, AcCmColor(), AcDbObjectId(),
+         db().paperSpaceId());
+  ASSERT_EQ(writeDrawing(db(), path("ours.dxf")), Acad::eOk);
+  int status = 0;
+  std::string out = run("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_read.py " + path("ours.dxf") + " 2>&1", status);
+  ASSERT_EQ(status, 0) << out;
+
+  std::map<std::string, std::vector<std::string>> layers;
+  std::vector<std::vector<std::string>> entities;
+  for (auto& r : records(out)) {
+    if (r[0] == "version") {
+      EXPECT_EQ(r[1], "AC1018");
+    }
+    if (r[0] == "audit") {
+      EXPECT_EQ(r[1], "0") << out;
+      EXPECT_EQ(r[2], "0") << out;
+    }
+    if (r[0] == "layer") layers[r[1]] = r;
+    if (r[0] == "LINE" || r[0] == "POINT" || r[0] == "other") entities.push_back(r);
+  }
+  ASSERT_EQ(layers.count("True colour"), 1u) << out;
+  EXPECT_EQ(layers["True colour"][2], std::to_string(-trueColor(12, 34, 56).colorIndex()));  // off: negative
+  EXPECT_EQ(layers["True colour"][3], std::to_string(12 << 16 | 34 << 8 | 56));
+  EXPECT_EQ(layers["Stopped"], (std::vector<std::string>{"layer", "Stopped", "140", "-", "1", "1", "DASHED"}));
+  EXPECT_EQ(layers["Red"], (std::vector<std::string>{"layer", "Red", "1", "-", "0", "0", "Continuous"}));
+
+  ASSERT_EQ(entities.size(), 4u) << out;  // model space only
+  EXPECT_EQ(entities[0][0], "LINE");
+  EXPECT_EQ(entities[0][1], "Red");
+  EXPECT_EQ(entities[0][2], "256");
+  EXPECT_EQ(std::stod(entities[0][5]), 0.1);
+  EXPECT_EQ(std::stod(entities[0][6]), 1.0 / 3.0);
+  EXPECT_EQ(std::stod(entities[0][8]), 123456789.123456789);
+  EXPECT_EQ(entities[1][3], std::to_string(255 << 16 | 128 << 8 | 1));
+  EXPECT_EQ(entities[1][4], "DASHED");
+  EXPECT_EQ(entities[2][0], "POINT");
+  EXPECT_EQ(entities[2][2], "0");  // by block
+  EXPECT_EQ(std::stod(entities[2][7]), 1.7976931348623157e308);
+  EXPECT_EQ(entities[3][4], "ByBlock");
+}
+
+TEST_F(dxf, ReadsWhatEzdxfWrites) {
+  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  int status = 0;
+  std::string out =
+      run("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_write.py " + path("theirs.dxf") + " 2>&1", status);
+  ASSERT_EQ(status, 0) << out;
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("theirs.dxf"), back, error, &report), Acad::eOk) << error;
+  EXPECT_EQ(report.version, "AC1024");
+  EXPECT_EQ(report.entitiesRead, 3);
+  EXPECT_EQ(report.otherSpaceSkipped, 1);
+  EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{"CIRCLE", 1}}));
+
+  EXPECT_TRUE(layerState(*back, "TC").color == trueColor(0x12, 0x34, 0x56));
+  LayerState hidden = layerState(*back, "Hidden");
+  EXPECT_TRUE(hidden.off);
+  EXPECT_TRUE(hidden.color == indexColor(3));
+  LayerState stopped = layerState(*back, "Stopped");
+  EXPECT_TRUE(stopped.frozen && stopped.locked);
+  EXPECT_EQ(stopped.linetype, "DASHED");
+  layerState(*back, "Ghost");  // made for the entity that names it
+  AcDbLayerTableRecord* cl = nullptr;
+  ASSERT_EQ(acdbOpenObject(cl, back->clayer(), AcDb::kForRead), Acad::eOk);
+  EXPECT_STREQ(cl->getName(), "TC");
+  cl->close();
+
+  std::vector<AcDbObjectId> ids = modelEntities(*back);
+  ASSERT_EQ(ids.size(), 3u);
+  AcDbLine* line = nullptr;
+  ASSERT_EQ(acdbOpenObject(line, ids[0], AcDb::kForRead), Acad::eOk);
+  expectSamePoint(line->startPoint(), AcGePoint3d(0.1, 0.2, 0.3));
+  expectSamePoint(line->endPoint(), AcGePoint3d(1e-300, -2.5e10, 1.0 / 3.0));
+  EXPECT_TRUE(line->color() == trueColor(0xFF, 0x80, 0x00));
+  EXPECT_EQ(line->layer(), "TC");
+  line->close();
+  AcDbPoint* point = nullptr;
+  ASSERT_EQ(acdbOpenObject(point, ids[1], AcDb::kForRead), Acad::eOk);
+  expectSamePoint(point->position(), AcGePoint3d(7, 8, 9));
+  EXPECT_TRUE(point->color() == indexColor(5));
+  EXPECT_EQ(point->linetype(), "DASHED");
+  point->close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Faces, solids and vertex-based entities
+
+std::string num(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+void addPoint(std::vector<std::string>& fields, const AcGePoint3d& p) {
+  for (unsigned k = 0; k < 3; ++k) fields.push_back(num(p[k]));
+}
+
+std::string joined(const std::vector<std::string>& fields) {
+  std::string out;
+  for (const std::string& f : fields) out += (out.empty() ? "" : "\t") + f;
+  return out;
+}
+
+// Model space's faces, solids and vertex-based entities in the records ezdxf_read.py prints.
+std::vector<std::string> faceListing(AcDbDatabase& db) {
+  std::vector<std::string> out;
+  for (AcDbObjectId id : modelEntities(db)) {
+    AcDbEntity* e = nullptr;
+    EXPECT_EQ(acdbOpenObject(e, id, AcDb::kForRead), Acad::eOk);
+    if (!e) continue;
+    std::vector<std::string> f{"", e->layer().GetString(), std::to_string(e->color().colorIndex())};
+    if (auto* face = AcDbFace::cast(e)) {
+      f[0] = "3DFACE";
+      int invisible = 0;
+      for (Adesk::UInt16 k = 0; k < 4; ++k) {
+        bool visible = true;
+        face->isEdgeVisibleAt(k, visible);
+        invisible |= visible ? 0 : 1 << k;
+      }
+      f.push_back(std::to_string(invisible));
+      for (Adesk::UInt16 k = 0; k < 4; ++k) {
+        AcGePoint3d p;
+        face->getVertexAt(k, p);
+        addPoint(f, p);
+      }
+    } else if (auto* solid = AcDbSolid::cast(e)) {
+      f[0] = "SOLID";
+      f.push_back(num(solid->thickness()));
+      addPoint(f, AcGePoint3d() + solid->normal());
+      for (Adesk::UInt16 k = 0; k < 4; ++k) {
+        AcGePoint3d p;
+        solid->getPointAt(k, p);
+        addPoint(f, p);
+      }
+    } else if (auto* owner = AcDbVertexOwner::cast(e)) {
+      if (auto* pf = AcDbPolyFaceMesh::cast(e)) {
+        f[0] = "POLYFACE";
+        f.push_back(std::to_string(pf->numVertices()));
+        f.push_back(std::to_string(pf->numFaces()));
+      } else if (auto* pm = AcDbPolygonMesh::cast(e)) {
+        f[0] = "POLYMESH";
+        for (int v : {int(pm->mSize()), int(pm->nSize()), int(pm->isMClosed()), int(pm->isNClosed()),
+                      int(pm->polyMeshType())})
+          f.push_back(std::to_string(v));
+      } else if (auto* pl = AcDb3dPolyline::cast(e)) {
+        f[0] = "POLYLINE3D";
+        f.push_back(std::to_string(int(pl->isClosed())));
+      }
+      out.push_back(joined(f));
+      for (const AcDbEntity* item : owner->items()) {
+        std::vector<std::string> g;
+        if (auto* v = AcDbVertex::cast(item)) {
+          g.push_back("vertex");
+          addPoint(g, v->position());
+        } else if (auto* r = AcDbFaceRecord::cast(item)) {
+          g.push_back("face");
+          for (Adesk::UInt16 k = 0; k < 4; ++k) {
+            Adesk::Int16 index = 0;
+            r->getVertexAt(k, index);
+            g.push_back(std::to_string(index));
+          }
+        }
+        out.push_back(joined(g));
+      }
+      e->close();
+      continue;
+    }
+    e->close();
+    if (!f[0].empty()) out.push_back(joined(f));
+  }
+  return out;
+}
+
+// Listings agree field by field; numbers as doubles, exactly unless solidTolerance lets the
+// corners of a SOLID (which pass through its coordinate system) differ by that much.
+void expectSameListing(const std::vector<std::string>& want, const std::vector<std::string>& got,
+                       double solidTolerance = 0) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    auto a = records(want[i]), b = records(got[i]);
+    ASSERT_EQ(a.size(), 1u);
+    ASSERT_EQ(b.size(), 1u);
+    ASSERT_EQ(a[0].size(), b[0].size()) << want[i] << " | " << got[i];
+    for (size_t k = 0; k < a[0].size(); ++k) {
+      char *endA = nullptr, *endB = nullptr;
+      double x = std::strtod(a[0][k].c_str(), &endA), y = std::strtod(b[0][k].c_str(), &endB);
+      bool numeric = k > 0 && *endA == 0 && *endB == 0 && !a[0][k].empty();
+      if (!numeric || a[0][0] != "SOLID" || solidTolerance == 0) {
+        if (numeric) EXPECT_EQ(x, y) << want[i] << " | " << got[i] << " field " << k;
+        else EXPECT_EQ(a[0][k], b[0][k]) << want[i] << " | " << got[i];
+      } else {
+        EXPECT_NEAR(x, y, solidTolerance * std::max(1.0, std::abs(x))) << want[i] << " | " << got[i];
+      }
+    }
+  }
+}
+
+std::vector<std::string> listingOf(const std::string& text) {
+  std::vector<std::string> out;
+  static const std::set<std::string> kinds{"3DFACE", "SOLID", "POLYFACE", "POLYMESH", "POLYLINE3D", "vertex", "face"};
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line))
+    if (kinds.count(line.substr(0, line.find('\t')))) out.push_back(line);
+  return out;
+}
+
+TEST_F(dxf, FacesSolidsAndVertexEntitiesRoundTripExactly) {
+  buildMeshes();
+  ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("m.dxf"), back, error, &report), Acad::eOk) << error;
+  EXPECT_EQ(report.entitiesRead, 9);
+  EXPECT_TRUE(report.unsupported.empty());
+  std::vector<std::string> want = faceListing(db());
+  ASSERT_EQ(want.size(), 9u + 8 + 12 + 4 + 3 + 3);  // heads, then the items of the five owners
+  expectSameListing(want, faceListing(*back));
+
+  // What the listing leaves out: classes, linetypes, spline kinds, zero signs.
+  std::vector<AcDbObjectId> a = modelEntities(db()), b = modelEntities(*back);
+  ASSERT_EQ(a.size(), b.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    AcDbEntity *x = nullptr, *y = nullptr;
+    ASSERT_EQ(acdbOpenObject(x, a[i], AcDb::kForRead), Acad::eOk);
+    ASSERT_EQ(acdbOpenObject(y, b[i], AcDb::kForRead), Acad::eOk);
+    EXPECT_EQ(x->isA(), y->isA()) << i;
+    EXPECT_TRUE(x->color() == y->color()) << i;
+    auto *p = AcDb3dPolyline::cast(x), *q = AcDb3dPolyline::cast(y);
+    if (p && q) {
+      EXPECT_EQ(p->polyType(), q->polyType()) << i;
+    }
+    auto *s = AcDbSolid::cast(x), *t = AcDbSolid::cast(y);
+    if (s && t) {
+      EXPECT_EQ(std::signbit(s->normal().x), std::signbit(t->normal().x)) << i;
+    }
+    x->close();
+    y->close();
+  }
+}
+
+TEST_F(dxf, TiltedSolidKeepsItsWorldCornersWithinRounding) {
+  auto* solid = new AcDbSolid(AcGePoint3d(1, 2, 3), AcGePoint3d(4, -5, 6), AcGePoint3d(7, 8, -9));
+  ASSERT_EQ(solid->setNormal(AcGeVector3d(0.6, -0.48, 0.64)), Acad::eOk);
+  append(db(), solid, db().layerZero(), AcCmColor());
+  ASSERT_EQ(writeDrawing(db(), path("t.dxf")), Acad::eOk);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  ASSERT_EQ(readDrawing(path("t.dxf"), back, error), Acad::eOk) << error;
+  expectSameListing(faceListing(db()), faceListing(*back), 1e-14);
+  // The file holds corners in the solid's own system: none of them is the world point.
+  std::vector<Pair> pairs = pairsOf(slurp(path("t.dxf")));
+  auto it = std::find_if(pairs.begin(), pairs.end(), [](const Pair& p) { return p.value == "AcDbTrace"; });
+  ASSERT_NE(it, pairs.end());
+  EXPECT_EQ(it[1].code, 10);
+  EXPECT_NE(std::stod(it[1].value), 1.0);
+}
+
+TEST_F(dxf, WrittenPolylinesHaveTheStructureReadersNeed) {
+  buildMeshes();
+  ASSERT_EQ(writeDrawing(db(), path("s.dxf")), Acad::eOk);
+  std::vector<Pair> pairs = pairsOf(slurp(path("s.dxf")));
+  std::set<std::string> handles;
+  int polylines = 0;
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    if (pairs[i].code != 0 || pairs[i].value != "POLYLINE") continue;
+    ++polylines;
+    std::string own = pairs[i + 1].value;
+    std::map<int, std::string> head;
+    std::vector<std::string> markers;
+    size_t j = i + 1;
+    for (; pairs[j].code != 0; ++j) {
+      if (pairs[j].code == 100) markers.push_back(pairs[j].value);
+      else head[pairs[j].code] = pairs[j].value;
+    }
+    EXPECT_EQ(markers.size(), 2u);
+    EXPECT_EQ(head[66], "1");
+    for (int code : {10, 20, 30}) EXPECT_EQ(std::stod(head.at(code)), 0.0) << code;  // the dummy point
+    int flags = std::stoi(head[70]);
+    // VERTEX ... SEQEND, each owned by the polyline under a handle of its own.
+    int corners = 0, faces = 0;
+    bool faceSeen = false;
+    for (;;) {
+      ASSERT_EQ(pairs[j].code, 0);
+      std::string kind = pairs[j].value;
+      ASSERT_TRUE(kind == "VERTEX" || kind == "SEQEND") << kind;
+      EXPECT_EQ(pairs[j + 1].code, 5);
+      EXPECT_TRUE(handles.insert(pairs[j + 1].value).second) << "duplicate handle " << pairs[j + 1].value;
+      EXPECT_EQ(pairs[j + 2].code, 330);
+      EXPECT_EQ(pairs[j + 2].value, own);
+      std::vector<std::string> vm;
+      std::map<int, int> v;
+      for (++j; pairs[j].code != 0; ++j) {
+        if (pairs[j].code == 100) vm.push_back(pairs[j].value);
+        if (pairs[j].code >= 70 && pairs[j].code <= 74) v[pairs[j].code] = std::stoi(pairs[j].value);
+      }
+      if (kind == "SEQEND") break;
+      if (v[70] == 128) {
+        EXPECT_EQ(vm, (std::vector<std::string>{"AcDbEntity", "AcDbFaceRecord"}));
+        faceSeen = true;
+        ++faces;
+        for (int code = 71; code <= 74; ++code) EXPECT_LE(std::abs(v[code]), std::stoi(head[71]));
+      } else {
+        EXPECT_FALSE(faceSeen) << "coordinates after a face record";
+        ++corners;
+        ASSERT_EQ(vm.size(), 3u);
+        EXPECT_EQ(vm[1], "AcDbVertex");
+        EXPECT_EQ(v[70], flags & 64 ? 192 : flags & 16 ? 64 : 32);
+        EXPECT_EQ(vm[2], flags & 64 ? "AcDbPolyFaceMeshVertex" : flags & 16 ? "AcDbPolygonMeshVertex"
+                                                                            : "AcDb3dPolylineVertex");
+      }
+    }
+    if (flags & 64) {
+      EXPECT_EQ(markers[1], "AcDbPolyFaceMesh");
+      EXPECT_EQ(std::stoi(head[71]), corners);
+      EXPECT_EQ(std::stoi(head[72]), faces);
+    } else if (flags & 16) {
+      EXPECT_EQ(markers[1], "AcDbPolygonMesh");
+      EXPECT_EQ(std::stoi(head[71]) * std::stoi(head[72]), corners);
+    } else {
+      EXPECT_EQ(markers[1], "AcDb3dPolyline");
+    }
+  }
+  EXPECT_EQ(polylines, 5);
+}
+
+TEST_F(dxf, ReadsR12PolylinesFacesAndSolidsWhateverTheirOrder) {
+  // No markers, no handles; a polyface whose counts lie and whose face record comes before its
+  // last vertex; corners in reverse group order; a SOLID without its fourth corner; a
+  // smoothed polygon mesh whose fitted vertices are left out; a 2D polyline.
+  std::string v = "0\nVERTEX\n8\n0\n";
+  std::string text =
+      "0\nSECTION\n2\nENTITIES\n"
+      "0\nPOLYLINE\n8\nM\n62\n5\n66\n1\n10\n0\n20\n0\n30\n0\n70\n64\n71\n9\n72\n9\n" +
+      v + "10\n0\n20\n0\n30\n0\n70\n192\n" + v + "10\n1\n20\n0\n30\n0\n70\n192\n" + v +
+      "10\n0\n20\n0\n30\n0\n70\n128\n71\n1\n72\n-2\n73\n3\n" + v + "10\n1\n20\n1\n30\n0.5\n70\n192\n" +
+      "0\nSEQEND\n8\nM\n"
+      "0\nPOLYLINE\n8\n0\n66\n1\n70\n53\n71\n2\n72\n2\n75\n6\n" + v + "10\n0\n20\n0\n30\n0\n70\n64\n" + v +
+      "10\n0.5\n20\n0.5\n30\n0\n70\n72\n" + v + "10\n1\n20\n0\n30\n0\n70\n64\n" + v + "10\n0\n20\n1\n30\n0\n70\n64\n" +
+      v + "10\n1\n20\n1\n30\n2\n70\n64\n0\nSEQEND\n"
+      "0\nPOLYLINE\n8\n0\n70\n9\n" + v + "10\n1\n20\n2\n30\n3\n70\n32\n" + v + "10\n4\n20\n5\n30\n6\n70\n32\n0\nSEQEND\n"
+      "0\nPOLYLINE\n8\n0\n70\n1\n" + v + "10\n1\n20\n2\n30\n0\n" + v + "10\n4\n20\n5\n30\n0\n0\nSEQEND\n"
+      "0\n3DFACE\n8\n0\n70\n10\n13\n0.0\n23\n-2.1\n33\n0.05\n12\n0.556461\n22\n-2.028444\n32\n0.05\n"
+      "11\n0.5375\n21\n-2.028444\n31\n-0.120818\n10\n0.5375\n20\n-2.028444\n30\n-0.120818\n"
+      "0\nSOLID\n8\n0\n39\n1.5\n10\n0\n20\n0\n30\n2\n11\n1\n21\n0\n31\n2\n12\n0\n22\n1\n32\n2\n"
+      "0\nENDSEC\n0\nEOF\n";
+  spit(path("r12m.dxf"), text);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("r12m.dxf"), back, error, &report), Acad::eOk) << error;
+  EXPECT_EQ(report.entitiesRead, 5);
+  EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{"POLYLINE", 1}}));
+  expectSameListing(faceListing(*back), {
+                                            "POLYFACE\tM\t5\t3\t1",
+                                            "vertex\t0\t0\t0",
+                                            "vertex\t1\t0\t0",
+                                            "vertex\t1\t1\t0.5",
+                                            "face\t1\t-2\t3\t0",
+                                            "POLYMESH\t0\t256\t2\t2\t1\t1\t6",
+                                            "vertex\t0\t0\t0",
+                                            "vertex\t1\t0\t0",
+                                            "vertex\t0\t1\t0",
+                                            "vertex\t1\t1\t2",
+                                            "POLYLINE3D\t0\t256\t1",
+                                            "vertex\t1\t2\t3",
+                                            "vertex\t4\t5\t6",
+                                            "3DFACE\t0\t256\t10\t0.5375\t-2.028444\t-0.120818\t0.5375\t-2.028444\t"
+                                            "-0.120818\t0.556461\t-2.028444\t0.05\t0\t-2.1\t0.05",
+                                            "SOLID\t0\t256\t1.5\t0\t0\t1\t0\t0\t2\t1\t0\t2\t0\t1\t2\t0\t1\t2",
+                                        });
+}
+
+TEST_F(dxf, PolylinesTheHostCannotHoldFailTheRead) {
+  const std::string head = "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\n0\n70\n64\n";  // POLYLINE on line 5
+  const std::string tail = "0\nSEQEND\n0\nENDSEC\n0\nEOF\n";
+  auto vertex = [](int x) { return "0\nVERTEX\n10\n" + std::to_string(x) + "\n20\n0\n30\n0\n70\n192\n"; };
+  auto face = [](int a, int b, int c, int d) {
+    return "0\nVERTEX\n70\n128\n71\n" + std::to_string(a) + "\n72\n" + std::to_string(b) + "\n73\n" +
+           std::to_string(c) + "\n74\n" + std::to_string(d) + "\n";
+  };
+  const std::string three = vertex(0) + vertex(1) + vertex(2);  // VERTEX entities on lines 11, 21, 31
+  std::string many;
+  for (int i = 0; i <= AcDbPolyFaceMesh::kMaxCount; ++i) many += vertex(i);
+  std::string manyFaces;
+  for (int i = 0; i <= AcDbPolyFaceMesh::kMaxCount; ++i) manyFaces += face(1, 2, -3, 0);
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"index past the vertices", head + three + face(1, 2, -4, 0) + tail, "line 41: face record 1 2 -4 0 names a vertex"},
+      {"index 0 in third place", head + three + face(1, 2, 0, 0) + tail, "(status 55)"},
+      {"index past 16 bits", head + three + face(1, 2, 40000, 0) + tail, "line 41: face record names vertex 40000 (status 55)"},
+      {"32,768 vertices", head + many + tail, "line 5: polyface mesh has 32768 vertices, more than 32767 (status 56)"},
+      {"32,768 faces", head + three + manyFaces + tail, "line 5: polyface mesh has 32768 faces, more than 32767 (status 55)"},
+      {"no SEQEND before ENDSEC", head + three + "0\nENDSEC\n0\nEOF\n",
+       "line 41: the POLYLINE of line 5 ends without SEQEND"},
+      {"no SEQEND before an entity", head + three + "0\nLINE\n0\nENDSEC\n0\nEOF\n", "without SEQEND"},
+      {"file ends among vertices", head + three, "line 41: file ends inside"},
+      {"grid with a hole", "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\n0\n70\n16\n71\n2\n72\n2\n" + three + tail,
+       "line 5: polygon mesh of 2 x 2 vertices holds 3"},
+      {"bad vertex flag", head + "0\nVERTEX\n70\nx\n" + tail, "line 13: group 70 is not an integer"},
+      {"flat solid", "0\nSECTION\n2\nENTITIES\n0\nSOLID\n210\n0\n220\n0\n230\n0\n0\nENDSEC\n0\nEOF\n",
+       "line 11: extrusion direction has no length"},
+  };
+  for (const Case& c : cases) {
+    spit(path("bad.dxf"), c.text);
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    EXPECT_EQ(readDrawing(path("bad.dxf"), back, error), Acad::eBadDxfFile) << c.name;
+    EXPECT_FALSE(back) << c.name;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.name << ": " << error;
+  }
+  // At the limit the host holds the mesh whole.
+  std::string limit;
+  for (int i = 0; i < AcDbPolyFaceMesh::kMaxCount; ++i) limit += vertex(i);
+  spit(path("limit.dxf"), head + limit + face(32767, -1, 2, 0) + tail);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  ASSERT_EQ(readDrawing(path("limit.dxf"), back, error), Acad::eOk) << error;
+  AcDbPolyFaceMesh* mesh = nullptr;
+  ASSERT_EQ(acdbOpenObject(mesh, modelEntities(*back).at(0), AcDb::kForRead), Acad::eOk);
+  EXPECT_EQ(mesh->numVertices(), 32767);
+  EXPECT_EQ(mesh->numFaces(), 1);
+  mesh->close();
+}
+
+TEST_F(dxf, TruncatedOrDamagedMeshFilesGiveAStatus) {
+  buildMeshes();
+  ASSERT_EQ(writeDrawing(db(), path("full.dxf")), Acad::eOk);
+  const std::string full = slurp(path("full.dxf"));
+  const size_t from = full.find("ENTITIES"), to = full.find("OBJECTS");
+  ASSERT_LT(from, to);
+  for (size_t n = from; n < to; n += 3) {
+    spit(path("cut.dxf"), full.substr(0, n));
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    ASSERT_EQ(readDrawing(path("cut.dxf"), back, error), Acad::eBadDxfFile) << n;
+    EXPECT_EQ(error.rfind("line ", 0), 0u) << n << ": " << error;
+  }
+  std::mt19937 rng(7);
+  const std::string_view alphabet = "-0123456789\n.eE xVERTEXSEQEND";  // bytes that keep a file nearly sound
+  for (int round = 0; round < 300; ++round) {
+    std::string text = full;
+    for (int k = 0; k < 3; ++k) text[from + rng() % (to - from)] = alphabet[rng() % alphabet.size()];
+    spit(path("noise.dxf"), text);
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    if (readDrawing(path("noise.dxf"), back, error) != Acad::eOk) {
+      EXPECT_FALSE(back);
+      EXPECT_FALSE(error.empty()) << round;
+    }
+  }
+}
+
+TEST_F(dxf, CountsFacesSolidsAndMeshesOfOutsideFiles) {
+  fs::path folder = fs::path(KV_SHARED_DIR) / "testdata" / "dxf";
+  if (!fs::is_directory(folder)) GTEST_SKIP() << "no outside DXF files at " << folder;
+  // Counted once with ezdxf 0.18.1 (model space only).
+  struct Expect {
+    const char* file;
+    int polyfaces, polyfaceVertices, polyfaceFaces, invisibleEdges, faces3d, solids, polylines3d;
+  };
+  const Expect files[] = {
+      {"acadsharp_sample_AC1018_ascii.dxf", 1, 5, 2, 2, 1, 1, 1},
+      {"assimp_PinkEggFromLW.dxf", 0, 0, 0, 0, 288, 0, 0},
+      {"assimp_issue_2229_turbocad.dxf", 4, 768, 1290, 300, 0, 0, 0},
+      {"ezdxf_3dsolids.dxf", 0, 0, 0, 0, 0, 0, 0},
+      {"ezdxf_torus_r2000.dxf", 0, 0, 0, 0, 0, 0, 0},
+  };
+  for (const Expect& x : files) {
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    ASSERT_EQ(readDrawing((folder / x.file).string(), back, error), Acad::eOk) << x.file << ": " << error;
+    Expect got{x.file, 0, 0, 0, 0, 0, 0, 0};
+    for (AcDbObjectId id : modelEntities(*back)) {
+      AcDbEntity* e = nullptr;
+      ASSERT_EQ(acdbOpenObject(e, id, AcDb::kForRead), Acad::eOk);
+      got.faces3d += AcDbFace::cast(e) != nullptr;
+      got.solids += AcDbSolid::cast(e) != nullptr;
+      got.polylines3d += AcDb3dPolyline::cast(e) != nullptr;
+      if (auto* pf = AcDbPolyFaceMesh::cast(e)) {
+        ++got.polyfaces;
+        got.polyfaceVertices += pf->numVertices();
+        got.polyfaceFaces += pf->numFaces();
+        for (const AcDbEntity* item : pf->items())
+          for (Adesk::UInt16 k = 0; k < 4; ++k)
+            if (auto* r = AcDbFaceRecord::cast(item)) {
+              bool visible = true;
+              r->isEdgeVisibleAt(k, visible);
+              got.invisibleEdges += !visible;
+            }
+      }
+      e->close();
+    }
+    EXPECT_EQ(got.polyfaces, x.polyfaces) << x.file;
+    EXPECT_EQ(got.polyfaceVertices, x.polyfaceVertices) << x.file;
+    EXPECT_EQ(got.polyfaceFaces, x.polyfaceFaces) << x.file;
+    EXPECT_EQ(got.invisibleEdges, x.invisibleEdges) << x.file;
+    EXPECT_EQ(got.faces3d, x.faces3d) << x.file;
+    EXPECT_EQ(got.solids, x.solids) << x.file;
+    EXPECT_EQ(got.polylines3d, x.polylines3d) << x.file;
+  }
+  // The egg's corners come as 13, 12, 11, 10; corner i is still group 10 + i.
+  std::unique_ptr<AcDbDatabase> egg;
+  std::string error;
+  ASSERT_EQ(readDrawing((folder / "assimp_PinkEggFromLW.dxf").string(), egg, error), Acad::eOk) << error;
+  std::vector<std::string> listing = faceListing(*egg);
+  ASSERT_FALSE(listing.empty());
+  expectSameListing({"3DFACE\t0\t256\t0\t0.5375\t-2.028444\t-0.120818\t0.5375\t-2.028444\t-0.120818\t0.556461\t"
+                     "-2.028444\t0.05\t0\t-2.1\t0.05"},
+                    {listing[0]});
+}
+
+TEST_F(dxf, EzdxfReadsOurFacesSolidsAndMeshes) {
+  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  buildMeshes();
+  auto* tilted = new AcDbSolid(AcGePoint3d(1, 2, 3), AcGePoint3d(4, -5, 6), AcGePoint3d(7, 8, -9));
+  ASSERT_EQ(tilted->setNormal(AcGeVector3d(0.6, -0.48, 0.64)), Acad::eOk);
+  append(db(), tilted, db().layerZero(), AcCmColor());
+  ASSERT_EQ(writeDrawing(db(), path("ours.dxf")), Acad::eOk);
+  int status = 0;
+  std::string out = run("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_read.py " + path("ours.dxf") + " 2>&1", status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("audit\t0\t0"), std::string::npos) << out;
+  // ezdxf's own arbitrary-axis rule turns the tilted solid's corners back into ours.
+  expectSameListing(faceListing(db()), listingOf(out), 1e-14);
+}
+
+TEST_F(dxf, ReadsFacesSolidsAndMeshesEzdxfWrites) {
+  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  int status = 0;
+  std::string out = run(
+      "/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_write.py " + path("theirs.dxf") + " meshes 2>&1", status);
+  ASSERT_EQ(status, 0) << out;
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("theirs.dxf"), back, error, &report), Acad::eOk) << error;
+  EXPECT_EQ(report.entitiesRead, 7);
+  EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{"POLYLINE", 1}}));
+  std::vector<std::string> theirs = listingOf(out);
+  ASSERT_EQ(theirs.size(), 7u + 7 + 12 + 3);
+  expectSameListing(theirs, faceListing(*back), 1e-14);
+}
+
+}  // namespace

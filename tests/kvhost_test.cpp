@@ -1,0 +1,379 @@
+// End-to-end tests of the console host: kvhost runs as a child process on a script written to a
+// private folder, and the tests read its transcript, its complaints and its exit status.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "dxf/dxf.h"
+#include "host/acdb.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kKvhost = KV_BIN_DIR "/kvhost";
+
+struct Outcome {
+  int status = -1;  // exit status, or -1 when kvhost did not exit normally
+  std::string out;  // the transcript
+  std::string err;  // kvhost's complaints
+};
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
+}
+
+// Each test gets its own folder, which is also the child's TMPDIR, so that the temporary
+// folder kvhost makes for its run can be looked for afterwards.
+class KvhostTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "kvhost_test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+
+  fs::path path(const std::string& name) const { return dir_ / name; }
+
+  // Runs kvhost with args; script, when given, is written to a file and passed with -s.
+  // stdinText feeds the terminal of an interactive run.
+  Outcome run(std::vector<std::string> args, const std::string* script = nullptr, const std::string& stdinText = "",
+          const std::vector<std::string>& extraEnv = {}) {
+    if (script) {
+      writeFile(path("input.scr"), *script);
+      args.insert(args.begin(), {"-s", path("input.scr").string()});
+    }
+    writeFile(path("stdin.txt"), stdinText);
+    std::vector<std::string> argStrings = {kKvhost};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    std::vector<std::string> envStrings;
+    for (char** e = environ; *e; ++e)
+      if (std::strncmp(*e, "TMPDIR=", 7) != 0) envStrings.push_back(*e);
+    envStrings.push_back("TMPDIR=" + dir_.string());
+    envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> envp;
+    for (std::string& e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    std::string in = path("stdin.txt").string(), out = path("stdout.txt").string(), err = path("stderr.txt").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    int spawned = posix_spawn(&pid, kKvhost.c_str(), &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    Outcome result;
+    if (spawned != 0) {
+      ADD_FAILURE() << "cannot start " << kKvhost << ": " << std::strerror(spawned);
+      return result;
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    result.out = readFile(out);
+    result.err = readFile(err);
+    return result;
+  }
+
+  Outcome runScript(const std::string& script, std::vector<std::string> args = {"--no-load"}) {
+    return run(std::move(args), &script);
+  }
+
+  // The run folders kvhost left in TMPDIR.
+  std::vector<fs::path> leftoverRunFolders() const {
+    std::vector<fs::path> left;
+    for (const auto& entry : fs::directory_iterator(dir_))
+      if (entry.path().filename().string().rfind("kvhost-", 0) == 0) left.push_back(entry.path());
+    return left;
+  }
+
+  fs::path dir_;
+};
+
+// The value a transcript line "label<value>" shows, the first after position from.
+std::string shownAfter(const std::string& text, const std::string& label, size_t from = 0) {
+  size_t at = text.find(label, from);
+  if (at == std::string::npos) return "(not shown)";
+  at += label.size();
+  size_t end = text.find('>', at);
+  return text.substr(at, end - at);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scripts and their transcript
+
+TEST_F(KvhostTest, ScriptTranscriptEchoesAnswersAfterPrompts) {
+  Outcome r = runScript("; a comment line is skipped\nSETVAR\nFACETRES\n2.5\n\nSETVAR\nfacetres\n\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Command: SETVAR\nEnter variable name or [?]: FACETRES\n"
+                       "Enter new value for FACETRES <0.5>: 2.5\n"
+                       "Command: \nCommand: SETVAR\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("a comment line"), std::string::npos) << r.out;
+  // The run ends at the end of the script, at a Command prompt.
+  EXPECT_EQ(r.out.substr(r.out.size() - 10), "Command: \n") << r.out;
+}
+
+TEST_F(KvhostTest, SetvarChangesFacetresAndRefusesOutOfRangeValues) {
+  Outcome r = runScript(
+      "SETVAR\nFACETRES\n2.5\n"
+      "SETVAR\nFACETRES\n20\n\n"        // refused, then Enter keeps 2.5
+      "SETVAR\nFACETRES\n0.001\n7\n"    // refused, then a good value
+      "SETVAR\nFACETRES\n\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  const std::string label = "Enter new value for FACETRES <";
+  size_t second = r.out.find(label, r.out.find(label) + 1);
+  EXPECT_EQ(shownAfter(r.out, label, second), "2.5") << r.out;
+  EXPECT_EQ(count(r.out, "Value must be between 0.01 and 10.\n"), 2u) << r.out;
+  size_t last = r.out.rfind(label);
+  EXPECT_EQ(shownAfter(r.out, label, last), "7") << r.out;
+}
+
+TEST_F(KvhostTest, CancelEndsTheCommandWithoutFailingTheScript) {
+  Outcome r = runScript("SETVAR\nFACETRES\n*cancel*\nSETVAR\nFACETRES\n\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("<0.5>: *cancel*\n*Cancel*\nCommand: SETVAR\n"), std::string::npos) << r.out;
+  EXPECT_EQ(shownAfter(r.out, "FACETRES <", r.out.rfind("FACETRES <")), "0.5");
+}
+
+TEST_F(KvhostTest, CommandNamesAreTrimmedAndTakeTheHostsMarks) {
+  Outcome r = runScript("   _.setvar  \nFACETRES\n3\n\t\n._SETVAR\nFACETRES\n\n");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(shownAfter(r.out, "FACETRES <", r.out.rfind("FACETRES <")), "3") << r.out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Failing scripts: status 1, the rest of the script is not run
+
+TEST_F(KvhostTest, UnknownCommandFailsTheScriptAndStopsIt) {
+  Outcome r = runScript("SETVAR\nFACETRES\n2\nFOO\nSETVAR\nFACETRES\n3\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Command: FOO\nUnknown command \"FOO\".  Press F1 for help.\n"), std::string::npos) << r.out;
+  EXPECT_EQ(count(r.out, "Enter variable name"), 1u) << "lines after the failure ran:\n" << r.out;
+  EXPECT_NE(r.err.find("input.scr:4:"), std::string::npos) << r.err;
+}
+
+TEST_F(KvhostTest, RefusedAnswerFailsTheScriptAtItsLine) {
+  Outcome r = runScript("; zoom with an option it does not have\nZOOM\nSideways\nSETVAR\nFACETRES\n3\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("Invalid option keyword."), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("Enter variable name"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("input.scr:3:"), std::string::npos) << r.err;
+}
+
+TEST_F(KvhostTest, ScriptEndingInsideACommandFails) {
+  Outcome r = runScript("SETVAR\nFACETRES\n");
+  EXPECT_EQ(r.status, 1) << r.out;
+}
+
+TEST_F(KvhostTest, ZoomExtentsOnAnEmptyDrawingSucceeds) {
+  Outcome r = runScript("ZOOM\nExtents\nZOOM\na\n");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+}
+
+TEST_F(KvhostTest, InteractiveRunGoesOnAfterAFailureAndEndsWithStatus0) {
+  Outcome r = run({"--no-load"}, nullptr, "FOO\nSETVAR\nFACETRES\n2\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Unknown command \"FOO\".  Press F1 for help.\n"), std::string::npos) << r.out;
+  // Answers typed at a terminal are not echoed: the terminal shows them already.
+  EXPECT_NE(r.out.find("Command: Enter variable name or [?]: Enter new value for FACETRES <0.5>: Command: "),
+            std::string::npos)
+      << r.out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Options
+
+TEST_F(KvhostTest, ReleaseOptionSetsTheVersionLetter) {
+  const std::string script = "SETVAR\n_VERNUM\n";
+  Outcome r2004 = runScript(script, {"--no-load", "-r", "2004"});
+  EXPECT_EQ(r2004.status, 0) << r2004.err;
+  EXPECT_NE(r2004.out.find("_VERNUM = \"V"), std::string::npos) << r2004.out;
+  EXPECT_NE(r2004.out.find("(read only)"), std::string::npos) << r2004.out;
+  Outcome r2000i = runScript(script, {"--no-load", "--release=2000i"});
+  EXPECT_NE(r2000i.out.find("_VERNUM = \"U"), std::string::npos) << r2000i.out;
+  Outcome byDefault = runScript(script);
+  EXPECT_NE(byDefault.out.find("_VERNUM = \"E"), std::string::npos) << byDefault.out;
+}
+
+TEST_F(KvhostTest, UsageErrorsGiveStatus2) {
+  const std::vector<std::vector<std::string>> bad = {
+      {"--bogus"},
+      {"-r", "1999"},
+      {"-r"},
+      {"--no-load", "-s"},
+      {"--no-load", "a.dxf", "b.dxf"},
+      {"--no-load", "-l", "x.arx"},
+      {"--no-load", "-s", path("no-such.scr").string()},
+  };
+  for (const auto& args : bad) {
+    Outcome r = run(args);
+    EXPECT_EQ(r.status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+    EXPECT_NE(r.err.find("kvhost: "), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Command:"), std::string::npos) << "a refused command line still ran:\n" << r.out;
+  }
+  Outcome help = run({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--release YEAR"), std::string::npos) << help.out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The temporary folder and the module
+
+TEST_F(KvhostTest, ModuleGetsInitThenUnloadWithTempAlreadySet) {
+  Outcome r = runScript("SETVAR\nFACETRES\n2\n", {"-l", KV_ECHO_MODULE});
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  const std::string init = "echo_module: kInitAppMsg appId=set temp=";
+  size_t initAt = r.out.find(init);
+  ASSERT_NE(initAt, std::string::npos) << r.out;
+  size_t unloadAt = r.out.find("echo_module: message 2\n");
+  ASSERT_NE(unloadAt, std::string::npos) << r.out;
+  EXPECT_LT(initAt, r.out.find("Command: ")) << "init must come before the first command:\n" << r.out;
+  EXPECT_GT(unloadAt, r.out.rfind("Command: ")) << "unload must come after the last command:\n" << r.out;
+  EXPECT_EQ(count(r.out, "echo_module:"), 2u) << r.out;
+
+  // The folder named at init was private, inside TMPDIR, and is gone after the run.
+  size_t pathAt = initAt + init.size();
+  std::string temp = r.out.substr(pathAt, r.out.find(" mode=", pathAt) - pathAt);
+  EXPECT_EQ(fs::path(temp).parent_path(), dir_) << temp;
+  EXPECT_NE(r.out.find(" mode=700\n", pathAt), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(temp)) << temp;
+  EXPECT_TRUE(leftoverRunFolders().empty());
+}
+
+TEST_F(KvhostTest, TempFolderIsRemovedWithItsContentsAfterAFailedRun) {
+  Outcome r = runScript("FOO\n", {"-l", KV_ECHO_MODULE});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("echo_module: message 2\n"), std::string::npos) << "a failed script still unloads:\n" << r.out;
+  EXPECT_TRUE(leftoverRunFolders().empty());
+}
+
+TEST_F(KvhostTest, ModulesThatCannotStartGiveStatus2) {
+  const std::string script = "SETVAR\nFACETRES\n2\n";
+  Outcome missing = runScript(script, {"-l", path("nothing-here.arx").string()});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("nothing-here.arx"), std::string::npos) << missing.err;
+
+  Outcome noEntry = runScript(script, {"-l", KV_NO_ENTRY_MODULE});
+  EXPECT_EQ(noEntry.status, 2);
+  EXPECT_NE(noEntry.err.find("acrxEntryPoint"), std::string::npos) << noEntry.err;
+
+  Outcome refused = run({"-l", KV_ECHO_MODULE}, &script, "", {"KVHOST_ECHO_REFUSE=1"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("kRetError"), std::string::npos) << refused.err;
+  // A module that refused to start gets no unload message and no commands run.
+  EXPECT_EQ(refused.out.find("message 2"), std::string::npos) << refused.out;
+  EXPECT_EQ(refused.out.find("Command:"), std::string::npos) << refused.out;
+
+  for (const Outcome* r : {&missing, &noEntry, &refused}) EXPECT_EQ(r->out.find("Enter variable name"), std::string::npos);
+  EXPECT_TRUE(leftoverRunFolders().empty());
+}
+
+TEST_F(KvhostTest, MissingDefaultModuleIsNotedAndTheRunGoesOn) {
+  if (fs::exists(KV_BIN_DIR "/Kavlor.arx")) GTEST_SKIP() << "Kavlor.arx is built; nothing is missing";
+  Outcome r = runScript("SETVAR\nFACETRES\n2\n", {});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find(KV_BIN_DIR "/Kavlor.arx"), std::string::npos) << r.err;
+  EXPECT_EQ(count(r.err, "\n"), 1u) << r.err;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Drawings in and out
+
+TEST_F(KvhostTest, UnreadableDrawingGivesStatus3) {
+  Outcome missing = runScript("SETVAR\nFACETRES\n2\n", {"--no-load", path("absent.dxf").string()});
+  EXPECT_EQ(missing.status, 3);
+  EXPECT_NE(missing.err.find("absent.dxf"), std::string::npos) << missing.err;
+  EXPECT_EQ(missing.out.find("Command:"), std::string::npos) << missing.out;
+
+  writeFile(path("garbage.dxf"), "this is not a drawing\n");
+  Outcome garbage = runScript("SETVAR\nFACETRES\n2\n", {"--no-load", path("garbage.dxf").string()});
+  EXPECT_EQ(garbage.status, 3);
+  EXPECT_TRUE(leftoverRunFolders().empty());
+}
+
+TEST_F(KvhostTest, SavedDrawingReadsBackAndRunsAgain) {
+  fs::path saved = path("out.dxf");
+  Outcome first = runScript("SETVAR\nFACETRES\n2\n", {"--no-load", "-o", saved.string()});
+  ASSERT_EQ(first.status, 0) << first.err;
+  std::unique_ptr<AcDbDatabase> db;
+  std::string error;
+  EXPECT_EQ(kv::dxf::readDrawing(saved.string(), db, error), Acad::eOk) << error;
+  EXPECT_TRUE(db);
+
+  // kvhost opens what it saved.
+  Outcome second = runScript("ZOOM\nE\n", {"--no-load", saved.string()});
+  EXPECT_EQ(second.status, 0) << second.err;
+}
+
+TEST_F(KvhostTest, DrawingEntitiesGoThroughAndSkippedOnesAreNamed) {
+  writeFile(path("in.dxf"),
+            "0\nSECTION\n2\nENTITIES\n"
+            "0\nLINE\n8\n0\n10\n0\n20\n0\n30\n0\n11\n4\n21\n3\n31\n0\n"
+            "0\nKVNOSUCHTYPE\n8\n0\n"
+            "0\nENDSEC\n0\nEOF\n");
+  fs::path saved = path("out.dxf");
+  Outcome r = runScript("ZOOM\nE\n", {"--no-load", "-o", saved.string(), path("in.dxf").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("1 entities read; not read: 1 KVNOSUCHTYPE\n"), std::string::npos) << r.err;
+
+  std::unique_ptr<AcDbDatabase> db;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(kv::dxf::readDrawing(saved.string(), db, error, &report), Acad::eOk) << error;
+  EXPECT_EQ(report.entitiesRead, 1);
+  EXPECT_TRUE(report.unsupported.empty());
+}
+
+TEST_F(KvhostTest, FailedScriptStillSavesAndSaveFailureGivesStatus3) {
+  fs::path saved = path("partial.dxf");
+  Outcome failed = runScript("FOO\n", {"--no-load", "-o", saved.string()});
+  EXPECT_EQ(failed.status, 1) << failed.err;
+  EXPECT_TRUE(fs::exists(saved));
+
+  Outcome unsaved = runScript("SETVAR\nFACETRES\n2\n", {"--no-load", "-o", path("no-folder/out.dxf").string()});
+  EXPECT_EQ(unsaved.status, 3);
+  EXPECT_NE(unsaved.err.find("no-folder/out.dxf"), std::string::npos) << unsaved.err;
+}
+
+}  // namespace

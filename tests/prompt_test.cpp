@@ -1,0 +1,97 @@
+// Message boxes, yes-or-no and keyword questions.
+#include <string>
+
+#include "dbutil/prompt.h"
+#include "host_fixture.h"
+
+class Prompts : public HostTest {};
+
+TEST_F(Prompts, MessageBoxFormatShowsTheFormattedText) {
+  MessageBoxFormat("Caption", MB_OK | MB_ICONINFORMATION, "%d vertices and %s", 40000, "more");
+  ASSERT_EQ(ui_.boxes().size(), 1u);
+  EXPECT_EQ(ui_.boxes()[0].text, "40000 vertices and more");
+  EXPECT_EQ(ui_.boxes()[0].caption, "Caption");
+  EXPECT_EQ(ui_.boxes()[0].style, 0x40u);
+}
+
+TEST_F(Prompts, YesNoDefaultsAndAnswers) {
+  BOOL answer = TRUE;
+  ui_.answer("");
+  EXPECT_TRUE(GetYesNo("Erase", answer));
+  EXPECT_TRUE(answer);
+  EXPECT_EQ(ui_.transcript(), "Erase [Yes/No] <Yes>: \n");
+
+  struct Case {
+    const char* typed;
+    BOOL expected;
+  };
+  for (Case c : {Case{"n", FALSE}, Case{"YES", TRUE}, Case{"No", FALSE}, Case{"y", TRUE}}) {
+    ui_.answer(c.typed);
+    EXPECT_TRUE(GetYesNo("Erase", answer)) << c.typed;
+    EXPECT_EQ(answer, c.expected) << c.typed;
+  }
+  ui_.clear();
+  answer = FALSE;
+  ui_.answer("");
+  EXPECT_TRUE(GetYesNo("Keep", answer));
+  EXPECT_FALSE(answer);
+  EXPECT_EQ(ui_.transcript(), "Keep [Yes/No] <No>: \n");
+}
+
+TEST_F(Prompts, YesNoRefusesOtherWordsAndCancel) {
+  BOOL answer = TRUE;
+  ui_.answer("maybe");  // refused by the host, which asks again
+  ui_.answer("*Cancel*");
+  EXPECT_FALSE(GetYesNo("Erase", answer));
+  EXPECT_TRUE(answer);
+  EXPECT_NE(ui_.printed().find("Invalid option keyword."), std::string::npos);
+}
+
+TEST_F(Prompts, KeywordPromptShape) {
+  CString keyword = "kept";
+  ui_.answer("");
+  EXPECT_FALSE(GetKeyword("Mode", "Fast  Slow", keyword, ""));
+  EXPECT_EQ(keyword, "kept");
+  EXPECT_EQ(ui_.transcript(), "Mode [Fast//Slow] : \n");
+
+  ui_.clear();
+  ui_.answer("");
+  EXPECT_TRUE(GetKeyword("Mode", "Fast Slow", keyword, "Other"));
+  EXPECT_EQ(keyword, "Other");  // the default, whether or not it is a keyword
+  EXPECT_EQ(ui_.transcript(), "Mode [Fast/Slow] <Other>: \n");
+
+  ui_.answer("s");
+  EXPECT_TRUE(GetKeyword("Mode", "Fast Slow", keyword, "Fast"));
+  EXPECT_EQ(keyword, "Slow");
+  ui_.answer("*Cancel*");
+  EXPECT_FALSE(GetKeyword("Mode", "Fast Slow", keyword, "Fast"));
+  EXPECT_EQ(keyword, "Slow");
+}
+
+TEST_F(Prompts, OverlongKeywordIsCutToTheBuffer) {
+  CString keyword;
+  ui_.answer("Abcdefghijklmnopqrstuvwxyz");
+  ASSERT_TRUE(GetKeyword("Pick", "Abcdefghijklmnopqrstuvwxyz Short", keyword, ""));
+  EXPECT_EQ(keyword, "Abcdefghijklmnopqrs");  // 19 characters and the terminator
+}
+
+TEST_F(Prompts, HostMatchesKeywordsByTheirCapitals) {
+  char out[32];
+  acedInitGet(0, "eXtents All");
+  ui_.answer("x");
+  ASSERT_EQ(acedGetKword("? ", out, sizeof out), RTNORM);
+  EXPECT_STREQ(out, "eXtents");  // the host's own spelling comes back
+  acedInitGet(0, "eXtents All");
+  ui_.answer("e");  // stops short of the capital: refused, asked again
+  ui_.answer("EXT");
+  ASSERT_EQ(acedGetKword("? ", out, sizeof out), RTNORM);
+  EXPECT_STREQ(out, "eXtents");
+  acedInitGet(RSG_NONULL, "All");
+  ui_.answer("");
+  ui_.answer("a");
+  ASSERT_EQ(acedGetKword("? ", out, sizeof out), RTNORM);
+  EXPECT_NE(ui_.printed().find("Requires a keyword."), std::string::npos);
+  // The control lasts for one question only.
+  ui_.answer("");
+  EXPECT_EQ(acedGetKword("? ", out, sizeof out), RTNONE);
+}

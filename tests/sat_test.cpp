@@ -1,0 +1,761 @@
+// SAT files: reading outside files, round trips of our own, and refusals of broken input.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <numbers>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <BRepAlgoAPI_Cut.hxx>
+#include <BRepBndLib.hxx>
+#include <BRepBuilderAPI_MakeEdge.hxx>
+#include <BRepBuilderAPI_MakeFace.hxx>
+#include <BRepBuilderAPI_MakeWire.hxx>
+#include <BRepBuilderAPI_NurbsConvert.hxx>
+#include <BRepCheck_Analyzer.hxx>
+#include <BRepGProp.hxx>
+#include <BRepPrimAPI_MakeBox.hxx>
+#include <BRepPrimAPI_MakeCylinder.hxx>
+#include <BRepPrimAPI_MakePrism.hxx>
+#include <BRepPrimAPI_MakeSphere.hxx>
+#include <BRepPrimAPI_MakeTorus.hxx>
+#include <BRepAdaptor_Surface.hxx>
+#include <Bnd_Box.hxx>
+#include <GProp_GProps.hxx>
+#include <Geom_BSplineCurve.hxx>
+#include <TColStd_Array1OfInteger.hxx>
+#include <TColStd_Array1OfReal.hxx>
+#include <TColgp_Array1OfPnt.hxx>
+#include <TopExp_Explorer.hxx>
+#include <TopoDS.hxx>
+
+#include "host_fixture.h"
+#include "modeler/occ_shape.h"
+#include "modeler/sat_acis.h"
+#include "modeler/sat_reader.h"
+#include "modeler/sat_writer.h"
+#include "modeler/solids.h"
+
+namespace fs = std::filesystem;
+using std::numbers::pi;
+namespace sat = kv::modeler::sat;
+
+namespace {
+
+// Adaptive integration: the default one is off by 1e-3 on B-spline faces.
+double volume(const TopoDS_Shape& s) {
+  GProp_GProps props;
+  BRepGProp::VolumeProperties(s, props, 1e-9);
+  return props.Mass();
+}
+
+double area(const TopoDS_Shape& s) {
+  GProp_GProps props;
+  BRepGProp::SurfaceProperties(s, props, 1e-9);
+  return props.Mass();
+}
+
+int count(const TopoDS_Shape& s, TopAbs_ShapeEnum type) {
+  int n = 0;
+  for (TopExp_Explorer x(s, type); x.More(); x.Next()) ++n;
+  return n;
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+// Surface types of a shape's faces, by Open CASCADE's enumeration.
+std::map<GeomAbs_SurfaceType, int> surfaceTypes(const TopoDS_Shape& s) {
+  std::map<GeomAbs_SurfaceType, int> n;
+  for (TopExp_Explorer x(s, TopAbs_FACE); x.More(); x.Next()) ++n[BRepAdaptor_Surface(TopoDS::Face(x.Current())).GetType()];
+  return n;
+}
+
+const char* className(const void* p) { return static_cast<const AcDbEntity*>(p)->isA()->name(); }
+
+void deleteAll(AcDbVoidPtrArray& items) {
+  for (int i = 0; i < items.length(); ++i) delete static_cast<AcDbEntity*>(items[i]);
+  items.setLogicalLength(0);
+}
+
+const fs::path kSharedSat = fs::path(KV_SHARED_DIR) / "testdata" / "sat";
+
+// Our own SAT of a shape, read back in memory.
+std::vector<sat::ReadBody> throughSat(const TopoDS_Shape& shape, sat::BodyKind kind, std::string* text = nullptr) {
+  std::string out, error;
+  EXPECT_TRUE(sat::write({{shape, kind}}, out, error)) << error;
+  if (text) *text = out;
+  std::vector<sat::ReadBody> bodies;
+  EXPECT_TRUE(sat::read(out, bodies, error)) << error << "\n" << out;
+  return bodies;
+}
+
+// Reads text that must be refused; answers the reason.
+std::string refusal(const std::string& text) {
+  std::vector<sat::ReadBody> bodies;
+  std::string error;
+  EXPECT_FALSE(sat::read(text, bodies, error)) << text.substr(0, 400);
+  EXPECT_FALSE(error.empty());
+  return error;
+}
+
+std::string boxText() {
+  std::string text, error;
+  EXPECT_TRUE(sat::write({{BRepPrimAPI_MakeBox(2, 3, 4).Shape(), sat::BodyKind::Solid}}, text, error)) << error;
+  return text;
+}
+
+// The line of record `number` in our own output (which numbers every record).
+std::size_t recordLine(const std::string& text, int number) {
+  std::size_t at = text.find("\n-" + std::to_string(number) + " ");
+  EXPECT_NE(at, std::string::npos);
+  return at + 1;
+}
+
+std::string replaceInRecord(std::string text, int number, const std::string& from, const std::string& to) {
+  std::size_t at = recordLine(text, number);
+  std::size_t end = text.find('#', at);
+  std::size_t hit = text.find(from, at);
+  EXPECT_TRUE(hit != std::string::npos && hit < end) << from << " not in record " << number;
+  if (hit != std::string::npos && hit < end) text.replace(hit, from.size(), to);
+  return text;
+}
+
+int firstRecordOfType(const std::string& text, const std::string& type) {
+  std::smatch m;
+  std::regex re("\\n-(\\d+) " + type + " ");
+  EXPECT_TRUE(std::regex_search(text, m, re)) << type;
+  return std::stoi(m[1]);
+}
+
+// 7.0 text of ours as 4.0 text: no id and pattern fields, no edge parameters or convexity, no
+// approximation word in spline data.
+std::string asVersion400(const std::string& text) {
+  std::string out = std::regex_replace(text, std::regex("^700 "), "400 ");
+  out = std::regex_replace(out, std::regex(" \\$-1 -1 \\$-1"), " $-1");
+  out = std::regex_replace(out, std::regex("( edge \\$-1 \\$\\d+) \\S+ (\\$\\d+) \\S+"), "$1 $2");
+  out = std::regex_replace(out, std::regex(" @7 unknown"), "");
+  out = std::regex_replace(out, std::regex("(exact(sur|cur)) full"), "$1");
+  return out;
+}
+
+TopoDS_Shape splineProfilePrism() {
+  // A closed non-rational B-spline outline extruded: B-spline edges and swept side faces.
+  TColgp_Array1OfPnt poles(1, 7);
+  const double pts[7][2] = {{0, 0}, {4, -1}, {6, 2}, {5, 5}, {2, 6}, {-1, 4}, {0, 0}};
+  for (int i = 0; i < 7; ++i) poles(i + 1) = gp_Pnt(pts[i][0], pts[i][1], 0);
+  TColStd_Array1OfReal knots(1, 5);
+  TColStd_Array1OfInteger mults(1, 5);
+  for (int i = 1; i <= 5; ++i) {
+    knots(i) = i - 1;
+    mults(i) = (i == 1 || i == 5) ? 4 : 1;
+  }
+  Handle(Geom_BSplineCurve) outline = new Geom_BSplineCurve(poles, knots, mults, 3);
+  TopoDS_Wire wire = BRepBuilderAPI_MakeWire(BRepBuilderAPI_MakeEdge(outline).Edge()).Wire();
+  TopoDS_Face face = BRepBuilderAPI_MakeFace(wire, Standard_True).Face();
+  return BRepPrimAPI_MakePrism(face, gp_Vec(0, 0, 3)).Shape();
+}
+
+}  // namespace
+
+class Sat : public HostTest {
+protected:
+  Sat() {
+    char pattern[] = "/tmp/kvsatXXXXXX";
+    dir_ = mkdtemp(pattern);
+  }
+  ~Sat() override {
+    deleteAll(read_);
+    fs::remove_all(dir_);
+  }
+  std::string path(const char* name) const { return (dir_ / name).string(); }
+
+  static Acad::ErrorStatus acisIn(const std::string& file, AcDbVoidPtrArray& out) {
+    return kv::modeler::satIn(file.c_str(), out);
+  }
+  static Acad::ErrorStatus acisOut(const std::string& file, const AcDbVoidPtrArray& in) {
+    return kv::modeler::satOut(file.c_str(), in);
+  }
+
+  // Writes one entity to SAT, reads it back, and checks that the one entity read is of
+  // `className` and keeps volume and area.
+  void expectRoundTrip(AcDbModelerEntity* source, const char* className, double tol = 1e-6) {
+    const TopoDS_Shape& before = source->data().shape;
+    AcDbVoidPtrArray in;
+    in.append(static_cast<AcDbEntity*>(source));
+    std::string file = path("trip.sat");
+    ASSERT_EQ(acisOut(file, in), Acad::eOk);
+    deleteAll(read_);
+    ASSERT_EQ(acisIn(file, read_), Acad::eOk);
+    ASSERT_EQ(read_.length(), 1);
+    EXPECT_STREQ(::className(read_[0]), className);
+    const TopoDS_Shape& after = static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0]))->data().shape;
+    EXPECT_TRUE(BRepCheck_Analyzer(after).IsValid());
+    EXPECT_NEAR(area(after), area(before), tol * area(before));
+    double v = volume(before);
+    if (std::fabs(v) > 1e-12) {
+      EXPECT_GT(volume(after), 0);
+      EXPECT_NEAR(volume(after), v, tol * v);
+    }
+    EXPECT_EQ(count(after, TopAbs_FACE), count(before, TopAbs_FACE));
+  }
+
+  fs::path dir_;
+  AcDbVoidPtrArray read_;
+};
+
+// --- round trips ---------------------------------------------------------------------------
+
+TEST_F(Sat, EveryPrimitiveKeepsVolumeAndAreaThroughSat) {
+  struct Case {
+    const char* name;
+    std::function<Acad::ErrorStatus(AcDb3dSolid&)> make;
+    double volume;
+  };
+  const Case cases[] = {
+      {"box", [](AcDb3dSolid& s) { return s.createBox(2, 3, 4); }, 24},
+      {"sphere", [](AcDb3dSolid& s) { return s.createSphere(1.5); }, 4.0 / 3 * pi * 1.5 * 1.5 * 1.5},
+      {"cylinder", [](AcDb3dSolid& s) { return s.createFrustum(4, 1, 1, 1); }, pi * 4},
+      {"cone", [](AcDb3dSolid& s) { return s.createFrustum(3, 2, 2, 0); }, pi * 4 * 3 / 3},
+      {"frustum", [](AcDb3dSolid& s) { return s.createFrustum(2, 2, 2, 1); }, pi * 2 / 3 * (4 + 2 + 1)},
+      {"torus", [](AcDb3dSolid& s) { return s.createTorus(5, 1); }, 2 * pi * pi * 5},
+      {"wedge", [](AcDb3dSolid& s) { return s.createWedge(2, 3, 4); }, 12},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AcDb3dSolid solid;
+    ASSERT_EQ(c.make(solid), Acad::eOk);
+    ASSERT_NEAR(volume(solid.data().shape), c.volume, 1e-6 * c.volume);
+    expectRoundTrip(&solid, "AcDb3dSolid");
+  }
+}
+
+TEST_F(Sat, BooleanResultsKeepVolumeAndAreaThroughSat) {
+  struct Case {
+    const char* name;
+    AcDb::BoolOperType op;
+    std::function<void(AcDb3dSolid&, AcDb3dSolid&)> make;
+  };
+  AcGeMatrix3d shift = AcGeMatrix3d::translation(AcGeVector3d(0.7, 0.4, 0.3));
+  const Case cases[] = {
+      {"box with a hole", AcDb::kBoolSubtract,
+       [](AcDb3dSolid& a, AcDb3dSolid& b) {
+         a.createBox(4, 4, 2);
+         b.createFrustum(3, 1, 1, 1);
+       }},
+      {"box and sphere", AcDb::kBoolUnite,
+       [&](AcDb3dSolid& a, AcDb3dSolid& b) {
+         a.createBox(2, 2, 2);
+         b.createSphere(1.2);
+         b.transformBy(shift);
+       }},
+      {"cylinder and torus", AcDb::kBoolIntersect,
+       [](AcDb3dSolid& a, AcDb3dSolid& b) {
+         a.createFrustum(1, 5, 5, 5);
+         b.createTorus(4, 1.5);
+       }},
+      {"box less a cone", AcDb::kBoolSubtract,
+       [&](AcDb3dSolid& a, AcDb3dSolid& b) {
+         a.createBox(4, 4, 2);
+         b.createFrustum(3, 1.5, 1.5, 0);
+         b.transformBy(shift);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AcDb3dSolid a, b;
+    c.make(a, b);
+    double before = volume(a.data().shape);
+    ASSERT_EQ(a.booleanOper(c.op, &b), Acad::eOk);
+    ASSERT_FALSE(a.isNull());
+    ASSERT_NE(volume(a.data().shape), before);
+    expectRoundTrip(&a, "AcDb3dSolid");
+  }
+}
+
+TEST_F(Sat, BSplineFacedSolidsKeepVolumeAndAreaThroughSat) {
+  TopoDS_Shape holed = BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(gp_Pnt(-2, -2, 0), 4, 4, 2).Shape(),
+                                       BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, -1), gp::DZ()), 1, 4).Shape())
+                           .Shape();
+  struct Case {
+    const char* name;
+    TopoDS_Shape shape;
+  };
+  const Case cases[] = {
+      {"rational sphere", BRepBuilderAPI_NurbsConvert(BRepPrimAPI_MakeSphere(2).Shape()).Shape()},
+      {"rational torus", BRepBuilderAPI_NurbsConvert(BRepPrimAPI_MakeTorus(4, 1).Shape()).Shape()},
+      {"box with a hole", BRepBuilderAPI_NurbsConvert(holed).Shape()},
+      {"swept B-spline outline", splineProfilePrism()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(BRepCheck_Analyzer(c.shape).IsValid());
+    auto types = surfaceTypes(c.shape);
+    ASSERT_GT(types[GeomAbs_BSplineSurface] + types[GeomAbs_SurfaceOfExtrusion], 0);
+    AcDb3dSolid solid;
+    solid.data().shape = c.shape;
+    expectRoundTrip(&solid, "AcDb3dSolid", 1e-5);
+    auto back = surfaceTypes(static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0]))->data().shape);
+    EXPECT_GT(back[GeomAbs_BSplineSurface], 0);
+  }
+}
+
+TEST_F(Sat, RegionsAndOpenBodiesKeepTheirKind) {
+  // A square with a round hole, in the plane z = 1.
+  TopoDS_Shape plate = BRepAlgoAPI_Cut(BRepBuilderAPI_MakeFace(gp_Pln(gp_Pnt(0, 0, 1), gp::DZ()), -2, 2, -2, 2).Shape(),
+                                       BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, 0), gp::DZ()), 1, 2).Shape())
+                           .Shape();
+  AcDbRegion region;
+  region.data().shape = plate;
+  ASSERT_NEAR(area(plate), 16 - pi, 1e-9);
+  expectRoundTrip(&region, "AcDbRegion");
+
+  // Three faces of a box: an open shell with a curved neighbour is a body, not a region.
+  TopoDS_Shape box = BRepPrimAPI_MakeBox(1, 1, 1).Shape();
+  TopoDS_Compound open;
+  BRep_Builder builder;
+  builder.MakeCompound(open);
+  int n = 0;
+  for (TopExp_Explorer x(box, TopAbs_FACE); x.More() && n < 3; x.Next(), ++n) builder.Add(open, x.Current());
+  AcDbBody body;
+  body.data().shape = open;
+  expectRoundTrip(&body, "AcDbBody");
+
+  TopoDS_Shape sphere = BRepPrimAPI_MakeSphere(1).Shape();
+  AcDbBody skin;
+  skin.data().shape = TopExp_Explorer(sphere, TopAbs_SHELL).Current();
+  expectRoundTrip(&skin, "AcDbBody");
+}
+
+TEST_F(Sat, SeveralEntitiesGoIntoOneFileAndComeBackInOrder) {
+  AcDb3dSolid box, sphere;
+  box.createBox(1, 2, 3);
+  sphere.createSphere(2);
+  AcDbRegion region;
+  region.data().shape = BRepBuilderAPI_MakeFace(gp_Pln(gp::XOY()), 0, 1, 0, 1).Shape();
+  AcDbVoidPtrArray in;
+  in.append(static_cast<AcDbEntity*>(&box));
+  in.append(static_cast<AcDbEntity*>(&region));
+  in.append(static_cast<AcDbEntity*>(&sphere));
+  // Windows separators are taken as well.
+  std::string file = path("three.sat");
+  std::string windows = file;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+  ASSERT_EQ(acisOut(windows, in), Acad::eOk);
+  std::string text = slurp(file);
+  EXPECT_EQ(text.substr(0, 10), "700 0 3 0\n");
+  EXPECT_NE(text.find("End-of-ACIS-data"), std::string::npos);
+
+  ASSERT_EQ(acisIn(windows, read_), Acad::eOk);
+  ASSERT_EQ(read_.length(), 3);
+  EXPECT_STREQ(className(read_[0]), "AcDb3dSolid");
+  EXPECT_STREQ(className(read_[1]), "AcDbRegion");
+  EXPECT_STREQ(className(read_[2]), "AcDb3dSolid");
+  auto shape = [&](int i) { return static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[i]))->data().shape; };
+  EXPECT_NEAR(volume(shape(0)), 6, 1e-9);
+  EXPECT_NEAR(area(shape(1)), 1, 1e-9);
+  EXPECT_NEAR(volume(shape(2)), 4.0 / 3 * pi * 8, 1e-6);
+  // The entities read are new and in no database.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NE(read_[i], in[i]);
+    EXPECT_TRUE(static_cast<AcDbEntity*>(read_[i])->objectId().isNull());
+  }
+}
+
+TEST_F(Sat, OurOutputFollowsTheRecordRules) {
+  AcDb3dSolid solid, hole;
+  solid.createBox(4, 4, 2);
+  hole.createFrustum(3, 1, 1, 1);
+  ASSERT_EQ(solid.booleanOper(AcDb::kBoolSubtract, &hole), Acad::eOk);
+  std::string text, error;
+  ASSERT_TRUE(sat::write({{solid.data().shape, sat::BodyKind::Solid}}, text, error)) << error;
+
+  std::istringstream lines(text);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "700 0 1 0");
+  std::getline(lines, line);
+  EXPECT_TRUE(std::regex_match(line, std::regex(R"(15 Kavlor platform 11 ACIS 7\.0 NT 24 \w{3} \w{3} [ \d]\d \d\d:\d\d:\d\d \d{4})")))
+      << line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "1 9.9999999999999995e-07 1e-10");
+  std::map<std::string, int> types;
+  std::vector<std::string> records;
+  std::string record;
+  while (std::getline(lines, line)) {
+    EXPECT_LE(line.size(), 200u);
+    if (line == "End-of-ACIS-data") break;
+    record += line + " ";
+    if (line.size() >= 1 && line.back() == '#') {
+      records.push_back(record);
+      record.clear();
+    }
+  }
+  EXPECT_TRUE(record.empty());
+  // Records are numbered in order, and every pointer names a record.
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    std::istringstream words(records[i]);
+    std::string number, type;
+    words >> number >> type;
+    EXPECT_EQ(number, "-" + std::to_string(i));
+    ++types[type];
+    for (std::string w; words >> w;) {
+      if (w[0] != '$') continue;
+      int p = std::stoi(w.substr(1));
+      EXPECT_TRUE(p == -1 || (p >= 0 && std::size_t(p) < records.size())) << records[i];
+    }
+  }
+  EXPECT_EQ(types["body"], 1);
+  EXPECT_EQ(types["face"], 7);
+  EXPECT_EQ(types["face"], types["plane-surface"] + types["cone-surface"]);
+  EXPECT_EQ(types["edge"] * 2, types["coedge"]);
+  EXPECT_EQ(types["vertex"], types["point"]);
+  EXPECT_EQ(types["edge"], types["straight-curve"] + types["ellipse-curve"] + types["intcurve-curve"]);
+}
+
+// The independent reader of ezdxf takes our planar output.
+TEST_F(Sat, EzdxfReadsOurPlanarSolids) {
+  if (std::system("/usr/bin/python3 -c 'import ezdxf.acis.api' >/dev/null 2>&1") != 0)
+    GTEST_SKIP() << "Debian's python3-ezdxf with its ACIS module is not installed";
+  // Two cubes overlapping at a corner: an L-shaped solid whose faces have no holes.
+  AcDb3dSolid box, wedge, other;
+  box.createBox(2, 2, 2);
+  wedge.createWedge(2, 2, 2);
+  other.createBox(2, 2, 2);
+  other.transformBy(AcGeMatrix3d::translation(AcGeVector3d(1, 1, 0)));
+  ASSERT_EQ(box.booleanOper(AcDb::kBoolUnite, &other), Acad::eOk);
+  AcDbVoidPtrArray in;
+  in.append(static_cast<AcDbEntity*>(&box));
+  in.append(static_cast<AcDbEntity*>(&wedge));
+  std::string file = path("planar.sat");
+  ASSERT_EQ(acisOut(file, in), Acad::eOk);
+  std::string script = path("check.py");
+  std::ofstream(script) << "import sys\n"
+                           "from ezdxf.acis import api as acis\n"
+                           "bodies = acis.load(open(sys.argv[1]).read())\n"
+                           "for b in bodies:\n"
+                           "    for m in acis.mesh_from_body(b):\n"
+                           "        v = 0.0\n"
+                           "        for f in m.faces:\n"
+                           "            p = [m.vertices[i] for i in f]\n"
+                           "            for i in range(1, len(p) - 1):\n"
+                           "                v += p[0].dot(p[i].cross(p[i + 1])) / 6\n"
+                           "        print(len(m.faces), round(v, 6))\n";
+  std::string result = path("result.txt");
+  ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + file + " > " + result).c_str()), 0);
+  int facesBox = count(box.data().shape, TopAbs_FACE);
+  std::ostringstream expected;
+  ASSERT_EQ(facesBox, 10);
+  expected << facesBox << " " << 14 << ".0\n" << 5 << " " << 4 << ".0\n";
+  EXPECT_EQ(slurp(result), expected.str());
+}
+
+// --- outside files ---------------------------------------------------------------------------
+
+TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
+  if (!fs::is_directory(kSharedSat)) GTEST_SKIP() << "no shared test data at " << kSharedSat;
+  struct Expect {
+    const char* file;
+    int faces;
+    double volume;
+    double lo[3], hi[3];  // extents; the cube's transform moves it into the positive octant
+  };
+  const double hole = pi * 0.005 * 0.005 * 0.04;
+  const Expect expected[] = {
+      {"dagmc_cones.sat", 32, -1, {-50, -50, -50}, {50, 50, 50}},
+      {"dagmc_cylinder.sat", 3, pi * 100 * 20, {-10, -10, -10}, {10, 10, 10}},
+      {"ezdxf_cube777.sat", 6, 777.0 * 777 * 777, {0, 0, 0}, {777, 777, 777}},
+      {"ezdxf_prism.sat", 10, 20.493389172734968, {}, {}},
+      {"pymapdl_cube_with_hole.sat", 7, 0.04 * 0.04 * 0.04 - hole, {-0.02, 0, -0.02}, {0.02, 0.04, 0.02}},
+  };
+  int seen = 0;
+  for (const Expect& e : expected) {
+    SCOPED_TRACE(e.file);
+    fs::path file = kSharedSat / e.file;
+    if (!fs::exists(file)) continue;
+    ++seen;
+    deleteAll(read_);
+    std::string why;
+    ASSERT_EQ(kv::modeler::satIn(file.c_str(), read_, &why), Acad::eOk) << why;
+    ASSERT_EQ(read_.length(), 1);
+    ASSERT_STREQ(className(read_[0]), "AcDb3dSolid");
+    const TopoDS_Shape& s = static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0]))->data().shape;
+    EXPECT_TRUE(BRepCheck_Analyzer(s).IsValid());
+    EXPECT_EQ(count(s, TopAbs_FACE), e.faces);
+    double v = volume(s);
+    EXPECT_GT(v, 0);
+    if (e.volume > 0) {
+      EXPECT_NEAR(v, e.volume, 1e-6 * e.volume);
+    }
+    if (e.hi[0] > e.lo[0]) {
+      Bnd_Box box;
+      BRepBndLib::AddOptimal(s, box, Standard_False, Standard_False);
+      double lo[3], hi[3];
+      box.Get(lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]);
+      double size = e.hi[0] - e.lo[0];
+      for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(lo[i], e.lo[i], 1e-5 * size);
+        EXPECT_NEAR(hi[i], e.hi[i], 1e-5 * size);
+      }
+    }
+    // And what we write of it reads back the same.
+    auto again = throughSat(s, sat::BodyKind::Solid);
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].kind, sat::BodyKind::Solid);
+    EXPECT_NEAR(volume(again[0].shape), v, 1e-6 * v);
+  }
+  if (seen == 0) GTEST_SKIP() << "none of the outside SAT files is present";
+}
+
+// A file written as 4.0, or without record numbers, reads as its 7.0 original does.
+TEST_F(Sat, OlderAndUnnumberedFormsReadAlike) {
+  TopoDS_Shape holed = BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(gp_Pnt(-2, -2, 0), 4, 4, 2).Shape(),
+                                       BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, -1), gp::DZ()), 1, 4).Shape())
+                           .Shape();
+  const TopoDS_Shape shapes[] = {holed, BRepPrimAPI_MakeTorus(3, 1).Shape(),
+                                 BRepBuilderAPI_NurbsConvert(BRepPrimAPI_MakeSphere(2).Shape()).Shape()};
+  for (const TopoDS_Shape& shape : shapes) {
+    std::string text, error;
+    ASSERT_TRUE(sat::write({{shape, sat::BodyKind::Solid}}, text, error)) << error;
+    const std::string forms[] = {asVersion400(text), std::regex_replace(text, std::regex("\\n-\\d+ "), "\n")};
+    for (const std::string& form : forms) {
+      ASSERT_NE(form, text);
+      std::vector<sat::ReadBody> bodies;
+      ASSERT_TRUE(sat::read(form, bodies, error)) << error << "\n" << form.substr(0, 600);
+      ASSERT_EQ(bodies.size(), 1u);
+      EXPECT_EQ(bodies[0].kind, sat::BodyKind::Solid);
+      EXPECT_NEAR(volume(bodies[0].shape), volume(shape), 1e-5 * volume(shape));
+    }
+  }
+}
+
+TEST_F(Sat, FacesWithoutLoopsAreWholeSurfacesAndTransformsApply) {
+  // A torus as full-surface faces write it: one face, no loop; moved and scaled by its body
+  // transform (rows are the images of the axes).
+  const std::string text =
+      "400 0 1 0\n"
+      "8 somebody 8 ACIS 4.0 24 Thu Jan 16 12:00:00 2025\n"
+      "1 9.9999999999999995e-007 1e-010\n"
+      "body $-1 $1 $-1 $5 #\n"
+      "lump $-1 $-1 $2 $0 #\n"
+      "shell $-1 $-1 $-1 $3 $-1 $1 #\n"
+      "face $-1 $-1 $-1 $2 $-1 $4 forward single #\n"
+      "torus-surface $-1 0 0 0 0 0 1 4 1 1 0 0 forward_v I I I I #\n"
+      "transform $-1 0 1 0 -1 0 0 0 0 1 10 20 30 2 rotate no_reflect no_shear #\n"
+      "End-of-ACIS-data\n";
+  std::vector<sat::ReadBody> bodies;
+  std::string error;
+  ASSERT_TRUE(sat::read(text, bodies, error)) << error;
+  ASSERT_EQ(bodies.size(), 1u);
+  EXPECT_EQ(bodies[0].kind, sat::BodyKind::Solid);
+  EXPECT_NEAR(volume(bodies[0].shape), 8 * 2 * pi * pi * 4, 1e-6 * 8 * 2 * pi * pi * 4);
+  Bnd_Box box;
+  BRepBndLib::AddOptimal(bodies[0].shape, box, Standard_False, Standard_False);
+  double x0, y0, z0, x1, y1, z1;
+  box.Get(x0, y0, z0, x1, y1, z1);
+  EXPECT_NEAR(x0, 0, 1e-6);
+  EXPECT_NEAR(x1, 20, 1e-6);
+  EXPECT_NEAR(z0, 28, 1e-6);
+  EXPECT_NEAR(z1, 32, 1e-6);
+
+  // A sphere of negative radius (normal inwards) still reads as a solid of positive volume.
+  std::string hollow = std::regex_replace(text, std::regex("torus-surface \\$-1 .* forward_v"),
+                                          "sphere-surface $-1 0 0 0 -2 1 0 0 0 0 1 forward_v");
+  hollow = std::regex_replace(hollow, std::regex("\\$5 #"), "$-1 #");
+  ASSERT_TRUE(sat::read(hollow, bodies, error)) << error;
+  ASSERT_EQ(bodies.size(), 1u);
+  EXPECT_NEAR(volume(bodies[0].shape), 4.0 / 3 * pi * 8, 1e-6 * 4.0 / 3 * pi * 8);
+}
+
+// --- refusals ------------------------------------------------------------------------------
+
+TEST_F(Sat, MissingAndUnreadableFilesAnswerTheirStatuses) {
+  EXPECT_EQ(acisIn(path("none.sat"), read_), Acad::eFileNotFound);
+  std::ofstream(path("text.sat")) << "hello\n";
+  std::string why;
+  EXPECT_EQ(kv::modeler::satIn(path("text.sat").c_str(), read_, &why), Acad::eCannotRestoreFromAcisFile);
+  EXPECT_EQ(why, "header line 1 is not four integers");
+  EXPECT_EQ(read_.length(), 0);
+
+  // The fault answers before the file is touched.
+  std::ofstream(path("box.sat")) << boxText();
+  kv::fault::arm("acisIn", 1);
+  EXPECT_EQ(acisIn(path("box.sat"), read_), Acad::eCannotRestoreFromAcisFile);
+  EXPECT_EQ(kv::fault::fired("acisIn"), 1);
+  EXPECT_EQ(read_.length(), 0);
+  EXPECT_EQ(acisIn(path("box.sat"), read_), Acad::eOk);
+  EXPECT_EQ(read_.length(), 1);
+}
+
+TEST_F(Sat, WritingRefusesWhatIsNoModellerDataAndUnwritablePaths) {
+  AcDb3dSolid solid, empty;
+  solid.createBox(1, 1, 1);
+  AcDbLine line(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0));
+  AcDbVoidPtrArray in;
+  in.append(static_cast<AcDbEntity*>(&solid));
+  in.append(static_cast<AcDbEntity*>(&line));
+  EXPECT_EQ(acisOut(path("a.sat"), in), Acad::eInvalidInput);
+  in.setLogicalLength(1);
+  in.append(static_cast<AcDbEntity*>(&empty));
+  EXPECT_EQ(acisOut(path("a.sat"), in), Acad::eInvalidInput);
+  in.setLogicalLength(1);
+  in.append(nullptr);
+  EXPECT_EQ(acisOut(path("a.sat"), in), Acad::eInvalidInput);
+  EXPECT_FALSE(fs::exists(path("a.sat")));
+  in.setLogicalLength(1);
+  EXPECT_EQ(acisOut((dir_ / "no" / "such" / "a.sat").string(), in), Acad::eFileAccessErr);
+  kv::fault::arm("acisOut", 1);
+  EXPECT_EQ(acisOut(path("a.sat"), in), Acad::eFileAccessErr);
+  EXPECT_FALSE(fs::exists(path("a.sat")));
+  EXPECT_EQ(acisOut(path("a.sat"), in), Acad::eOk);
+}
+
+TEST_F(Sat, EveryTruncationIsRefused) {
+  std::string text = boxText();
+  std::size_t end = text.find("End-of-ACIS-data");
+  ASSERT_NE(end, std::string::npos);
+  // Every prefix that has not reached the end marker in full.
+  for (std::size_t n = 0; n < end + 16; ++n) {
+    std::vector<sat::ReadBody> bodies;
+    std::string error;
+    ASSERT_FALSE(sat::read(text.substr(0, n), bodies, error)) << n;
+    ASSERT_FALSE(error.empty());
+  }
+  std::ofstream(path("cut.sat")) << text.substr(0, text.size() / 2);
+  EXPECT_EQ(acisIn(path("cut.sat"), read_), Acad::eCannotRestoreFromAcisFile);
+}
+
+TEST_F(Sat, BrokenPointersAndRingsAreRefused) {
+  const std::string text = boxText();
+  int coedge = firstRecordOfType(text, "coedge");
+  int face = firstRecordOfType(text, "face");
+  int loop = firstRecordOfType(text, "loop");
+
+  // An edge pointer to a record that does not exist.
+  std::string dangling = std::regex_replace(text, std::regex("(\\n-" + std::to_string(coedge) + " coedge( \\S+){6}) \\$\\d+"),
+                                            "$1 $$99999");
+  ASSERT_NE(dangling, text);
+  EXPECT_NE(refusal(dangling).find("missing record $99999"), std::string::npos) << refusal(dangling);
+
+  // A pointer to a record of the wrong type.
+  std::string wrongType = replaceInRecord(text, face, " $" + std::to_string(loop) + " ", " $0 ");
+  EXPECT_NE(refusal(wrongType).find("is a body, not a loop"), std::string::npos);
+
+  // A coedge ring that runs into itself without coming back to its first coedge.
+  std::string ring = std::regex_replace(text, std::regex("(\\n-" + std::to_string(coedge + 1) + " coedge \\$-1 -1 \\$-1) \\$\\d+"),
+                                        "$1 $$" + std::to_string(coedge + 1));
+  ASSERT_NE(ring, text);
+  EXPECT_NE(refusal(ring).find("ring does not come back"), std::string::npos) << refusal(ring);
+
+  // Records numbered twice, and a record number far out of range, which must not be allocated.
+  EXPECT_NE(refusal(std::regex_replace(text, std::regex("\\n-1 lump"), "\n-0 lump")).find("appears twice"), std::string::npos);
+  std::string far = std::regex_replace(text, std::regex("\\n-1 lump"), "\n-999999999999 lump");
+  EXPECT_NE(refusal(far).find("missing record $1"), std::string::npos);
+}
+
+TEST_F(Sat, PointerCyclesEndTheWalk) {
+  // The last face pointing back at the first makes a cycle; the faces are read once.
+  const std::string text = boxText();
+  int face = firstRecordOfType(text, "face");
+  std::string cyclic = replaceInRecord(text, face + 5, "$-1 -1 $-1 $-1", "$-1 -1 $-1 $" + std::to_string(face));
+  std::vector<sat::ReadBody> bodies;
+  std::string error;
+  ASSERT_TRUE(sat::read(cyclic, bodies, error)) << error;
+  ASSERT_EQ(bodies.size(), 1u);
+  EXPECT_EQ(count(bodies[0].shape, TopAbs_FACE), 6);
+  EXPECT_NEAR(volume(bodies[0].shape), 24, 1e-9);
+
+  // A lump that is its own successor.
+  std::string lumps = replaceInRecord(text, 1, "$-1 -1 $-1 $-1", "$-1 -1 $-1 $1");
+  ASSERT_TRUE(sat::read(lumps, bodies, error)) << error;
+  EXPECT_NEAR(volume(bodies[0].shape), 24, 1e-9);
+}
+
+TEST_F(Sat, AbsurdCountsAndUnknownGeometryAreRefused) {
+  AcDb3dSolid solid;
+  solid.data().shape = BRepBuilderAPI_NurbsConvert(BRepPrimAPI_MakeSphere(2).Shape()).Shape();
+  std::string text, error;
+  ASSERT_TRUE(sat::write({{solid.data().shape, sat::BodyKind::Solid}}, text, error)) << error;
+
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(text, m, std::regex("exactsur full nurbs (\\d+) (\\d+) both open open none none (\\d+) (\\d+)")));
+  std::string head = m[0];
+  auto with = [&](const std::string& replacement) {
+    std::string out = text;
+    out.replace(std::size_t(m.position(0)), head.size(), replacement);
+    return out;
+  };
+  EXPECT_NE(refusal(with("exactsur full nurbs 2 2 both open open none none 999999999 3")).find("knot count"), std::string::npos);
+  EXPECT_NE(refusal(with("exactsur full nurbs 900 2 both open open none none 3 3")).find("degree"), std::string::npos);
+  EXPECT_NE(refusal(with("exactsur full nullbs")).find("no B-spline"), std::string::npos);
+  EXPECT_NE(refusal(std::regex_replace(text, std::regex("exactsur full"), "skinsur none")).find("holds no B-spline"),
+            std::string::npos);
+  // A counted string longer than the file.
+  EXPECT_NE(refusal(std::regex_replace(text, std::regex("@7 unknown"), "@999999999 unknown")).find("past the end"),
+            std::string::npos);
+
+  // A surface type we do not know, under a face.
+  std::string box = boxText();
+  EXPECT_NE(refusal(std::regex_replace(box, std::regex("plane-surface"), "blend-surface")).find("not supported"),
+            std::string::npos);
+  // The same type nobody points at is harmless.
+  std::string extra = std::regex_replace(box, std::regex("End-of-ACIS-data"), "mystery-surface $-1 -1 $-1 1 2 { x } #\nEnd-of-ACIS-data");
+  std::vector<sat::ReadBody> bodies;
+  ASSERT_TRUE(sat::read(extra, bodies, error)) << error;
+  EXPECT_NEAR(volume(bodies[0].shape), 24, 1e-9);
+  // Versions before 4.0 are refused by name.
+  EXPECT_EQ(refusal(std::regex_replace(box, std::regex("^700"), "106")), "SAT version 106 is not supported");
+}
+
+TEST_F(Sat, RandomBytesAndMutatedFilesGiveAStatusNeverACrash) {
+  std::mt19937 rng(7);
+  for (int i = 0; i < 50; ++i) {
+    std::string junk(std::size_t(rng() % 4000), '\0');
+    for (char& c : junk) c = char(rng());
+    if (i % 2) junk = "700 0 1 0\nx\n1 1e-6 1e-10\n" + junk;  // past the header, into the records
+    std::vector<sat::ReadBody> bodies;
+    std::string error;
+    EXPECT_FALSE(sat::read(junk, bodies, error));
+  }
+  std::ofstream(path("junk.sat"), std::ios::binary) << std::string("\x01\xff\x00\x7f junk", 10);
+  EXPECT_EQ(acisIn(path("junk.sat"), read_), Acad::eCannotRestoreFromAcisFile);
+
+  // Single-token damage to a valid file reads or is refused; both are fine, crashing is not.
+  AcDb3dSolid solid, hole;
+  solid.createBox(4, 4, 2);
+  hole.createFrustum(3, 1, 1, 1);
+  ASSERT_EQ(solid.booleanOper(AcDb::kBoolSubtract, &hole), Acad::eOk);
+  std::string text, error;
+  ASSERT_TRUE(sat::write({{solid.data().shape, sat::BodyKind::Solid}}, text, error));
+  const char* replacements[] = {"$-1", "$0", "$5", "-1", "1e308", "nan", "#", "{", "}", "reversed", "@3", "0", "I"};
+  int refused = 0, readOk = 0;
+  for (int i = 0; i < 400; ++i) {
+    std::string damaged = text;
+    std::size_t at = std::size_t(rng() % damaged.size());
+    at = damaged.find(' ', at);
+    if (at == std::string::npos) continue;
+    std::size_t end = damaged.find_first_of(" \n", at + 1);
+    if (end == std::string::npos) continue;
+    damaged.replace(at + 1, end - at - 1, replacements[rng() % std::size(replacements)]);
+    std::vector<sat::ReadBody> bodies;
+    if (sat::read(damaged, bodies, error)) {
+      ++readOk;
+    } else {
+      ++refused;
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(readOk, 0);
+}
