@@ -6,6 +6,7 @@ packages=(
   cmake g++ make
   libgtest-dev libbenchmark-dev
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev libocct-data-exchange-dev
+  libtbb-dev     # named by the modeller libraries' CMake package
   python3-ezdxf  # the independent DXF reader of the interoperability test
   clang          # fuzz targets (libFuzzer)
 )

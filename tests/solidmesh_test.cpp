@@ -125,6 +125,18 @@ TEST_F(SolidMesh, FailedCopyAndExportRestoreFacetres) {
   EXPECT_EQ(liveEntities(), 1);  // the moved copy is gone again
 }
 
+TEST_F(SolidMesh, FailedReadLeavesTheFileAndTheReadersText) {
+  AcDbObjectId id = box(AcGeVector3d(1, 1, 1), AcGePoint3d(0, 0, 0));
+  AcDb3dSolid* solid = nullptr;
+  ASSERT_EQ(acdbOpenObject(solid, id, AcDb::kForRead), Acad::eOk);
+  ON_Mesh mesh;
+  kv::fault::arm("STLToMesh", 1);
+  EXPECT_EQ(StlMeshFromSolid(solid, mesh, nullptr), 0);
+  solid->close();
+  EXPECT_EQ(GetSolidErrorText().Find("Cannot open STL file"), 0) << GetSolidErrorText().GetString();
+  EXPECT_TRUE(fs::exists(stlFile()));  // kept for a look at what went wrong
+}
+
 TEST_F(SolidMesh, MissingTempFolderVariableFails) {
   AcDbObjectId id = box(AcGeVector3d(1, 1, 1), AcGePoint3d(0, 0, 0));
   unsetenv("temp");

@@ -11,6 +11,9 @@
 #include <algorithm>
 
 #include "aced.h"
+#include "appservices.h"
+#include "commands.h"
+#include "menu.h"
 #include "ui.h"
 
 namespace kv {
@@ -135,7 +138,12 @@ std::string SysVarTable::show(const SysVar& v) {
 
 // ---------------------------------------------------------------------------------------------
 
-Host::Host(UserInterface& ui, const std::string& release) : ui_(ui), db_(std::make_unique<AcDbDatabase>()) {
+Host::Host(UserInterface& ui, const std::string& release)
+    : ui_(ui),
+      db_(std::make_unique<AcDbDatabase>()),
+      commands_(std::make_unique<CommandStack>()),
+      menus_(std::make_unique<MenuSystem>()),
+      applications_(std::make_unique<Applications>(*this)) {
   assert(!gCurrent && "one host at a time");
   const Release* r = findRelease(release);
   release_ = r ? *r : releases().back();
@@ -146,8 +154,13 @@ Host::Host(UserInterface& ui, const std::string& release) : ui_(ui), db_(std::ma
 }
 
 Host::~Host() {
+  // Modules hear of the end while the drawing is still there; their libraries close after it
+  // is gone (its objects may run their code) and while this host is still current, for their
+  // DLL entries.
+  applications_->unloadAll();
   acdbHostApplicationServices()->setWorkingDatabase(nullptr);
   db_.reset();
+  applications_.reset();
   gCurrent = nullptr;
 }
 
@@ -227,15 +240,45 @@ void Host::defineSysVars() {
 void Host::defineBuiltins() {
   addBuiltin("SETVAR", [this](CommandInput& in) { return setvar(in); });
   addBuiltin("ZOOM", [this](CommandInput& in) { return zoom(in); });
+  addBuiltin("ARX", [this](CommandInput& in) { return applications_->arxCommand(in); });
+  addBuiltin("MENULOAD", [this](CommandInput& in) { return menuload(in); });
+  addBuiltin("MENUBAR", [this](CommandInput&) {
+    ui_.print(menus_->describeBar().c_str());
+    return RTNORM;
+  });
+}
+
+int Host::menuload(CommandInput& in) {
+  std::string path;
+  if (!in.next("Enter name of menu file to load: ", path)) return RTCAN;
+  std::string error;
+  if (path.empty() || !menus_->load(path, error)) {
+    if (path.empty()) error = "No menu file named.";
+    ui_.print((error + "\n").c_str());
+    return RTERROR;
+  }
+  return RTNORM;
 }
 
 void Host::addBuiltin(const std::string& name, BuiltinCommand command) {
   builtins_[canonicalCommandName(name)] = std::move(command);
 }
 
-bool Host::hasCommand(const std::string& name) const { return builtins_.count(canonicalCommandName(name)) > 0; }
+bool Host::hasCommand(const std::string& name) const {
+  bool builtinOnly = name.substr(0, name.find_first_not_of("_.")).find('.') != std::string::npos;
+  return (!builtinOnly && commands_->find(name)) || builtins_.count(canonicalCommandName(name)) > 0;
+}
 
 int Host::runCommand(const std::string& name, CommandInput& input) {
+  bool builtinOnly = name.substr(0, name.find_first_not_of("_.")).find('.') != std::string::npos;
+  if (const CommandStack::Command* command = builtinOnly ? nullptr : commands_->find(name)) {
+    // The entry may go while its function runs (a command that removes itself).
+    CommandStack::Function function = command->function;
+    running_.push_back(command->resource);
+    function();
+    running_.pop_back();
+    return RTNORM;
+  }
   auto it = builtins_.find(canonicalCommandName(name));
   if (it == builtins_.end()) {
     std::string notice = "Unknown command \"" + upper(name) + "\".  Press F1 for help.\n";

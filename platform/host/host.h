@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "acdb.h"
+#include "win/winapi.h"
 #include "win/platform_export.h"
 
 struct resbuf;
@@ -18,6 +19,9 @@ struct resbuf;
 namespace kv {
 
 class UserInterface;
+class CommandStack;
+class Applications;
+class MenuSystem;
 
 // The host's releases, oldest first, with the letter that starts _VERNUM.
 struct Release {
@@ -89,9 +93,21 @@ public:
 
   void addBuiltin(const std::string& name, BuiltinCommand command);
   // Runs a command by name; "_" and "." in front are the host's global and built-in marks.
-  // An unknown name prints the host's notice and answers RTERROR.
+  // Module commands on the command stack come first, so one of a builtin's name hides the
+  // builtin, as the host's do; "." reaches the builtin all the same. A module command runs its
+  // function (it asks its own questions through the editor) and answers RTNORM. An unknown
+  // name prints the host's notice and answers RTERROR.
   int runCommand(const std::string& name, CommandInput& input);
   bool hasCommand(const std::string& name) const;
+
+  // The application services: registered module commands, loaded modules, menus, and the
+  // document manager's resource-handle stack (empty: the host's own handle, null, is current).
+  CommandStack& commands() { return *commands_; }
+  Applications& applications() { return *applications_; }
+  MenuSystem& menus() { return *menus_; }
+  std::vector<HINSTANCE>& resourceHandles() { return resourceHandles_; }
+  // The resource handles of the module commands running now, innermost last.
+  const std::vector<HINSTANCE>& runningModules() const { return running_; }
 
   // Editor state, for the editor's own calls: the selection sets handed out and not freed yet,
   // and the input control that acedInitGet set for the next question.
@@ -113,6 +129,7 @@ public:
 private:
   void defineSysVars();
   void defineBuiltins();
+  int menuload(CommandInput& in);
   int zoom(CommandInput& in);
   int setvar(CommandInput& in);
 
@@ -126,6 +143,12 @@ private:
   std::map<std::intptr_t, std::vector<AcDbObjectId>> selectionSets_;
   std::intptr_t nextSelectionSet_ = 1;
   InputControl control_;
+  std::unique_ptr<CommandStack> commands_;
+  std::unique_ptr<MenuSystem> menus_;
+  std::vector<HINSTANCE> resourceHandles_;
+  std::vector<HINSTANCE> running_;
+  // Last: destroyed first, it closes the module libraries before the rest goes.
+  std::unique_ptr<Applications> applications_;
 };
 
 // The command name without its "_" and "." marks, in upper case.

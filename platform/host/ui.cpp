@@ -1,10 +1,21 @@
 #include "ui.h"
 
+#include <spawn.h>
+#include <strings.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
 #include <istream>
 #include <ostream>
 
 #include "win/winapi.h"
+
+extern char** environ;
 
 namespace kv {
 
@@ -15,6 +26,7 @@ bool TerminalUI::prompt(const char* text, std::string& answer) {
   std::string line;
   for (;;) {
     if (!std::getline(in_, line)) {
+      ended_ = true;
       if (echo_) out_ << "\n";
       return false;
     }
@@ -100,6 +112,219 @@ int RecordingUI::messageBox(const char* text, const char* caption, unsigned styl
   int id = boxAnswers_.front();
   boxAnswers_.pop_front();
   return id;
+}
+
+}  // namespace kv
+
+namespace kv {
+
+std::string withoutAccelerators(const std::string& label) {
+  std::string out;
+  for (size_t i = 0; i < label.size(); ++i) {
+    if (label[i] != '&') {
+      out += label[i];
+    } else if (i + 1 < label.size() && label[i + 1] == '&') {
+      out += '&';
+      ++i;
+    }
+  }
+  return out;
+}
+
+namespace {
+
+std::string trimmed(const std::string& s) {
+  size_t b = s.find_first_not_of(" \t"), e = s.find_last_not_of(" \t");
+  return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+bool isCancelAnswer(const std::string& line) { return strcasecmp(trimmed(line).c_str(), "*Cancel*") == 0; }
+
+bool fileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::exists(path, ec);
+}
+
+// A whole integer with an optional sign; values past int are held at its ends.
+bool parseInteger(const std::string& text, long long& value) {
+  std::string t = trimmed(text);
+  if (t.empty()) return false;
+  char* end = nullptr;
+  long long v = std::strtoll(t.c_str(), &end, 10);
+  if (!end || *end) return false;
+  value = v;
+  return true;
+}
+
+int clampTo(long long v, int lo, int hi) { return int(std::max<long long>(lo, std::min<long long>(hi, v))); }
+
+// The words a button answers to: its text without '&', or its first letter.
+bool matchesButton(const std::string& answer, const std::string& text) {
+  std::string word = withoutAccelerators(text);
+  std::string a = trimmed(answer);
+  return !a.empty() && a.size() <= word.size() && strncasecmp(a.c_str(), word.c_str(), a.size()) == 0;
+}
+
+}  // namespace
+
+int TerminalUI::dialog(DialogView& view) {
+  out_ << "\n[" << view.caption << "]\n";
+  std::vector<const DialogControl*> buttons;
+  for (DialogControl& c : view.controls) {
+    std::string line;
+    switch (c.kind) {
+      case DialogControl::Kind::kLabel:
+        out_ << withoutAccelerators(c.text) << "\n";
+        break;
+      case DialogControl::Kind::kButton:
+        buttons.push_back(&c);
+        break;
+      case DialogControl::Kind::kSlider: {
+        std::string name = c.text.empty() ? "Slider " + std::to_string(c.id) : withoutAccelerators(c.text);
+        std::string scale = std::to_string(c.min) + " to " + std::to_string(c.max);
+        if (!c.marks.empty()) {
+          scale += ":";
+          for (const auto& [label, at] : c.marks) scale += " " + label + " " + std::to_string(at) + ",";
+          scale.pop_back();
+        }
+        std::string question = name + " (" + scale + ") <" + std::to_string(c.value) + ">: ";
+        for (;;) {
+          if (!prompt(question.c_str(), line) || isCancelAnswer(line)) return IDCANCEL;
+          std::string a = trimmed(line);
+          if (a.empty()) break;
+          long long v = 0;
+          auto mark = std::find_if(c.marks.begin(), c.marks.end(),
+                                   [&](const auto& m) { return strcasecmp(m.first.c_str(), a.c_str()) == 0; });
+          if (mark != c.marks.end()) {
+            c.value = mark->second;
+          } else if (parseInteger(a, v)) {
+            c.value = clampTo(v, c.min, c.max);  // a slider stops at its ends
+          } else {
+            out_ << "Requires an integer value or a label.\n";
+            continue;
+          }
+          break;
+        }
+        break;
+      }
+      case DialogControl::Kind::kCheckBox: {
+        std::string question = withoutAccelerators(c.text) + " [Yes/No] <" + (c.value ? "Yes" : "No") + ">: ";
+        for (;;) {
+          if (!prompt(question.c_str(), line) || isCancelAnswer(line)) return IDCANCEL;
+          std::string a = trimmed(line);
+          if (a.empty()) break;
+          if (matchesButton(a, "Yes") || a == "1" || strcasecmp(a.c_str(), "on") == 0) c.value = 1;
+          else if (matchesButton(a, "No") || a == "0" || strcasecmp(a.c_str(), "off") == 0) c.value = 0;
+          else {
+            out_ << "Requires Yes or No.\n";
+            continue;
+          }
+          break;
+        }
+        break;
+      }
+    }
+  }
+  if (buttons.empty()) return IDCANCEL;
+  std::string choices;
+  for (const DialogControl* b : buttons) choices += (choices.empty() ? "" : "/") + withoutAccelerators(b->text);
+  // Enter presses the first button, the dialog's default one.
+  std::string question = "[" + choices + "] <" + withoutAccelerators(buttons[0]->text) + ">: ";
+  for (;;) {
+    std::string line;
+    if (!prompt(question.c_str(), line) || isCancelAnswer(line)) return IDCANCEL;
+    if (trimmed(line).empty()) return buttons[0]->id;
+    for (const DialogControl* b : buttons)
+      if (matchesButton(line, b->text)) return b->id;
+    out_ << "Choose one of " << choices << ".\n";
+  }
+}
+
+bool TerminalUI::fileDialog(const FileRequest& request, std::string& path) {
+  out_ << "\n[" << (request.open ? "Open" : "Save As") << "]\n";
+  for (const auto& [description, patterns] : request.filters) out_ << "Files of type: " << description << "\n";
+  std::string question = "File name" + (request.initialName.empty() ? std::string() : " <" + request.initialName + ">") + ": ";
+  for (;;) {
+    std::string line;
+    if (!prompt(question.c_str(), line) || isCancelAnswer(line)) return false;
+    std::string a = trimmed(line);
+    if (a.empty()) a = request.initialName;
+    // An empty name does nothing in the dialog: it stays open.
+    if (a.empty()) continue;
+    path = a;
+    return true;
+  }
+}
+
+void TerminalUI::about(const char* title) {
+  std::string t = title ? title : "";
+  out_ << "\n[About " << t << "]\n" << t << "\n";
+  std::string line;
+  // One OK button: any answer, or the end of the input, closes the box.
+  prompt("<OK>: ", line);
+}
+
+namespace {
+
+bool onPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  if (!path) return false;
+  std::string list = path;
+  size_t start = 0;
+  while (start <= list.size()) {
+    size_t end = list.find(':', start);
+    if (end == std::string::npos) end = list.size();
+    std::string dir = list.substr(start, end - start);
+    if (dir.empty()) dir = ".";
+    if (access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
+
+int TerminalUI::shellOpen(const std::string& file, const std::string&) {
+  if (!fileExists(file)) return kShellFileNotFound;
+  if (!onPath("xdg-open")) return kShellNoAssociation;
+  // The shell starts xdg-open in the background and exits at once, so the host neither waits
+  // for the viewer nor leaves a child behind; the file goes as "$1", never through quoting.
+  const char* argv[] = {"/bin/sh", "-c", "xdg-open \"$1\" >/dev/null 2>&1 </dev/null &", "sh", file.c_str(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(argv), environ) != 0)
+    return kShellNoAssociation;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return 42;
+}
+
+int RecordingUI::dialog(DialogView& view) {
+  dialogs_.push_back(view);
+  if (dialogAnswers_.empty()) return IDCANCEL;
+  DialogAnswer answer = std::move(dialogAnswers_.front());
+  dialogAnswers_.pop_front();
+  for (DialogControl& c : view.controls) {
+    auto it = answer.values.find(c.id);
+    if (it != answer.values.end() && c.kind != DialogControl::Kind::kLabel && c.kind != DialogControl::Kind::kButton)
+      c.value = it->second;
+  }
+  return answer.button;
+}
+
+bool RecordingUI::fileDialog(const FileRequest& request, std::string& path) {
+  fileDialogs_.push_back(request);
+  if (fileAnswers_.empty()) return false;
+  std::optional<std::string> answer = std::move(fileAnswers_.front());
+  fileAnswers_.pop_front();
+  if (!answer) return false;
+  path = *answer;
+  return true;
+}
+
+int RecordingUI::shellOpen(const std::string& file, const std::string& parameters) {
+  int result = fileExists(file) ? 42 : kShellFileNotFound;
+  shellRequests_.push_back(ShellRequest{file, parameters, result});
+  return result;
 }
 
 }  // namespace kv

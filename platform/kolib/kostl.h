@@ -13,8 +13,9 @@ public:
   // with exactly equal coordinates become one vertex (-0 equals 0), and a facet whose corners
   // fall on fewer than three distinct vertices is dropped. Facet normals are not read.
   //
-  // A binary file is 84 + 50 x count bytes exactly; a file that does not start with "solid"
-  // and a header keyword line is read as binary. Refused, with a one-line reason for
+  // A file of exactly 84 + 50 x its facet count bytes is binary, even when its header starts
+  // with "solid"; other files are ASCII when they start with "solid" and a name line, else
+  // binary. Refused, with a one-line reason for
   // GetError(): a file that cannot be opened or read, an empty or truncated file, a facet
   // count that disagrees with the file's size, a coordinate that is not finite, a broken
   // ASCII file, and a file whose every facet was dropped (or that has none).

@@ -158,9 +158,14 @@ Acad::ErrorStatus AcDbModelerEntity::subGetGeomExtents(AcDbExtents& extents) con
   return Acad::eOk;
 }
 
-void AcDbModelerEntity::copyBodyTo(AcDbModelerEntity& other) const {
+bool AcDbModelerEntity::copyBodyTo(AcDbModelerEntity& other) const {
   copyPropertiesTo(other);
-  other.body_->shape = deepCopy(body_->shape);
+  try {
+    other.body_->shape = deepCopy(body_->shape);
+  } catch (const Standard_Failure&) {
+    return false;
+  }
+  return true;
 }
 
 Acad::ErrorStatus AcDbModelerEntity::explode(AcDbVoidPtrArray& entitySet) const {
@@ -237,19 +242,16 @@ Acad::ErrorStatus AcDb3dSolid::booleanOper(AcDb::BoolOperType operation, AcDb3dS
 }
 
 AcRxObject* AcDb3dSolid::subClone() const {
-  auto* copy = new AcDb3dSolid;
-  copyBodyTo(*copy);
-  return copy;
+  auto copy = std::make_unique<AcDb3dSolid>();
+  return copyBodyTo(*copy) ? copy.release() : nullptr;
 }
 
 AcRxObject* AcDbBody::subClone() const {
-  auto* copy = new AcDbBody;
-  copyBodyTo(*copy);
-  return copy;
+  auto copy = std::make_unique<AcDbBody>();
+  return copyBodyTo(*copy) ? copy.release() : nullptr;
 }
 
 AcRxObject* AcDbRegion::subClone() const {
-  auto* copy = new AcDbRegion;
-  copyBodyTo(*copy);
-  return copy;
+  auto copy = std::make_unique<AcDbRegion>();
+  return copyBodyTo(*copy) ? copy.release() : nullptr;
 }

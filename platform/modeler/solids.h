@@ -61,8 +61,8 @@ protected:
   Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform) override;
   // The tight box of the shape's geometry; eNullExtents for a null entity.
   Acad::ErrorStatus subGetGeomExtents(AcDbExtents& extents) const override;
-  // Platform use only: deep copy of the data into a new entity of the same class.
-  void copyBodyTo(AcDbModelerEntity& other) const;
+  // Deep copy of the data and properties into a new entity; false when the modeller fails.
+  bool copyBodyTo(AcDbModelerEntity& other) const;
 
 private:
   kv::modeler::Body* body_;  // never null; its shape may be
