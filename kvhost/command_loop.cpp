@@ -59,14 +59,16 @@ LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure
     TerminalInput input(ui);
     int status = host.runCommand(name, input);
     if (input.cancelled()) ui.print("*Cancel*\n");
-    // A command cut off by the end of its input did not do what the script asked either.
-    bool failed = status == RTERROR || (status == RTCAN && !input.cancelled());
+    // A command cut off by the end of its input did not do what the script asked either, also
+    // when the input ended in a question the command asked through the editor or a dialog.
+    bool cutOff = ui.inputEnded() && !input.cancelled();
+    bool failed = status == RTERROR || (status == RTCAN && !input.cancelled()) || cutOff;
     if (!failed) continue;
     if (!result.failed) {
       result.failed = true;
       result.failedLine = ui.linesRead();
     }
-    if (stopOnFailure || input.inputEnded()) break;
+    if (stopOnFailure || input.inputEnded() || ui.inputEnded()) break;
   }
   return result;
 }

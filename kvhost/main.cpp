@@ -9,6 +9,7 @@
 
 #include "command_loop.h"
 #include "dxf/dxf.h"
+#include "host/appservices.h"
 #include "host/host.h"
 #include "host/ui.h"
 #include "module.h"
@@ -46,7 +47,7 @@ bool readDrawing(kv::Host& host, const std::string& path) {
 
 // No module at the default place is normal while the module is not built; anything else that
 // stops a module from loading is an error.
-bool loadModule(Module& module, const Options& options) {
+bool loadModule(kv::Host& host, const Options& options) {
   if (options.noLoad) return true;
   std::string path = options.module;
   if (path.empty()) {
@@ -58,7 +59,7 @@ bool loadModule(Module& module, const Options& options) {
     }
   }
   std::string error;
-  if (!module.load(path, error)) {
+  if (!host.applications().load(path, error)) {
     complain(error);
     return false;
   }
@@ -90,11 +91,10 @@ int run(const Options& options) {
   }
   bool scripted = script.is_open();
   kv::TerminalUI ui(scripted ? static_cast<std::istream&>(script) : std::cin, std::cout, scripted);
-  // The module outlives the host: the drawing and the command table may point into its code.
-  Module module;
+  // The host's dynamic linker closes the module libraries after the drawing is gone.
   kv::Host host(ui, options.release);
   if (!options.drawing.empty() && !readDrawing(host, options.drawing)) return kExitDrawing;
-  if (!loadModule(module, options)) return kExitUsage;
+  if (!loadModule(host, options)) return kExitUsage;
 
   LoopResult loop = runCommandLoop(host, ui, scripted);
   if (!scripted) std::cout << "\n";
@@ -106,7 +106,7 @@ int run(const Options& options) {
   }
   // A failed script still saves: what ran before the failure is the drawing the user has.
   if (!options.save.empty() && !saveDrawing(host, options.save)) status = kExitDrawing;
-  module.unload();
+  host.applications().unloadAll();
   return status;
 }
 

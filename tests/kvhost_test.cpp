@@ -318,6 +318,98 @@ TEST_F(KvhostTest, MissingDefaultModuleIsNotedAndTheRunGoesOn) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Loading applications, their commands, menus and dialogs
+
+TEST_F(KvhostTest, ArxLoadsListsAndUnloadsAModule) {
+  const std::string script = std::string("ARX\nL\n") + KV_ECHO_MODULE + "\nARX\n?\nARX\nU\necho_module\nARX\n?\n";
+  Outcome r = runScript(script);
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("echo_module: kInitAppMsg appId=set"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("echo_module.arx loaded.\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Loaded applications:\n  echo_module.arx  (" KV_ECHO_MODULE ")\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("echo_module: message 2\necho_module unloaded.\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("No applications are loaded.\n"), std::string::npos) << r.out;
+  EXPECT_EQ(count(r.out, "echo_module: message 2"), 1u) << "unloaded twice:\n" << r.out;
+}
+
+TEST_F(KvhostTest, LockedModuleIsNotUnloadedAndTheScriptFailsThere) {
+  const std::string script = "ARX\nU\necho_module\nSETVAR\nFACETRES\n2\n";
+  Outcome r = run({"-l", KV_ECHO_MODULE}, &script, "", {"KVHOST_ECHO_LOCKED=1"});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("Application echo_module.arx is locked and cannot be unloaded.\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("input.scr:3:"), std::string::npos) << r.err;
+  // Still loaded: it hears of the end of the run.
+  EXPECT_NE(r.out.find("echo_module: message 2\n"), std::string::npos) << r.out;
+}
+
+TEST_F(KvhostTest, ModuleCommandsMenuAndDialogsRunFromTheCommandLine) {
+  const std::string script =
+      "KVFXWhere\n_kvfxwhere\nMENUBAR\n"
+      "KVFXOptions\n130\nno\nok\n"
+      "KVFXOptions\nlow\n\n*Cancel*\n"
+      "KVFXFile\n" + path("absent.txt").string() + "\n\n" + path("input.scr").string() + "\n"
+      "KVFXAbout\n\nKVFXHelp\n"
+      "ARX\nU\ncommand_module\nKVFXWhere\n";
+  Outcome r = run({"-l", KV_COMMAND_MODULE}, &script, "", {"XDG_CONFIG_HOME=" + dir_.string()});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  const std::string& o = r.out;
+  // The module's own file, from the handle its DLL entry got.
+  EXPECT_EQ(count(o, "command_module: file=" KV_COMMAND_MODULE " appId=same records=1\n"), 2u) << o;
+  EXPECT_NE(o.find("Menu bar:\n[Fixture]  (KvFixture.pop1)\n  Where am I                       ^C^C_KVFXWhere\n"),
+            std::string::npos) << o;
+  EXPECT_NE(o.find("Menu groups loaded: KvFixture\n"), std::string::npos) << o;
+  // The dialog: caption, the slider with its labels, the check box, the buttons.
+  EXPECT_NE(o.find("[Fixture Options]\nLevel (0 to 100: Low 0, Medium 50, High 100) <50>: 130\n"
+                   "Show the fixture warning [Yes/No] <Yes>: no\n[OK/Cancel] <OK>: ok\n"
+                   "command_module: dialog answered 1 level=100 flag=0\n"),
+            std::string::npos) << o;
+  // OK stored the values; the next opening shows them, and Cancel stores nothing.
+  EXPECT_NE(o.find("Level (0 to 100: Low 0, Medium 50, High 100) <100>: low\n"
+                   "Show the fixture warning [Yes/No] <No>: \n[OK/Cancel] <OK>: *Cancel*\n"
+                   "command_module: dialog answered 2 level=100 flag=0\n"),  // Cancel leaves the members
+            std::string::npos) << o;
+  EXPECT_NE(readFile(path("kavlor/settings.ini")).find("[Software\\KvFixture]\nFlag=0\nLevel=100\n"), std::string::npos);
+  // The file dialog refuses a missing file and takes an existing one.
+  EXPECT_NE(o.find("[Open]\nFiles of type: Text Files (*.txt)\nFile name: "), std::string::npos) << o;
+  EXPECT_NE(o.find("absent.txt\nFile not found.\nCheck the file name and try again.\n<OK>: \n"), std::string::npos) << o;
+  EXPECT_NE(o.find("command_module: file dialog answered 1 path=" + path("input.scr").string() + "\n"), std::string::npos)
+      << o;
+  EXPECT_NE(o.find("[About Fixture for kvhost version 1.0]\nFixture for kvhost version 1.0\n<OK>: \n"), std::string::npos)
+      << o;
+  EXPECT_NE(o.find("command_module: shell answered 2\n"), std::string::npos) << o;
+  // Unloaded: message, DLL detach, and its commands are unknown again.
+  EXPECT_NE(o.find("command_module: unloaded\ncommand_module: detach records=1\ncommand_module unloaded.\n"
+                   "Command: KVFXWhere\nUnknown command \"KVFXWHERE\".  Press F1 for help.\n"),
+            std::string::npos) << o;
+}
+
+TEST_F(KvhostTest, ScriptEndingInsideADialogFails) {
+  const std::string script = "KVFXOptions\n50\n";
+  Outcome r = run({"-l", KV_COMMAND_MODULE}, &script, "",
+                  {"XDG_CONFIG_HOME=" + dir_.string()});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("command_module: dialog answered 2"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(path("kavlor/settings.ini")));
+}
+
+TEST_F(KvhostTest, MenuloadReadsASampleMenuAndRefusesAMissingOne) {
+  writeFile(path("Sample.mnu"), "***MENUGROUP=Sample\n***POP1\n**pop1\nID_M [&Sample]\nID_A [&Zoom all]^C^C_ZOOM _A\n");
+  std::string windowsPath = path("Sample.mnu").string();
+  for (char& c : windowsPath)
+    if (c == '/') c = '\\';
+  Outcome ok = runScript("MENUBAR\n_menuload\n" + windowsPath + "\nMENUBAR\n");
+  EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
+  EXPECT_NE(ok.out.find("Command: MENUBAR\nThe menu bar holds no loaded pop-up.\nCommand: _menuload\n"), std::string::npos)
+      << ok.out;
+  EXPECT_NE(ok.out.find("Menu groups loaded: Sample\n"), std::string::npos) << ok.out;
+
+  Outcome missing = runScript("_menuload\n" + path("none.mnu").string() + "\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("Unable to open menu file \"" + path("none.mnu").string() + "\".\n"), std::string::npos)
+      << missing.out;
+}
+
+// ---------------------------------------------------------------------------------------------
 // Drawings in and out
 
 TEST_F(KvhostTest, UnreadableDrawingGivesStatus3) {

@@ -189,8 +189,9 @@ int MenuSystem::menuCmd(const char* command) {
 }
 
 std::string MenuSystem::describeBar() const {
-  if (bar_.empty()) return "The menu bar holds no loaded pop-up.\n";
-  std::string out = "Menu bar:\n";
+  std::string out;
+  if (bar_.empty()) out = "The menu bar holds no loaded pop-up.\n";
+  else out = "Menu bar:\n";
   for (const BarEntry& e : bar_) {
     const MenuGroup* g = findGroup(e.group);
     if (!g) continue;
@@ -211,6 +212,11 @@ std::string MenuSystem::describeBar() const {
       }
       out += line + "\n";
     }
+  }
+  if (!groups_.empty()) {
+    out += "Menu groups loaded:";
+    for (const MenuGroup& g : groups_) out += " " + g.name;
+    out += "\n";
   }
   return out;
 }

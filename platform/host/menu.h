@@ -53,7 +53,7 @@ public:
   };
   const std::vector<BarEntry>& bar() const { return bar_; }
   // The menu bar as MENUBAR prints it: each pop-up's title with its group and alias, then its
-  // items and their commands.
+  // items and their commands; then the names of the loaded menu groups.
   std::string describeBar() const;
 
 private:

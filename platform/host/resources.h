@@ -26,7 +26,7 @@
 
 namespace kv::res {
 
-struct ControlTemplate {
+struct KV_PLATFORM_API ControlTemplate {
   std::string statement;  // "CONTROL", "LTEXT", ... in upper case
   std::string text;
   int id = -1;

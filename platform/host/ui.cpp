@@ -83,6 +83,8 @@ int TerminalUI::messageBox(const char* text, const char* caption, unsigned style
   for (;;) {
     std::string line;
     if (!prompt(("<" + choices + ">: ").c_str(), line)) return closedAnswer(buttons, n);
+    // "*Cancel*" is Escape: it closes the box as its close button does.
+    if (strcasecmp(line.c_str(), "*Cancel*") == 0) return closedAnswer(buttons, n);
     // Enter takes the first button, as the default button of a box does.
     if (line.empty()) return buttons[0].id;
     for (int i = 0; i < n; ++i)

@@ -103,3 +103,11 @@ Acad::ErrorStatus satOut(const char* fileName, const AcDbVoidPtrArray& entities)
 }
 
 }  // namespace kv::modeler
+
+Acad::ErrorStatus AcDbBody::acisIn(const char* fileName, AcDbVoidPtrArray& entities) {
+  return kv::modeler::satIn(fileName, entities);
+}
+
+Acad::ErrorStatus AcDbBody::acisOut(const char* fileName, const AcDbVoidPtrArray& entities) {
+  return kv::modeler::satOut(fileName, entities);
+}

@@ -12,6 +12,7 @@
 #include <BRepBuilderAPI_Sewing.hxx>
 #include <BRepBuilderAPI_Transform.hxx>
 #include <BRepGProp.hxx>
+#include <BRepLib.hxx>
 #include <BRep_Builder.hxx>
 #include <BRep_Tool.hxx>
 #include <GProp_GProps.hxx>
@@ -26,6 +27,7 @@
 #include <Geom_Plane.hxx>
 #include <Geom_SphericalSurface.hxx>
 #include <Geom_ToroidalSurface.hxx>
+#include <ShapeAnalysis_Surface.hxx>
 #include <ShapeFix_Face.hxx>
 #include <Standard_Failure.hxx>
 #include <TColStd_Array1OfInteger.hxx>
@@ -34,6 +36,7 @@
 #include <TColgp_Array1OfPnt.hxx>
 #include <TColgp_Array2OfPnt.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopTools_ListOfShape.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
 #include <TopoDS_Edge.hxx>
@@ -96,8 +99,8 @@ public:
   explicit Reader(const Model& model) : m_(model), version_(model.header.version) {}
 
   std::vector<ReadBody> run() {
-    measure();
     findIdWidth();
+    measure();
     indexFaces();
     std::vector<ReadBody> bodies;
     for (const Record& r : m_.records)
@@ -232,8 +235,11 @@ private:
   void indexFaces() {
     for (const Record& r : m_.records) {
       if (family(r.type) != "face") continue;
-      FaceInfo f = faceInfo(r);
-      facesOfShell_[f.shell].push_back(&r);
+      // A face no shell claims may be malformed without harm; one that is used fails later.
+      try {
+        facesOfShell_[faceInfo(r).shell].push_back(&r);
+      } catch (const ReadError&) {
+      }
     }
   }
 
@@ -644,6 +650,24 @@ private:
     return w;
   }
 
+  // Edges off their face's surface are a broken file; the modeller's repairs are not made
+  // for them and may fail badly.
+  void onSurface(const Record& r, const Handle(Geom_Surface)& surface, const std::vector<TopoDS_Wire>& wires) {
+    ShapeAnalysis_Surface analysis(surface);
+    double limit = 100 * gap_;
+    for (const TopoDS_Wire& w : wires) {
+      for (TopExp_Explorer x(w, TopAbs_EDGE); x.More(); x.Next()) {
+        double a, b;
+        Handle(Geom_Curve) c = BRep_Tool::Curve(TopoDS::Edge(x.Current()), a, b);
+        if (c.IsNull()) continue;
+        for (double t : {a, 0.5 * (a + b), b}) {
+          analysis.ValueOfUV(c->Value(t), limit);
+          if (analysis.Gap() > limit) fail(r, "an edge of the face is not on its surface");
+        }
+      }
+    }
+  }
+
   TopoDS_Face face(const Record& r) {
     FaceInfo info = faceInfo(r);
     Surface s = surface(r, info.surface);
@@ -670,10 +694,25 @@ private:
         if (!make.IsDone()) fail(r, "face cannot be built on its surface");
         f = make.Face();
       } else {
+        onSurface(r, s.geom, wires);
         BRep_Builder builder;
         builder.MakeFace(f, s.geom, tol);
         for (const TopoDS_Wire& w : wires) builder.Add(f, w);
+        if (s.geom->IsKind(STANDARD_TYPE(Geom_Plane))) {
+          // Stored once here, the plane's 2D curves are not recomputed by every check below.
+          TopTools_ListOfShape edges;
+          for (TopExp_Explorer x(f, TopAbs_EDGE); x.More(); x.Next()) edges.Append(x.Current());
+          BRepLib::BuildPCurveForEdgesOnPlane(edges, f);
+        }
         ShapeFix_Face fix(f);
+        // The file says which way each loop runs; checking wires against each other costs
+        // the square of their number (a plate with a thousand holes).
+        fix.FixOrientationMode() = 0;
+        fix.FixIntersectingWiresMode() = 0;
+        fix.FixSplitFaceMode() = 0;
+        fix.FixSmallAreaWireMode() = 0;
+        // Dereferences a null curve on some inconsistent loops (found by mutating files).
+        fix.FixPeriodicDegeneratedMode() = 0;
         fix.SetPrecision(tol);
         fix.SetMaxTolerance(std::max(gap_ * 100, 1e-4));
         fix.Perform();
@@ -699,6 +738,8 @@ private:
     TopoDS_Solid solid;
     builder.MakeSolid(solid);
     builder.Add(solid, shell);
+    // Classifying a point at infinity costs far less than integrating the volume.
+    if (BRepLib::OrientClosedSolid(solid)) return solid;
     if (volume(solid) < 0) {
       shell.Reverse();
       builder.MakeSolid(solid);

@@ -109,6 +109,17 @@ public:
   KV_RX_DECLARE_MEMBERS(AcDbBody)
   AcDbBody() = default;
 
+  // SAT files (modeler/sat_acis.cpp). acisIn appends one new entity per body, in file order:
+  // an AcDb3dSolid for a closed solid body, an AcDbRegion for a planar sheet, an AcDbBody
+  // otherwise; they are in no database and the caller owns them; on failure nothing is
+  // appended. Versions 4.0 to 7.0, and later files where they use the same records.
+  // Statuses: eFileNotFound (76), eCannotRestoreFromAcisFile (300) for a file it cannot
+  // understand. acisOut writes the solids, bodies and regions given into one SAT 7.0 file;
+  // eInvalidInput for anything else or a null entity, eFileAccessErr when it cannot be
+  // written. Paths take '\\' and '/'. Armable as "acisIn" and "acisOut".
+  static Acad::ErrorStatus acisIn(const char* fileName, AcDbVoidPtrArray& entities);
+  static Acad::ErrorStatus acisOut(const char* fileName, const AcDbVoidPtrArray& entities);
+
 protected:
   AcRxObject* subClone() const override;
 };

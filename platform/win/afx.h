@@ -54,23 +54,31 @@ public:
   virtual void OnCancel();
   void EndDialog(int result);
 
-  // Platform use: the controls of the running dialog, by id.
+  // Platform use: the control of the running dialog with this id, or null (no such control,
+  // or the dialog is not running).
   struct Control;
   Control* control(int id);
+  struct State;  // the running dialog's controls and result
 
 private:
   UINT templateId_;
   CWnd* parent_;
-  struct State;
   State* state_ = nullptr;
 };
 
-// Exchanges a slider's position (0 to 100 unless its range says otherwise) or a check box's
-// state with a member; a slider takes a value outside its range at the nearer end.
+// Exchange a slider's position (its range is the control's default, 0 to 100) or a check box's
+// state with a member, in the direction dx says. A slider takes a value outside its range at
+// the nearer end; a check box takes 0, 1 or 2 (indeterminate, shown as set on a two-state
+// box) and any other value as 0, as the class library does. A control the running dialog does
+// not have (or no running dialog) marks dx failed and leaves value untouched.
 KV_PLATFORM_API void DDX_Slider(CDataExchange* dx, int controlId, int& value);
 KV_PLATFORM_API void DDX_Check(CDataExchange* dx, int controlId, int& value);
 
 // The file-open (or save) dialog: the user names a file. filter: "Name (*.ext)|*.ext||".
+// As the Windows dialogs do: a relative name is taken in the current folder; defaultExt is
+// added to a name without extension; an Open dialog with OFN_FILEMUSTEXIST says "File not
+// found" and asks again for a missing file (without the flag it takes the name as given); a
+// Save dialog with OFN_OVERWRITEPROMPT asks before taking an existing file.
 class KV_PLATFORM_API CFileDialog : public CDialog {
 public:
   CFileDialog(BOOL openFileDialog, const char* defaultExt = nullptr, const char* fileName = nullptr,
@@ -82,7 +90,7 @@ public:
 
 private:
   BOOL open_;
-  CString filter_, path_;
+  CString filter_, path_, defaultExt_, fileName_;
   DWORD flags_;
 };
 
@@ -92,14 +100,22 @@ struct KV_PLATFORM_API AFX_EXTENSION_MODULE {
   HMODULE hResource = nullptr;
 };
 
-// Attaches a module to the class library; FALSE when it cannot.
+// Attaches a module to the class library: sets bInitialized, and the module and resource
+// handles to handle. FALSE when it cannot (fault "AfxInitExtensionModule"); then the record
+// stays untouched.
 KV_PLATFORM_API BOOL AfxInitExtensionModule(AFX_EXTENSION_MODULE& module, HMODULE handle);
+// Releases the library's records (CDynLinkLibrary) of this module; with all, every record.
 KV_PLATFORM_API void AfxTermExtensionModule(AFX_EXTENSION_MODULE& module, BOOL all = FALSE);
 
-// The library's record of an attached module, owned by the library once made.
+// The library's record of an attached module, owned by the library once made (new it; the
+// library deletes it at AfxTermExtensionModule).
 class KV_PLATFORM_API CDynLinkLibrary {
 public:
   explicit CDynLinkLibrary(AFX_EXTENSION_MODULE& module);
   // Platform use: how many records the library holds for a module.
   static int countFor(HMODULE handle);
+
+private:
+  friend void AfxTermExtensionModule(AFX_EXTENSION_MODULE&, BOOL);
+  HMODULE module_;
 };

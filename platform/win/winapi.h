@@ -49,12 +49,15 @@ typedef HINSTANCE HMODULE;
 #define DLL_THREAD_ATTACH 2
 #define DLL_THREAD_DETACH 3
 
-// The path of the file a module handle was loaded from, cut to size - 1 characters; the
-// length copied, 0 for an unknown handle. A null handle names the running program.
+// The full path of the file a module handle was loaded from (a null handle names the running
+// program): its length; when it does not fit, it is cut to size - 1 characters and the answer
+// is size, as Windows does. 0, with an empty name, for a handle that names no loaded module.
 extern "C" KV_PLATFORM_API DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size);
 
-// Opens a file with the desktop's handler (xdg-open when there is one). As Windows answers:
-// above 32 on success; 2 when the file is missing, 31 when nothing can open it.
+// The shell's verbs on a file, through the host's user interface: "open" (or no verb) hands the
+// file to the desktop's viewer (xdg-open on the console host). As Windows answers: above 32 on
+// success; 2 when the file is missing, 31 when nothing can open it or for another verb. A
+// relative file is taken in directory, when one is given.
 extern "C" KV_PLATFORM_API HINSTANCE ShellExecuteA(HWND owner, const char* verb, const char* file,
                                                    const char* parameters, const char* directory, int show);
 

@@ -1,0 +1,166 @@
+// The settings store behind ORVRegistry: values by key and name, kept across objects (and runs),
+// written whole through a renamed file, and a broken file reading as empty.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/faults.h"
+#include "orvgui/orvgui.h"
+#include "orvgui/settings_store.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+const char* const kKey = "Software\\Orvanta\\Kavlor for AutoCAD";
+
+class SettingsTest : public ::testing::Test {
+protected:
+  SettingsTest() {
+    dir_ = fs::temp_directory_path() / ("settings_test-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    if (old) saved_ = old;
+    hadOld_ = old != nullptr;
+    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
+    kv::fault::disarmAll();
+  }
+  ~SettingsTest() override {
+    if (hadOld_) setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
+    else unsetenv("XDG_CONFIG_HOME");
+    fs::remove_all(dir_);
+    kv::fault::disarmAll();
+  }
+  fs::path file() const { return dir_ / "kavlor" / "settings.ini"; }
+  std::string text() const {
+    std::ifstream in(file());
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  fs::path dir_;
+  std::string saved_;
+  bool hadOld_ = false;
+};
+
+TEST_F(SettingsTest, NothingStoredGivesTheDefaults) {
+  ORVRegistry r;
+  EXPECT_EQ(r.ReadInt("Resolution", 50), 50);  // no key yet
+  EXPECT_EQ(r.SetKey(kKey, 1), 1);
+  EXPECT_EQ(r.ReadInt("Resolution", 50), 50);
+  EXPECT_EQ(r.ReadBool("Warning", 1), 1);
+  EXPECT_FALSE(fs::exists(file()));  // reading makes no file
+}
+
+TEST_F(SettingsTest, WrittenValuesComeBackInLaterObjectsUnderTheirKeyOnly) {
+  {
+    ORVRegistry r;
+    r.SetKey(kKey, 1);
+    EXPECT_EQ(r.WriteInt("Resolution", 137), 1);  // callers do not check the range
+    EXPECT_EQ(r.WriteBool("Warning", 5), 1);
+    EXPECT_EQ(r.WriteInt("Negative", -3), 1);
+  }
+  ORVRegistry r;
+  r.SetKey(kKey, 1);
+  EXPECT_EQ(r.ReadInt("Resolution", 50), 137);
+  EXPECT_EQ(r.ReadBool("Warning", 0), 1);
+  EXPECT_EQ(r.ReadInt("Negative", 0), -3);
+  EXPECT_EQ(r.ReadInt("resolution", 50), 50);  // names are kept exactly
+  ORVRegistry other;
+  other.SetKey("Software\\Other", 1);
+  EXPECT_EQ(other.ReadInt("Resolution", 50), 50);
+  EXPECT_EQ(other.SetKey("", 1), 0);
+  ORVRegistry strict;
+  EXPECT_EQ(strict.SetKey("Software\\Never", 0), 0);
+  EXPECT_EQ(strict.SetKey(kKey, 0), 1);
+  EXPECT_EQ(text(), "; Kavlor settings\n[Software\\Orvanta\\Kavlor for AutoCAD]\nNegative=-3\nResolution=137\nWarning=1\n");
+}
+
+TEST_F(SettingsTest, NamesWithLineBreaksAndBracketsCannotInjectValues) {
+  ORVRegistry r;
+  r.SetKey("Key]\n[Injected", 1);
+  r.WriteInt("Name\nResolution=99", 1);
+  r.WriteInt("=odd[]%", 2);
+  ORVRegistry plain;
+  plain.SetKey("Injected", 1);
+  EXPECT_EQ(plain.ReadInt("Resolution", 50), 50);
+  EXPECT_EQ(r.ReadInt("Name\nResolution=99", 0), 1);
+  EXPECT_EQ(r.ReadInt("=odd[]%", 0), 2);
+  kv::settings::Store store = kv::settings::load(file().string());
+  ASSERT_EQ(store.size(), 1u);
+  EXPECT_EQ(store.begin()->first, "Key]\n[Injected");
+}
+
+TEST_F(SettingsTest, BrokenStoreReadsEmptyAndTheNextWriteReplacesItCleanly) {
+  fs::create_directories(file().parent_path());
+  for (const char* broken : {"[Software\\Orvanta\\Kavlor for AutoCAD]\nResolution=abc\n",
+                             "Resolution=10\n",                          // a value outside any section
+                             "[unclosed\nResolution=10\n",
+                             "[k]\nResolution=99999999999\n",           // past int
+                             "[k]\nResolution= 10\n", "[%zz]\nA=1\n", "\x01\x02garbage"}) {
+    std::ofstream(file(), std::ios::binary) << broken;
+    ORVRegistry r;
+    r.SetKey(kKey, 1);
+    EXPECT_EQ(r.ReadInt("Resolution", 50), 50) << broken;
+  }
+  ORVRegistry r;
+  r.SetKey(kKey, 1);
+  r.WriteInt("Resolution", 20);
+  EXPECT_EQ(text(), "; Kavlor settings\n[Software\\Orvanta\\Kavlor for AutoCAD]\nResolution=20\n");
+}
+
+TEST_F(SettingsTest, FailedWriteLeavesTheOldStoreAndNoTemporaryFile) {
+  ORVRegistry r;
+  r.SetKey(kKey, 1);
+  r.WriteInt("Resolution", 10);
+  kv::fault::arm("ORVRegistry.save", 1);
+  EXPECT_EQ(r.WriteInt("Resolution", 90), 0);
+  EXPECT_EQ(r.ReadInt("Resolution", 50), 10);
+  // A store whose folder cannot be written keeps its old contents.
+  fs::permissions(file().parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
+  bool root = ::geteuid() == 0;
+  int written = r.WriteInt("Resolution", 91);
+  fs::permissions(file().parent_path(), fs::perms::owner_all);
+  if (!root) {
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(r.ReadInt("Resolution", 50), 10);
+  }
+  size_t files = 0;
+  for (const auto& e : fs::directory_iterator(file().parent_path())) files += e.is_regular_file();
+  EXPECT_EQ(files, 1u);
+}
+
+TEST(SettingsFormat, RoundTripsAndEveryTruncationParsesOrIsRefused) {
+  kv::settings::Store store;
+  store["Software\\A"]["x"] = 1;
+  store["Software\\A"][" spaced "] = -7;
+  store["B\r\n"]["#hash"] = 2147483647;
+  store["B\r\n"][";semi"] = -2147483647 - 1;
+  std::string text = kv::settings::format(store);
+  kv::settings::Store back;
+  ASSERT_TRUE(kv::settings::parse(text, back));
+  EXPECT_EQ(back, store);
+  for (size_t n = 0; n < text.size(); ++n) {
+    kv::settings::Store cut;
+    kv::settings::parse(text.substr(0, n), cut);  // must not crash; content may be partial
+  }
+}
+
+TEST(SettingsPath, FollowsXdgConfigHomeOrHome) {
+  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
+  std::string keepXdg = oldXdg ? oldXdg : "";
+  setenv("XDG_CONFIG_HOME", "/x/config", 1);
+  EXPECT_EQ(kv::settings::storePath(), "/x/config/kavlor/settings.ini");
+  setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored, as XDG says
+  const char* home = std::getenv("HOME");
+  EXPECT_EQ(kv::settings::storePath(), std::string(home ? home : ".") + "/.config/kavlor/settings.ini");
+  if (oldXdg) setenv("XDG_CONFIG_HOME", keepXdg.c_str(), 1);
+  else unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
