@@ -72,12 +72,22 @@ void ConvertSelectedSolids() {
       ++failed;
       continue;
     }
-    GetEntityLayerAndColor(ids[i], layer, color);
-    if (!PolyFaceMeshFromMesh(mesh, settings.warning, layer, color)) {
+    // Without its own layer and colour the mesh would take the last object's, or the current.
+    if (GetEntityLayerAndColor(ids[i], layer, color) != Acad::eOk) {
       ++failed;
       continue;
     }
-    EraseEntity(ids[i]);
+    AcDbObjectIdArray added;
+    if (!PolyFaceMeshFromMesh(mesh, settings.warning, layer, color, added)) {
+      ++failed;
+      continue;
+    }
+    // A source the host will not erase stays; its mesh beside it would be a second copy.
+    if (!EraseEntity(ids[i])) {
+      EraseEntities(added);
+      ++failed;
+      continue;
+    }
     ++converted;
   }
   printSummary(converted, failed);

@@ -31,6 +31,31 @@ bool refusedForLimit(Acad::ErrorStatus es) {
   return es == Acad::eInvalidFaceVertexIndex || es == Acad::eInvalidMeshVertexIndex;
 }
 
+BOOL facesFromMesh(const ON_Mesh& mesh, const CString& layer, const AcCmColor& color, AcDbObjectIdArray& added) {
+  if (!indexesInRange(mesh)) {
+    ConvertErrorText = "Invalid mesh";
+    return FALSE;
+  }
+  for (int j = 0; j < mesh.FaceCount(); ++j) {
+    auto* face = new AcDbFace;
+    for (Adesk::UInt16 k = 0; k < 4; ++k) {
+      const ON_3fPoint& p = mesh.m_V[mesh.m_F[j].vi[k]];
+      face->setVertexAt(k, AcGePoint3d(p.x, p.y, p.z));
+    }
+    AcDbObjectId id;
+    Acad::ErrorStatus es = AppendEntityWithLayerAndColor(face, layer, color, id, nullptr);
+    face->close();
+    if (es != Acad::eOk) {
+      ConvertErrorText = ErrorStatusText(es);
+      // A half-written mesh beside its kept source would be worse than none.
+      EraseEntities(added);
+      return FALSE;
+    }
+    added.append(id);
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 BOOL FillPolyFaceMesh(const ON_Mesh& mesh, AcDbPolyFaceMesh* polyface, Acad::ErrorStatus* status) {
@@ -62,6 +87,12 @@ BOOL FillPolyFaceMesh(const ON_Mesh& mesh, AcDbPolyFaceMesh* polyface) {
 }
 
 BOOL PolyFaceMeshFromMesh(const ON_Mesh& mesh, BOOL warn, const CString& layer, const AcCmColor& color) {
+  AcDbObjectIdArray added;
+  return PolyFaceMeshFromMesh(mesh, warn, layer, color, added);
+}
+
+BOOL PolyFaceMeshFromMesh(const ON_Mesh& mesh, BOOL warn, const CString& layer, const AcCmColor& color,
+                          AcDbObjectIdArray& added) {
   const int vertices = mesh.VertexCount(), faces = mesh.FaceCount();
   if (!indexesInRange(mesh)) {
     ConvertErrorText = "Invalid mesh";
@@ -76,45 +107,29 @@ BOOL PolyFaceMeshFromMesh(const ON_Mesh& mesh, BOOL warn, const CString& layer, 
     auto* polyface = new AcDbPolyFaceMesh;
     FillPolyFaceMesh(mesh, polyface, &status);
     if (status == Acad::eOk) {
-      Acad::ErrorStatus es = AppendEntityWithLayerAndColor(polyface, layer, color);
+      AcDbObjectId id;
+      Acad::ErrorStatus es = AppendEntityWithLayerAndColor(polyface, layer, color, id, nullptr);
       polyface->close();  // in the drawing, or released when it never got there
       if (es != Acad::eOk) {
         ConvertErrorText = ErrorStatusText(es);
         return FALSE;
       }
+      added.append(id);
       return TRUE;
     }
     polyface->close();
   }
   if (!refusedForLimit(status)) return FALSE;
   if (warn) showLimitBox(vertices, faces);
-  return FacesFromMesh(mesh, layer, color);
+  AcDbObjectIdArray faceIds;
+  if (!facesFromMesh(mesh, layer, color, faceIds)) return FALSE;
+  for (const AcDbObjectId& id : faceIds) added.append(id);
+  return TRUE;
 }
 
 BOOL FacesFromMesh(const ON_Mesh& mesh, const CString& layer, const AcCmColor& color) {
-  if (!indexesInRange(mesh)) {
-    ConvertErrorText = "Invalid mesh";
-    return FALSE;
-  }
   AcDbObjectIdArray added;
-  for (int j = 0; j < mesh.FaceCount(); ++j) {
-    auto* face = new AcDbFace;
-    for (Adesk::UInt16 k = 0; k < 4; ++k) {
-      const ON_3fPoint& p = mesh.m_V[mesh.m_F[j].vi[k]];
-      face->setVertexAt(k, AcGePoint3d(p.x, p.y, p.z));
-    }
-    AcDbObjectId id;
-    Acad::ErrorStatus es = AppendEntityWithLayerAndColor(face, layer, color, id, nullptr);
-    face->close();
-    if (es != Acad::eOk) {
-      ConvertErrorText = ErrorStatusText(es);
-      // A half-written mesh beside its kept source would be worse than none.
-      EraseEntities(added);
-      return FALSE;
-    }
-    added.append(id);
-  }
-  return TRUE;
+  return facesFromMesh(mesh, layer, color, added);
 }
 
 BOOL FacesFromMeshes(const ON_ClassArray<ON_Mesh>& meshes, const CString& layer, const AcCmColor& color) {

@@ -14,6 +14,10 @@
 // when missing; "" keeps the host's current layer) and in the colour given. When the host's
 // limit forces 3D faces and warn is nonzero, a box tells the user first.
 BOOL PolyFaceMeshFromMesh(const ON_Mesh& mesh, BOOL warn, const CString& layer, const AcCmColor& color);
+// The same; on success added receives the ids of what went in (the polyface mesh, or every 3D
+// face), so that the caller can take it out again. Untouched on failure.
+BOOL PolyFaceMeshFromMesh(const ON_Mesh& mesh, BOOL warn, const CString& layer, const AcCmColor& color,
+                          AcDbObjectIdArray& added);
 
 // Appends the mesh's vertices, then its faces as 1-based face records, to a polyface mesh open
 // for write. 1 when all went in (status eOk); 0 at the first refusal, with the host's status.

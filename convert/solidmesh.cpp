@@ -17,12 +17,14 @@ class FacetresScope {
 public:
   explicit FacetresScope(const double* facetres) : active_(facetres != nullptr) {
     if (!active_) return;
-    // An unreadable FACETRES is not written back: there is nothing sound to restore.
+    // An unreadable FACETRES is left alone: a value set over it could never be put back.
     restore_ = GetSysVarReal("FACETRES", saved_) != 0;
-    SetSysVarReal("FACETRES", *facetres);
+    if (restore_) SetSysVarReal("FACETRES", *facetres);
   }
   ~FacetresScope() {
-    if (active_ && restore_) SetSysVarReal("FACETRES", saved_);
+    // A FACETRES left at the export's value would facet every later solid of the session at
+    // it: a refused write gets a second try.
+    if (active_ && restore_ && !SetSysVarReal("FACETRES", saved_)) SetSysVarReal("FACETRES", saved_);
   }
   FacetresScope(const FacetresScope&) = delete;
   FacetresScope& operator=(const FacetresScope&) = delete;
@@ -39,15 +41,20 @@ Acad::ErrorStatus exportMovedCopy(const AcDb3dSolid* solid, const AcGeVector3d& 
   AcGeMatrix3d move;
   move.setToTranslation(offset);
   auto* copy = AcDb3dSolid::cast(solid->clone());
+  // A copy that did not move would come back displaced by the offset: as good as none.
+  if (copy && copy->transformBy(move) != Acad::eOk) {
+    copy->close();  // outside the drawing: released
+    copy = nullptr;
+  }
   copied = copy != nullptr;
   if (!copy) return Acad::eOutOfMemory;
-  copy->transformBy(move);
   AcDbObjectId id;
   bool inDrawing = AppendEntity(copy, id) == Acad::eOk;
   Acad::ErrorStatus es = copy->stlOut(path, false);
   // In the drawing close() only ends the open; outside it, close() releases the copy.
   copy->close();
-  if (inDrawing) EraseEntity(id);
+  // The copy must not outlive the export in the drawing: a refused erase gets a second try.
+  if (inDrawing && !EraseEntity(id)) EraseEntity(id);
   return es;
 }
 
@@ -117,7 +124,12 @@ BOOL StlMeshFromSolid(AcDb3dSolid* solid, ON_Mesh& mesh, const double* facetres)
   return 1;
 }
 
-BOOL MeshFromBody(AcDbBody* body, ON_Mesh& mesh, const double* facetres) {
+namespace {
+
+// Runs convert on a temporary solid holding a copy of the body's data; it never enters the
+// drawing and is released before returning.
+template <class Convert>
+BOOL throughTemporarySolid(AcDbBody* body, Convert convert) {
   bool copied = false;
   AcDb3dSolid* solid = solidFromBody(body, copied);
   if (!copied) {
@@ -125,9 +137,15 @@ BOOL MeshFromBody(AcDbBody* body, ON_Mesh& mesh, const double* facetres) {
     return FALSE;
   }
   if (!solid) return FALSE;
-  BOOL ok = StlMeshFromSolid(solid, mesh, facetres);
+  BOOL ok = convert(solid);
   solid->close();
   return ok;
+}
+
+}  // namespace
+
+BOOL MeshFromBody(AcDbBody* body, ON_Mesh& mesh, const double* facetres) {
+  return throughTemporarySolid(body, [&](AcDb3dSolid* solid) { return StlMeshFromSolid(solid, mesh, facetres); });
 }
 
 BOOL PolyFaceFromSolid(AcDb3dSolid* solid, AcDbPolyFaceMesh* polyface, const double* facetres) {
@@ -139,14 +157,6 @@ BOOL PolyFaceFromSolid(AcDb3dSolid* solid, AcDbPolyFaceMesh* polyface, const dou
 }
 
 BOOL PolyFaceFromBody(AcDbBody* body, AcDbPolyFaceMesh* polyface, const double* facetres) {
-  bool copied = false;
-  AcDb3dSolid* solid = solidFromBody(body, copied);
-  if (!copied) {
-    SolidErrorText = "Error processing solid";
-    return FALSE;
-  }
-  if (!solid) return FALSE;
-  BOOL ok = PolyFaceFromSolid(solid, polyface, facetres);
-  solid->close();
-  return ok;
+  return throughTemporarySolid(body,
+                               [&](AcDb3dSolid* solid) { return PolyFaceFromSolid(solid, polyface, facetres); });
 }

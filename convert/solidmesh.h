@@ -1,7 +1,8 @@
 // Solids and bodies into meshes, faceted by the host through a temporary STL file.
 //
 // facetres: null keeps the host's FACETRES; otherwise its value is FACETRES for the export
-// only, restored afterwards on every path. Results are exactly 1 on success; on failure 0 with
+// only, restored afterwards on every path. A FACETRES the host will not read or set is left as
+// it is, and the export runs at it. Results are exactly 1 on success; on failure 0 with
 // the reason in SolidErrorText. The temporary file "%temp%\ORVTemp.stl" is deleted after a
 // successful read and stays after a failed one.
 #pragma once
@@ -14,7 +15,8 @@ class AcDb3dSolid;
 class AcDbBody;
 
 // A solid reaching below zero on an axis is exported as a copy moved into the positive range,
-// appended to model space for the export and erased again; the mesh is moved back.
+// appended to model space for the export and erased again; the mesh is moved back. A copy the
+// host will not move fails as no copy does ("Error processing solid").
 BOOL StlMeshFromSolid(AcDb3dSolid* solid, ON_Mesh& mesh, const double* facetres);
 // Through a temporary solid holding a copy of the body's modeller data; it never enters the
 // drawing.

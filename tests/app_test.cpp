@@ -133,6 +133,32 @@ TEST_F(App, ConvertSolidReportsAFailedSelection) {
   EXPECT_EQ(ui_.printed().find("Successfully"), std::string::npos);
 }
 
+TEST_F(App, ConvertSolidKeepsASourceItCannotReplace) {
+  init();
+  store(0, 1);
+  AcDbObjectId box = solidOn("Boxes", 1, AcGePoint3d(5, 5, 5), false);
+  auto convertRefusing = [&](const char* call, int nth) {
+    ui_.clear();
+    ui_.answer(box.handle().text());
+    ui_.answer("");
+    kv::fault::disarmAll();
+    kv::fault::arm(call, nth);
+    run("KVConvertSolid");
+    EXPECT_EQ(kv::fault::fired(), 1) << call;
+    EXPECT_NE(ui_.printed().find("\nSuccessfully converted 0 solids. 1 objects could not be converted\n"),
+              std::string::npos)
+        << ui_.printed();
+    EXPECT_FALSE(box.isErased());
+    auto now = drawing();
+    ASSERT_EQ(now.size(), 1u) << call;  // no mesh beside it
+    EXPECT_EQ(now[0], (std::pair<std::string, std::string>{"AcDb3dSolid", "Boxes"}));
+  };
+  // The source's erasure refused: its mesh is taken out again.
+  convertRefusing("acdbEntDel", 1);
+  // Its layer and colour unreadable (the opens: highlight, mesh, layer): no mesh elsewhere.
+  convertRefusing("acdbOpenObject", 3);
+}
+
 TEST_F(App, ResolutionSetsFacetresForTheExportOnly) {
   init();
   store(0, 1);

@@ -167,6 +167,29 @@ TEST_F(PolyFaceWriter, FailedFaceRoadLeavesNoFacesBehind) {
   EXPECT_TRUE(live("AcDbFace").empty());
 }
 
+TEST_F(PolyFaceWriter, AddedIdsNameWhatWentIn) {
+  AcDbObjectIdArray added;
+  ASSERT_TRUE(PolyFaceMeshFromMesh(twoTriangles(), FALSE, "", AcCmColor(), added));
+  ASSERT_EQ(added.length(), 1);
+  EXPECT_EQ(added[0], live("AcDbPolyFaceMesh").at(0));
+  // The face road names every face it wrote.
+  kv::fault::arm("appendVertex", 1, Acad::eInvalidMeshVertexIndex);
+  ASSERT_TRUE(PolyFaceMeshFromMesh(twoTriangles(), FALSE, "", AcCmColor(), added));
+  auto faces = live("AcDbFace");
+  ASSERT_EQ(faces.size(), 2u);
+  ASSERT_EQ(added.length(), 3);
+  EXPECT_EQ(added[1], faces[0]);
+  EXPECT_EQ(added[2], faces[1]);
+  // A failure names nothing.
+  kv::fault::arm("appendAcDbEntity", 1);
+  EXPECT_FALSE(PolyFaceMeshFromMesh(twoTriangles(), FALSE, "", AcCmColor(), added));
+  kv::fault::arm("appendVertex", 1, Acad::eInvalidMeshVertexIndex);
+  kv::fault::arm("appendAcDbEntity", 2);
+  EXPECT_FALSE(PolyFaceMeshFromMesh(twoTriangles(), FALSE, "", AcCmColor(), added));
+  EXPECT_EQ(added.length(), 3);
+  EXPECT_EQ(live("AcDbFace").size(), 2u);
+}
+
 TEST_F(PolyFaceWriter, IndexesOutsideTheVerticesAreRefused) {
   ON_Mesh m = twoTriangles();
   m.m_F[1].vi[2] = 9;

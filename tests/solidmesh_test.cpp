@@ -125,6 +125,51 @@ TEST_F(SolidMesh, FailedCopyAndExportRestoreFacetres) {
   EXPECT_EQ(liveEntities(), 1);  // the moved copy is gone again
 }
 
+TEST_F(SolidMesh, FacetresComesBackWhateverTheHostRefuses) {
+  AcDbObjectId id = box(AcGeVector3d(1, 1, 1), AcGePoint3d(0, 0, 0));
+  AcDb3dSolid* solid = nullptr;
+  ASSERT_EQ(acdbOpenObject(solid, id, AcDb::kForRead), Acad::eOk);
+  const double res = 0.01;
+  ON_Mesh mesh;
+  // Unreadable: left alone, the export runs at the host's value.
+  kv::fault::disarmAll();
+  kv::fault::arm("acedGetVar", 1);
+  EXPECT_EQ(StlMeshFromSolid(solid, mesh, &res), 1);
+  for (const std::string& call : kv::fault::callLog()) EXPECT_NE(call, "acedSetVar");
+  EXPECT_EQ(facetres(), 0.5);
+  // The restoring write refused once: the second try puts it back.
+  kv::fault::disarmAll();
+  kv::fault::arm("acedSetVar", 2);
+  EXPECT_EQ(StlMeshFromSolid(solid, mesh, &res), 1);
+  EXPECT_EQ(kv::fault::fired("acedSetVar"), 1);
+  EXPECT_EQ(facetres(), 0.5);
+  solid->close();
+}
+
+TEST_F(SolidMesh, MovedCopyNeverStaysNorMisplacesTheMesh) {
+  AcDbObjectId id = box(AcGeVector3d(1, 1, 1), AcGePoint3d(-3, 0, 0));
+  AcDb3dSolid* solid = nullptr;
+  ASSERT_EQ(acdbOpenObject(solid, id, AcDb::kForRead), Acad::eOk);
+  ON_Mesh mesh;
+  // A copy the host would not move would be exported where the solid is, then moved back.
+  kv::fault::disarmAll();
+  kv::fault::arm("transformBy", 1);
+  EXPECT_EQ(StlMeshFromSolid(solid, mesh, nullptr), 0);
+  EXPECT_EQ(GetSolidErrorText(), "Error processing solid");
+  EXPECT_EQ(mesh.VertexCount(), 0);
+  for (const std::string& call : kv::fault::callLog()) EXPECT_NE(call, "appendAcDbEntity");
+  // The copy's erasure refused once: tried again, the copy is gone.
+  kv::fault::disarmAll();
+  kv::fault::arm("acdbEntDel", 1);
+  EXPECT_EQ(StlMeshFromSolid(solid, mesh, nullptr), 1);
+  EXPECT_EQ(kv::fault::fired(), 1);
+  solid->close();
+  EXPECT_EQ(liveEntities(), 1);
+  ON_3dPoint lo, hi;
+  bounds(mesh, lo, hi);
+  EXPECT_NEAR(lo.x, -3, 1e-5);
+}
+
 TEST_F(SolidMesh, FailedReadLeavesTheFileAndTheReadersText) {
   AcDbObjectId id = box(AcGeVector3d(1, 1, 1), AcGePoint3d(0, 0, 0));
   AcDb3dSolid* solid = nullptr;
