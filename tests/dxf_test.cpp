@@ -10,13 +10,20 @@
 #include <fstream>
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
 #include <sstream>
 
+#include <BRepGProp.hxx>
+#include <GProp_GProps.hxx>
+
 #include "dxf/dxf.h"
 #include "host/entities.h"
+#include "modeler/occ_shape.h"
+#include "modeler/sat_acis.h"
+#include "modeler/solids.h"
 #include "host/faults.h"
 #include "host/host.h"
 #include "host/ui.h"
@@ -1231,6 +1238,304 @@ TEST_F(dxf, ReadsFacesSolidsAndMeshesEzdxfWrites) {
   std::vector<std::string> theirs = listingOf(out);
   ASSERT_EQ(theirs.size(), 7u + 7 + 12 + 3);
   expectSameListing(theirs, faceListing(*back), 1e-14);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Solids, bodies and regions with their ACIS data
+
+struct Measure {
+  std::string cls, layer;
+  double volume = 0, area = 0;
+};
+
+std::vector<Measure> measureModelers(AcDbDatabase& db) {
+  std::vector<Measure> out;
+  for (AcDbObjectId id : modelEntities(db)) {
+    AcDbEntity* e = nullptr;
+    EXPECT_EQ(acdbOpenObject(e, id, AcDb::kForRead), Acad::eOk);
+    if (!e) continue;
+    if (const auto* m = AcDbModelerEntity::cast(e)) {
+      Measure x{e->isA()->name(), e->layer().GetString()};
+      if (!m->isNull()) {
+        GProp_GProps v, a;
+        BRepGProp::VolumeProperties(m->data().shape, v, 1e-9);
+        BRepGProp::SurfaceProperties(m->data().shape, a, 1e-9);
+        x.volume = v.Mass();
+        x.area = a.Mass();
+      }
+      out.push_back(x);
+    }
+    e->close();
+  }
+  return out;
+}
+
+void expectSameMeasures(const std::vector<Measure>& a, const std::vector<Measure>& b, const std::string& what) {
+  ASSERT_EQ(a.size(), b.size()) << what;
+  for (size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].cls, b[i].cls) << what << " #" << i;
+    EXPECT_EQ(a[i].layer, b[i].layer) << what << " #" << i;
+    EXPECT_NEAR(a[i].volume, b[i].volume, 1e-6 * std::max(1.0, std::abs(a[i].volume))) << what << " #" << i;
+    EXPECT_NEAR(a[i].area, b[i].area, 1e-6 * std::max(1.0, a[i].area)) << what << " #" << i;
+  }
+}
+
+TEST_F(dxf, SolidsOfOutsideFilesAreReadAndSurviveAWriteAndRead) {
+  fs::path folder = fs::path(KV_SHARED_DIR) / "testdata" / "dxf";
+  if (!fs::is_directory(folder)) GTEST_SKIP() << "no outside DXF files at " << folder;
+  struct Expect {
+    const char* file;
+    std::vector<std::string> classes;
+    int otherSpace;  // at least this many left out of model space
+  };
+  const Expect files[] = {
+      // The fifth solid, a cone, stands in a block definition.
+      {"ezdxf_3dsolids.dxf", {"AcDb3dSolid", "AcDb3dSolid", "AcDb3dSolid", "AcDb3dSolid"}, 1},
+      {"ezdxf_torus_r2000.dxf", {"AcDb3dSolid"}, 0},
+      // SAT 20800 from a CAD host, without the end marker.
+      {"acadsharp_sample_AC1018_ascii.dxf", {"AcDb3dSolid", "AcDbRegion", "AcDb3dSolid"}, 1},
+  };
+  for (const Expect& x : files) {
+    SCOPED_TRACE(x.file);
+    std::unique_ptr<AcDbDatabase> first;
+    std::string error;
+    kv::dxf::ReadReport report;
+    ASSERT_EQ(readDrawing((folder / x.file).string(), first, error, &report), Acad::eOk) << error;
+    EXPECT_EQ(report.unsupported.count("3DSOLID") + report.unsupported.count("REGION") +
+                  report.unsupported.count("BODY"),
+              0u);
+    EXPECT_TRUE(report.notes.empty()) << report.notes.front();
+    EXPECT_GE(report.otherSpaceSkipped, x.otherSpace);
+    std::vector<Measure> before = measureModelers(*first);
+    ASSERT_EQ(before.size(), x.classes.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+      EXPECT_EQ(before[i].cls, x.classes[i]) << i;
+      if (before[i].cls == "AcDb3dSolid") {
+        EXPECT_GT(before[i].volume, 0) << i;
+      }
+      EXPECT_GT(before[i].area, 0) << i;
+    }
+    ASSERT_EQ(writeDrawing(*first, path("again.dxf")), Acad::eOk);
+    std::unique_ptr<AcDbDatabase> second;
+    ASSERT_EQ(readDrawing(path("again.dxf"), second, error), Acad::eOk) << error;
+    expectSameMeasures(before, measureModelers(*second), x.file);
+  }
+}
+
+// A box with a hole on a layer in a true colour, a body (the box's shell), a region (a face of
+// the box) and a null solid.
+void buildModelers(AcDbDatabase& db, AcDbObjectId layer) {
+  auto* holed = new AcDb3dSolid;
+  ASSERT_EQ(holed->createBox(4, 4, 2), Acad::eOk);
+  AcDb3dSolid drill;
+  ASSERT_EQ(drill.createFrustum(3, 1, 1, 1), Acad::eOk);
+  ASSERT_EQ(holed->booleanOper(AcDb::kBoolSubtract, &drill), Acad::eOk);
+  holed->transformBy(AcGeMatrix3d::translation(AcGeVector3d(-5, 1, -3)));
+  append(db, holed, layer, trueColor(10, 200, 30));
+  AcDb3dSolid box;
+  ASSERT_EQ(box.createBox(1, 2, 3), Acad::eOk);
+  auto* body = new AcDbBody;
+  ASSERT_EQ(body->setBody(box.body()), Acad::eOk);
+  append(db, body, db.layerZero(), indexColor(4));
+  AcDbVoidPtrArray pieces;
+  ASSERT_EQ(box.explode(pieces), Acad::eOk);
+  ASSERT_FALSE(pieces.isEmpty());
+  for (int i = 0; i < pieces.length(); ++i) {
+    auto* piece = static_cast<AcDbEntity*>(pieces[i]);
+    if (i == 0) append(db, piece, layer, AcCmColor());
+    else delete piece;
+  }
+  append(db, new AcDb3dSolid, db.layerZero(), AcCmColor());
+}
+
+std::string decodeStored(const std::string& stored) {
+  std::string out;
+  for (size_t i = 0; i < stored.size(); ++i) {
+    auto c = static_cast<unsigned char>(stored[i]);
+    if (c == '^' && i + 1 < stored.size() && stored[i + 1] == ' ') ++i;
+    out += c > 32 && c < 127 ? char(159 - c) : char(c);
+  }
+  return out;
+}
+
+TEST_F(dxf, SolidsBodiesAndRegionsRoundTripWithTheirGroups) {
+  AcDbObjectId layer = addLayer(db(), "Parts", indexColor(2));
+  buildModelers(db(), layer);
+  std::vector<Measure> before = measureModelers(db());
+  ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
+
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("m.dxf"), back, error, &report), Acad::eOk) << error;
+  EXPECT_TRUE(report.unsupported.empty());
+  expectSameMeasures(before, measureModelers(*back), "round trip");
+  std::vector<AcDbObjectId> ids = modelEntities(*back);
+  ASSERT_EQ(ids.size(), 4u);
+  AcDbEntity* e = nullptr;
+  ASSERT_EQ(acdbOpenObject(e, ids[0], AcDb::kForRead), Acad::eOk);
+  EXPECT_TRUE(e->color().isByColor());
+  EXPECT_EQ(e->color().red(), 10);
+  EXPECT_EQ(e->color().green(), 200);
+  EXPECT_EQ(e->color().blue(), 30);
+  e->close();
+  ASSERT_EQ(acdbOpenObject(e, ids[3], AcDb::kForRead), Acad::eOk);
+  EXPECT_TRUE(AcDb3dSolid::cast(e) && AcDb3dSolid::cast(e)->isNull());
+  e->close();
+
+  // The groups as R2004 writes them: no AcDb3dSolid subclass, version 1, SAT 7.0 encoded.
+  std::vector<Pair> pairs = pairsOf(slurp(path("m.dxf")));
+  std::vector<std::string> names;
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    if (pairs[i].code != 0 || (pairs[i].value != "3DSOLID" && pairs[i].value != "BODY" && pairs[i].value != "REGION"))
+      continue;
+    names.push_back(pairs[i].value);
+    std::vector<Pair> own;
+    for (size_t j = i + 1; j < pairs.size() && pairs[j].code != 0; ++j) own.push_back(pairs[j]);
+    auto marker = std::find_if(own.begin(), own.end(), [](const Pair& p) { return p.value == "AcDbModelerGeometry"; });
+    ASSERT_NE(marker, own.end());
+    ASSERT_LT(marker + 1, own.end());
+    EXPECT_EQ(marker[1].code, 70);
+    EXPECT_EQ(std::stoi(marker[1].value), 1);
+    std::string sat;
+    for (const Pair& p : own) {
+      EXPECT_NE(p.value, "AcDb3dSolid");
+      EXPECT_LE(p.value.size(), 255u);
+      if (p.code == 1) sat += decodeStored(p.value) + "\n";
+    }
+    if (names.size() == 4) {
+      EXPECT_TRUE(sat.empty());  // the null solid
+    } else {
+      EXPECT_EQ(sat.rfind("700 0 1 0\n", 0), 0u) << sat.substr(0, 40);
+      EXPECT_NE(sat.find("ACIS 7.0 NT"), std::string::npos);  // 'A' stored as "^ "
+      EXPECT_NE(sat.find("End-of-ACIS-data\n"), std::string::npos);
+    }
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"3DSOLID", "BODY", "REGION", "3DSOLID"}));
+}
+
+// Rewrites the stored SAT lines of the first 3DSOLID with edit(lines), keeping the rest.
+std::string withSatLines(const std::string& file, const std::function<void(std::vector<Pair>&)>& edit) {
+  std::vector<Pair> pairs = pairsOf(file);
+  size_t start = 0;
+  while (start < pairs.size() && !(pairs[start].code == 0 && pairs[start].value == "3DSOLID")) ++start;
+  size_t first = start, last = start;
+  for (size_t j = start + 1; j < pairs.size() && pairs[j].code != 0; ++j)
+    if (pairs[j].code == 1 || pairs[j].code == 3) {
+      if (first == start) first = j;
+      last = j + 1;
+    }
+  std::vector<Pair> lines(pairs.begin() + long(first), pairs.begin() + long(last));
+  edit(lines);
+  std::string out;
+  auto put = [&](const Pair& p) { out += std::to_string(p.code) + "\n" + p.value + "\n"; };
+  for (size_t i = 0; i < first; ++i) put(pairs[i]);
+  for (const Pair& p : lines) put(p);
+  for (size_t i = last; i < pairs.size(); ++i) put(pairs[i]);
+  return out;
+}
+
+TEST_F(dxf, SatLinesContinuedInGroup3ReadAsOneLine) {
+  buildModelers(db(), db().layerZero());
+  std::vector<Measure> before = measureModelers(db());
+  ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
+  // Every line cut in pieces of 7, as long lines are, a caret and its space kept together.
+  spit(path("cut.dxf"), withSatLines(slurp(path("m.dxf")), [](std::vector<Pair>& lines) {
+         std::vector<Pair> out;
+         for (const Pair& line : lines) {
+           int code = 1;
+           for (size_t at = 0; at < line.value.size();) {
+             size_t take = std::min<size_t>(7, line.value.size() - at);
+             if (at + take < line.value.size() && line.value[at + take - 1] == '^') ++take;
+             out.push_back({code, line.value.substr(at, take)});
+             at += take;
+             code = 3;
+           }
+         }
+         lines = out;
+       }));
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  ASSERT_EQ(readDrawing(path("cut.dxf"), back, error), Acad::eOk) << error;
+  expectSameMeasures(before, measureModelers(*back), "group 3");
+}
+
+TEST_F(dxf, DamagedAcisDataSkipsOnlyItsEntity) {
+  buildModelers(db(), db().layerZero());
+  append(db(), new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 1)), db().layerZero(), AcCmColor());
+  ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
+  const std::string full = slurp(path("m.dxf"));
+  size_t satLines = 0;
+  withSatLines(full, [&](std::vector<Pair>& lines) { satLines = lines.size(); });
+  ASSERT_GT(satLines, 20u);
+
+  auto expectSkipped = [&](const std::string& text, const std::string& what) {
+    spit(path("bad.dxf"), text);
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    kv::dxf::ReadReport report;
+    ASSERT_EQ(readDrawing(path("bad.dxf"), back, error, &report), Acad::eOk) << what << ": " << error;
+    EXPECT_EQ(report.entitiesRead, 4) << what;  // body, region, null solid, line
+    EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{"3DSOLID", 1}})) << what;
+    ASSERT_EQ(report.notes.size(), 1u) << what;
+    EXPECT_EQ(report.notes[0].rfind("line ", 0), 0u) << report.notes[0];
+    EXPECT_NE(report.notes[0].find("3DSOLID not read: "), std::string::npos) << report.notes[0];
+  };
+  // Cut short at every record past the header.
+  for (size_t keep = 3; keep + 2 < satLines; keep += 3)
+    expectSkipped(withSatLines(full, [&](std::vector<Pair>& lines) { lines.resize(keep); }),
+                  "kept " + std::to_string(keep));
+  // Garbled: a pointer field of a record made into a word, and the header made into noise.
+  expectSkipped(withSatLines(full, [](std::vector<Pair>& lines) { lines[4].value = "hoo _ _ _ _ _ _ _ _"; }),
+                "garbled record");
+  expectSkipped(withSatLines(full, [](std::vector<Pair>& lines) { lines[0].value = "%%%"; }), "garbled header");
+  // R2013 and later keep binary data elsewhere and leave a GUID in the entity.
+  expectSkipped(withSatLines(full, [](std::vector<Pair>& lines) { lines = {{290, "1"}, {2, "{00000000-0000}"}}; }),
+                "R2013 form");
+}
+
+TEST_F(dxf, EzdxfDecodesTheSatLinesWeWrite) {
+  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  AcDbObjectId layer = addLayer(db(), "Parts", indexColor(2));
+  buildModelers(db(), layer);
+  ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
+  int status = 0;
+  std::string out = run("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_acis.py " + path("m.dxf") + " 2>&1", status);
+  ASSERT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("audit\t0\t0"), std::string::npos) << out;
+
+  std::vector<std::vector<std::string>> theirs;  // decoded lines per entity
+  std::vector<std::string> kinds;
+  for (auto& r : records(out)) {
+    if (r[0] == "entity") {
+      kinds.push_back(r[1] + "/" + r[2]);
+      theirs.emplace_back();
+    } else if (r[0] == "sat") {
+      theirs.back().push_back(r.size() > 1 ? r[1] : "");
+    }
+  }
+  EXPECT_EQ(kinds, (std::vector<std::string>{"3DSOLID/Parts", "BODY/0", "REGION/Parts", "3DSOLID/0"}));
+  ASSERT_EQ(theirs.size(), 4u);
+  // Ours, line by line, from the same entities; the header's second line holds the time.
+  std::vector<AcDbObjectId> ids = modelEntities(db());
+  for (size_t i = 0; i < 3; ++i) {
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenObject(e, ids[i], AcDb::kForRead), Acad::eOk);
+    AcDbVoidPtrArray one;
+    one.append(e);
+    std::string sat;
+    ASSERT_EQ(kv::modeler::satOutText(one, sat), Acad::eOk);
+    e->close();
+    std::vector<std::string> ours;
+    std::istringstream lines(sat);
+    for (std::string line; std::getline(lines, line);) ours.push_back(line);
+    ASSERT_EQ(theirs[i].size(), ours.size()) << i;
+    for (size_t k = 0; k < ours.size(); ++k)
+      if (k != 1) {
+        EXPECT_EQ(theirs[i][k], ours[k]) << i << ", line " << k;
+      }
+  }
+  EXPECT_TRUE(theirs[3].empty());
 }
 
 }  // namespace

@@ -13,12 +13,18 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "dxf/dxf.h"
 #include "host/acdb.h"
+#include "host/aced.h"
+#include "host/faults.h"
+#include "host/host.h"
+#include "host/ui.h"
+#include "modeler/solids.h"
 
 extern char** environ;
 
@@ -466,6 +472,135 @@ TEST_F(KvhostTest, FailedScriptStillSavesAndSaveFailureGivesStatus3) {
   Outcome unsaved = runScript("SETVAR\nFACETRES\n2\n", {"--no-load", "-o", path("no-folder/out.dxf").string()});
   EXPECT_EQ(unsaved.status, 3);
   EXPECT_NE(unsaved.err.find("no-folder/out.dxf"), std::string::npos) << unsaved.err;
+}
+
+// ---------------------------------------------------------------------------------------------
+// ACISIN
+
+// A box reaching below zero and a sphere beside it, as a SAT file.
+void writeTwoSolids(const fs::path& file) {
+  AcDb3dSolid box, sphere;
+  ASSERT_EQ(box.createBox(2, 3, 4), Acad::eOk);
+  ASSERT_EQ(sphere.createSphere(1), Acad::eOk);
+  sphere.transformBy(AcGeMatrix3d::translation(AcGeVector3d(5, 0, 0)));
+  AcDbVoidPtrArray both;
+  both.append(static_cast<AcDbEntity*>(&box));
+  both.append(static_cast<AcDbEntity*>(&sphere));
+  ASSERT_EQ(AcDbBody::acisOut(file.string().c_str(), both), Acad::eOk);
+}
+
+struct Live {
+  std::string cls, layer;
+  AcDbExtents box;
+};
+
+std::vector<Live> liveEntities(AcDbDatabase& db) {
+  std::vector<Live> out;
+  AcDbBlockTableRecord* ms = nullptr;
+  EXPECT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead), Acad::eOk);
+  if (!ms) return out;
+  for (AcDbObjectId id : ms->entityIds()) {
+    if (id.isErased()) continue;
+    AcDbEntity* e = nullptr;
+    if (acdbOpenAcDbEntity(e, id, AcDb::kForRead) != Acad::eOk) continue;
+    Live l{e->isA()->name(), e->layer().GetString(), {}};
+    e->getGeomExtents(l.box);
+    out.push_back(l);
+    e->close();
+  }
+  ms->close();
+  return out;
+}
+
+TEST_F(KvhostTest, AcisinReadsEverySolidOntoTheCurrentLayerAndReportsAMissingFile) {
+  {
+    kv::RecordingUI ui;
+    kv::Host host(ui);
+    AcDbLayerTable* table = nullptr;
+    ASSERT_EQ(host.database().getLayerTable(table, AcDb::kForWrite), Acad::eOk);
+    auto* rec = new AcDbLayerTableRecord;
+    rec->setName("Parts");
+    ASSERT_EQ(table->add(rec), Acad::eOk);
+    rec->close();
+    table->close();
+    ASSERT_EQ(kv::dxf::writeDrawing(host.database(), path("in.dxf").string()), Acad::eOk);
+  }
+  writeTwoSolids(path("two.sat"));
+  fs::path saved = path("out.dxf");
+  Outcome r = runScript("SETVAR\nCLAYER\nParts\nACISIN\n" + path("two.sat").string() + "\nACISIN\n*Cancel*\n",
+                        {"--no-load", "-o", saved.string(), path("in.dxf").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count(r.out, "Files of type: ACIS (*.sat)"), 2u) << r.out;
+
+  std::unique_ptr<AcDbDatabase> db;
+  std::string error;
+  ASSERT_EQ(kv::dxf::readDrawing(saved.string(), db, error), Acad::eOk) << error;
+  std::vector<Live> got = liveEntities(*db);
+  ASSERT_EQ(got.size(), 2u);
+  for (const Live& l : got) {
+    EXPECT_EQ(l.cls, "AcDb3dSolid");
+    EXPECT_EQ(l.layer, "Parts");
+  }
+  EXPECT_NEAR(got[0].box.minPoint().z, -2, 1e-7);
+  EXPECT_NEAR(got[1].box.maxPoint().x, 6, 1e-7);
+
+  Outcome missing = runScript("ACISIN\n" + path("none.sat").string() + "\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("none.sat: File Not Found (76)"), std::string::npos) << missing.out;
+}
+
+// Answers no prompt: ACISIN asks only through the file dialog.
+struct NoAnswers : kv::CommandInput {
+  bool next(const char*, std::string&) override { return false; }
+};
+
+class AcisinInProcess : public ::testing::Test {
+protected:
+  void SetUp() override {
+    kv::fault::disarmAll();
+    std::string pattern = (fs::temp_directory_path() / "acisin_test-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    kv::fault::disarmAll();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  int acisin(const std::optional<std::string>& answer) {
+    ui_.answerFile(answer);
+    NoAnswers none;
+    return host_.runCommand("ACISIN", none);
+  }
+  kv::RecordingUI ui_;
+  kv::Host host_{ui_};
+  fs::path dir_;
+};
+
+TEST_F(AcisinInProcess, CancelAddsNothing) {
+  EXPECT_EQ(acisin(std::nullopt), RTNORM);
+  ASSERT_EQ(ui_.fileDialogs().size(), 1u);
+  EXPECT_TRUE(ui_.fileDialogs()[0].open);
+  EXPECT_EQ(ui_.fileDialogs()[0].defaultExt, "sat");
+  EXPECT_TRUE(liveEntities(host_.database()).empty());
+}
+
+TEST_F(AcisinInProcess, UnreadableFileGivesTheStatusTextAndAddsNothing) {
+  writeFile(dir_ / "bad.sat", "700 0 1 0\nthis is no ACIS\n");
+  EXPECT_EQ(acisin((dir_ / "bad.sat").string()), RTERROR);
+  EXPECT_NE(ui_.printed().find("Cannot Restore From Acis File (300)"), std::string::npos) << ui_.printed();
+  EXPECT_TRUE(liveEntities(host_.database()).empty());
+}
+
+TEST_F(AcisinInProcess, RefusedAppendLeavesTheDrawingAsItWas) {
+  writeTwoSolids(dir_ / "two.sat");
+  kv::fault::arm("appendAcDbEntity", 2);
+  EXPECT_EQ(acisin((dir_ / "two.sat").string()), RTERROR);
+  EXPECT_EQ(kv::fault::fired("appendAcDbEntity"), 1);
+  EXPECT_TRUE(liveEntities(host_.database()).empty());
+  kv::fault::disarmAll();
+  EXPECT_EQ(acisin((dir_ / "two.sat").string()), RTNORM);
+  EXPECT_EQ(liveEntities(host_.database()).size(), 2u);
 }
 
 }  // namespace

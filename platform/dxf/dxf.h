@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/acdb.h"
 #include "win/platform_export.h"
@@ -16,13 +17,22 @@ struct ReadReport {
   std::string version;        // $ACADVER; "AC1009" for a file without one (R12 style)
   int entitiesRead = 0;       // entities now in model space
   int otherSpaceSkipped = 0;  // entities of paper space and of block definitions, not read
-  std::map<std::string, int> unsupported;  // model-space entities of types not read, by DXF name
+  std::map<std::string, int> unsupported;  // model-space entities not read, by DXF name
+  // One line for each of those that was left out for its content rather than its type
+  // ("line N: 3DSOLID not read: <reason>"), such as ACIS data the SAT reader cannot understand.
+  std::vector<std::string> notes;
 };
 
 // Reads a drawing into a new database: the file's layers and linetypes over the default
 // tables, $CLAYER, and the model-space entities of the types the host reads (LINE, POINT,
-// 3DFACE, SOLID, and POLYLINE as polyface mesh, polygon mesh or 3D polyline, with their VERTEX
-// entities); other entity types, 2D polylines among them, are skipped and counted.
+// 3DFACE, SOLID, POLYLINE as polyface mesh, polygon mesh or 3D polyline, with their VERTEX
+// entities, and 3DSOLID, BODY and REGION with their ACIS data); other entity types, 2D
+// polylines among them, are skipped and counted.
+// Solids, bodies and regions: the entity's type decides the class, whatever its SAT says; SAT
+// of several bodies becomes one entity holding them all. One whose SAT text the SAT reader
+// cannot understand (or that holds no body, or keeps its data outside the entity as R2013+
+// does) is skipped, counted in `unsupported` under its DXF name with the reason in `notes`,
+// and the rest of the drawing is read. One with no ACIS data at all is read as a null entity.
 // Polylines: the flags of each VERTEX, not the order nor the counts in 71/72, tell a polyface
 // mesh's vertices from its face records; vertices a spline fit made (flag 8) are left to the
 // host to remake; a polygon mesh must hold M x N vertices. A polyface mesh the host refuses
@@ -39,7 +49,9 @@ KV_PLATFORM_API Acad::ErrorStatus readDrawing(const std::string& path, std::uniq
                                               std::string& error, ReadReport* report = nullptr);
 
 // Writes the whole drawing as R2004 (AC1018) ASCII DXF; erased objects are left out, and so are
-// entities of types that have no DXF codec yet. Object handles are the database's own; what the
+// entities of types that have no DXF codec yet and solids whose shape has no SAT form. Solids,
+// bodies and regions carry SAT 7.0, encoded line by line in groups 1 (and 3 past 255
+// characters); a null one is written without ACIS data. Object handles are the database's own; what the
 // file needs beyond the database (dictionaries, layouts, the other tables) gets handles from the
 // database's handseed up, and $HANDSEED is above them all. The file is written beside the
 // target and renamed over it, so a failed save leaves any old file as it was.

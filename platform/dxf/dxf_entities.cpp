@@ -2,10 +2,16 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
+#include <BRep_Builder.hxx>
+#include <TopoDS_Compound.hxx>
+
 #include "host/entities.h"
+#include "modeler/occ_shape.h"
+#include "modeler/sat_acis.h"
 
 namespace kv::dxf {
 
@@ -295,6 +301,120 @@ void writeSolid(EntityOut& out, const AcDbEntity& entity) {
   if (!ocs.identity) out.tags().point(210, AcGePoint3d(ocs.z.x, ocs.z.y, ocs.z.z));
 }
 
+// ACIS data of 3DSOLID, BODY and REGION (R2000 to R2010): each SAT line in a group 1, each
+// printable character c stored as 159 - c, so the rule is its own inverse. 'A' becomes a caret,
+// DXF's escape character, so it is stored as "^ ".
+constexpr char kCaret = '^';
+
+std::string decodeSatLine(std::string_view stored) {
+  std::string out;
+  out.reserve(stored.size());
+  for (size_t i = 0; i < stored.size(); ++i) {
+    auto c = static_cast<unsigned char>(stored[i]);
+    if (c == kCaret && i + 1 < stored.size() && stored[i + 1] == ' ') ++i;
+    // Anything else outside the printable range is passed on for the SAT reader to judge.
+    out += c > 0x20 && c < 0x7F ? char(159 - c) : char(c);
+  }
+  return out;
+}
+
+std::string encodeSatLine(std::string_view line) {
+  std::string out;
+  out.reserve(line.size() + 8);
+  for (char ch : line) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c <= 0x20 || c >= 0x7F) {
+      out += ch;
+      continue;
+    }
+    out += char(159 - c);
+    if (out.back() == kCaret) out += ' ';
+  }
+  return out;
+}
+
+// One group value holds at most this much; the rest of a line follows in group 3 values.
+constexpr size_t kGroupLength = 255;
+
+template <class T>
+std::unique_ptr<AcDbEntity> readModeler(EntityIn& in) {
+  std::string text;
+  bool lines = false, elsewhere = false;
+  Tag t;
+  while (in.next(t)) {
+    if (t.code == 1) {
+      if (lines) text += '\n';
+      text += decodeSatLine(t.value);
+      lines = true;
+    } else if (t.code == 3 && lines) {
+      text += decodeSatLine(t.value);
+    } else if (t.code == 290 || t.code == 2) {
+      elsewhere = true;  // R2013+: a GUID naming SAB data in the ACDSDATA section
+    }
+  }
+  if (!in.ok()) return nullptr;
+  auto entity = std::make_unique<T>();
+  if (!lines) {
+    if (!elsewhere) return entity;
+    in.markUnsupported("its ACIS data is binary (SAB) outside the entity, which is not read");
+    return nullptr;
+  }
+  // Hosts write the last record without an end marker: the entity's end is the data's end.
+  if (text.find("End-of-A") == std::string::npos && text.find("Begin-of-ACIS-History") == std::string::npos)
+    text += "\nEnd-of-ACIS-data\n";
+  AcDbVoidPtrArray bodies;
+  std::string why;
+  if (kv::modeler::satInText(std::move(text), bodies, &why) != Acad::eOk) {
+    in.markUnsupported("ACIS data not understood: " + why);
+    return nullptr;
+  }
+  if (bodies.isEmpty()) {
+    in.markUnsupported("ACIS data holds no body");
+    return nullptr;
+  }
+  TopoDS_Compound all;
+  BRep_Builder builder;
+  if (bodies.length() > 1) builder.MakeCompound(all);
+  for (int i = 0; i < bodies.length(); ++i) {
+    auto* body = static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(bodies[i]));
+    if (bodies.length() == 1) entity->data().shape = body->data().shape;
+    else builder.Add(all, body->data().shape);
+    delete body;
+  }
+  if (bodies.length() > 1) entity->data().shape = all;
+  return entity;
+}
+
+void writeModeler(EntityOut& out, const AcDbEntity& entity) {
+  const auto& modeler = static_cast<const AcDbModelerEntity&>(entity);
+  std::string text;
+  if (!modeler.isNull()) {
+    AcDbVoidPtrArray one;
+    one.append(const_cast<AcDbEntity*>(&entity));
+    if (kv::modeler::satOutText(one, text) != Acad::eOk) return;
+  }
+  out.common(entity.isA()->dxfName(), entity);
+  out.tags().str(100, "AcDbModelerGeometry");
+  out.tags().integer(70, 1);
+  std::string_view rest(text);
+  while (!rest.empty()) {
+    size_t end = rest.find('\n');
+    std::string stored = encodeSatLine(rest.substr(0, end));
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    int code = 1;
+    std::string_view piece(stored);
+    do {
+      size_t take = std::min(piece.size(), kGroupLength);
+      // A caret and its space stay in one value, or the caret would escape the next character.
+      if (take < piece.size() && piece[take - 1] == kCaret) --take;
+      out.tags().str(code, piece.substr(0, take));
+      piece.remove_prefix(take);
+      code = 3;
+    } while (!piece.empty());
+  }
+  // AC1018 has no AcDb3dSolid subclass (history handle); it comes with R2007.
+}
+
 // POLYLINE comes first of its family: its reader serves every class that is written as one.
 const EntityCodec kCodecs[] = {
     {&AcDbLine::desc, readLine, writeLine},
@@ -304,6 +424,9 @@ const EntityCodec kCodecs[] = {
     {&AcDbPolyFaceMesh::desc, readPolyline, writePolyFaceMesh},
     {&AcDbPolygonMesh::desc, readPolyline, writePolygonMesh},
     {&AcDb3dPolyline::desc, readPolyline, write3dPolyline},
+    {&AcDb3dSolid::desc, readModeler<AcDb3dSolid>, writeModeler},
+    {&AcDbBody::desc, readModeler<AcDbBody>, writeModeler},
+    {&AcDbRegion::desc, readModeler<AcDbRegion>, writeModeler},
 };
 
 }  // namespace

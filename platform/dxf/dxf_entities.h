@@ -46,8 +46,13 @@ public:
   const EntityCommon& common() const { return common_; }
   // A codec that read the whole entity (with its sub-entities) but has no host type for this
   // variant (a 2D polyline) says so and returns null: the reader counts it as unsupported.
-  void markUnsupported() { unsupported_ = true; }
+  // why, when given, says what kept it out, for the read report.
+  void markUnsupported(std::string why = {}) {
+    unsupported_ = true;
+    why_ = std::move(why);
+  }
   bool unsupported() const { return unsupported_; }
+  const std::string& why() const { return why_; }
 
 private:
   bool takeCommon(const Tag& tag);
@@ -59,6 +64,7 @@ private:
   bool ownSubclass_ = false;
   bool trueColor_ = false;
   bool unsupported_ = false;
+  std::string why_;
 };
 
 // Writing one entity, with handles for pieces that have no object of their own (SEQEND).

@@ -307,8 +307,13 @@ bool DrawingReader::entity(const Tag& start, bool inModel) {
   }
   std::unique_ptr<AcDbEntity> e = codec->read(in);
   if (!e && in_.ok() && in.unsupported()) {
-    if (inModel && ownedByModelSpace(common)) ++report.unsupported[name];
-    else ++report.otherSpaceSkipped;
+    if (inModel && ownedByModelSpace(common)) {
+      ++report.unsupported[name];
+      if (!in.why().empty())
+        report.notes.push_back("line " + std::to_string(start.line) + ": " + name + " not read: " + in.why());
+    } else {
+      ++report.otherSpaceSkipped;
+    }
     return true;
   }
   if (!e) return in_.ok() ? in_.fail(start.line, "cannot read " + name) : false;

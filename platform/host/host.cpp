@@ -14,6 +14,7 @@
 #include "appservices.h"
 #include "commands.h"
 #include "menu.h"
+#include "modeler/solids.h"
 #include "ui.h"
 
 namespace kv {
@@ -242,6 +243,7 @@ void Host::defineBuiltins() {
   addBuiltin("ZOOM", [this](CommandInput& in) { return zoom(in); });
   addBuiltin("ARX", [this](CommandInput& in) { return applications_->arxCommand(in); });
   addBuiltin("MENULOAD", [this](CommandInput& in) { return menuload(in); });
+  addBuiltin("ACISIN", [this](CommandInput&) { return acisin(); });
   addBuiltin("MENUBAR", [this](CommandInput&) {
     ui_.print(menus_->describeBar().c_str());
     return RTNORM;
@@ -258,6 +260,47 @@ int Host::menuload(CommandInput& in) {
     return RTERROR;
   }
   return RTNORM;
+}
+
+// The file dialog always, as with FILEDIA 1: the console host has no FILEDIA. Entities go on
+// the current layer; when model space refuses one, those already appended are erased, so a
+// failed read leaves the drawing as it was.
+int Host::acisin() {
+  FileRequest request;
+  request.filters = {{"ACIS (*.sat)", "*.sat"}};
+  request.defaultExt = "sat";
+  std::string path;
+  // Cancel ends the command quietly, as the host's dialog does; an input that ran out still
+  // fails the script, which the command loop sees for itself.
+  if (!ui_.fileDialog(request, path)) return RTNORM;
+  AcDbVoidPtrArray made;
+  Acad::ErrorStatus es = AcDbBody::acisIn(path.c_str(), made);
+  std::vector<AcDbEntity*> appended;
+  if (es == Acad::eOk) {
+    AcDbBlockTableRecord* space = nullptr;
+    es = acdbOpenObject(space, db_->modelSpaceId(), AcDb::kForWrite);
+    for (int i = 0; es == Acad::eOk && i < made.length(); ++i) {
+      auto* e = static_cast<AcDbEntity*>(made[i]);
+      es = space->appendAcDbEntity(e);
+      if (es != Acad::eOk) break;
+      appended.push_back(e);
+      made[i] = nullptr;
+    }
+    if (space) space->close();
+  }
+  for (int i = 0; i < made.length(); ++i) delete static_cast<AcDbEntity*>(made[i]);
+  for (AcDbEntity* e : appended) {
+    if (es != Acad::eOk) e->erase();
+    e->close();
+  }
+  if (es == Acad::eOk) return RTNORM;
+  const char* text = es == Acad::eFileNotFound                ? "File Not Found"
+                     : es == Acad::eCannotRestoreFromAcisFile ? "Cannot Restore From Acis File"
+                                                              : nullptr;
+  std::string notice = "ACISIN: " + path + ": " + (text ? std::string(text) + " (" : "error status (") +
+                       std::to_string(int(es)) + ")\n";
+  ui_.print(notice.c_str());
+  return RTERROR;
 }
 
 void Host::addBuiltin(const std::string& name, BuiltinCommand command) {

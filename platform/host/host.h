@@ -130,6 +130,10 @@ private:
   void defineSysVars();
   void defineBuiltins();
   int menuload(CommandInput& in);
+  // ACISIN: asks for a SAT file through the file dialog and appends its bodies to model space.
+  // RTNORM when done or cancelled, RTERROR (with the status printed) when the file or the
+  // drawing refused.
+  int acisin();
   int zoom(CommandInput& in);
   int setvar(CommandInput& in);
 

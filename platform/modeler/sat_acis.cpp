@@ -53,9 +53,17 @@ Acad::ErrorStatus satIn(const char* fileName, AcDbVoidPtrArray& entities, std::s
   std::string text;
   bool tooLarge = false;
   if (!slurp(kvNativePath(fileName), text, tooLarge)) return Acad::eFileNotFound;
-  std::string error = "file too large";
+  if (tooLarge) {
+    if (why) *why = "file too large";
+    return Acad::eCannotRestoreFromAcisFile;
+  }
+  return satInText(std::move(text), entities, why);
+}
+
+Acad::ErrorStatus satInText(std::string text, AcDbVoidPtrArray& entities, std::string* why) {
+  std::string error = "text too large";
   std::vector<sat::ReadBody> bodies;
-  if (tooLarge || !sat::read(std::move(text), bodies, error)) {
+  if (text.size() > sat::kMaxText || !sat::read(std::move(text), bodies, error)) {
     if (why) *why = error;
     return Acad::eCannotRestoreFromAcisFile;
   }
@@ -75,6 +83,22 @@ Acad::ErrorStatus satIn(const char* fileName, AcDbVoidPtrArray& entities, std::s
 Acad::ErrorStatus satOut(const char* fileName, const AcDbVoidPtrArray& entities) {
   if (int st = kv::fault::check("acisOut", Acad::eFileAccessErr)) return Acad::ErrorStatus(st);
   if (!fileName) return Acad::eInvalidInput;
+  std::string text;
+  if (Acad::ErrorStatus es = satOutText(entities, text)) return es;
+
+  std::string path = kvNativePath(fileName);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return Acad::eFileAccessErr;
+  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  ok = std::fclose(f) == 0 && ok;
+  if (!ok) {
+    std::remove(path.c_str());
+    return Acad::eFileAccessErr;
+  }
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus satOutText(const AcDbVoidPtrArray& entities, std::string& out) {
   std::vector<sat::WriteBody> bodies;
   for (int i = 0; i < entities.length(); ++i) {
     const auto* entity = static_cast<const AcDbEntity*>(entities[i]);
@@ -89,16 +113,7 @@ Acad::ErrorStatus satOut(const char* fileName, const AcDbVoidPtrArray& entities)
   }
   std::string text, error;
   if (!sat::write(bodies, text, error)) return Acad::eGeneralModelingFailure;
-
-  std::string path = kvNativePath(fileName);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return Acad::eFileAccessErr;
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = std::fclose(f) == 0 && ok;
-  if (!ok) {
-    std::remove(path.c_str());
-    return Acad::eFileAccessErr;
-  }
+  out = std::move(text);
   return Acad::eOk;
 }
 

@@ -21,4 +21,11 @@ KV_PLATFORM_API Acad::ErrorStatus satIn(const char* fileName, AcDbVoidPtrArray& 
 // Armable as "acisOut".
 KV_PLATFORM_API Acad::ErrorStatus satOut(const char* fileName, const AcDbVoidPtrArray& entities);
 
+// The same roads for SAT text held in memory, as DXF carries it inside its solids: satInText
+// reads `text` as satIn reads a file, satOutText leaves the whole SAT 7.0 file in `text`
+// (untouched on failure). Same statuses, less those of files; neither is armable, so a fault
+// set on a file road does not leak into drawing files.
+KV_PLATFORM_API Acad::ErrorStatus satInText(std::string text, AcDbVoidPtrArray& entities, std::string* why = nullptr);
+KV_PLATFORM_API Acad::ErrorStatus satOutText(const AcDbVoidPtrArray& entities, std::string& text);
+
 }  // namespace kv::modeler
