@@ -604,3 +604,57 @@ TEST_F(AcisinInProcess, RefusedAppendLeavesTheDrawingAsItWas) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Selecting on the command line with the module's command: handles, ALL and a cancel
+
+TEST_F(KvhostTest, ConvertSolidSelectsByHandlesAndByAllAndReportsACancel) {
+  const std::string drawing = KV_SOURCE_DIR "/samples/drawing.dxf";
+  // kvhost reads the drawing as this reader does, so the handles it shows are these.
+  std::unique_ptr<AcDbDatabase> db;
+  std::string error;
+  std::vector<std::string> handles;
+  {
+    kv::RecordingUI ui;
+    kv::Host host(ui);
+    ASSERT_EQ(kv::dxf::readDrawing(drawing, db, error), Acad::eOk) << error;
+    AcDbBlockTableRecord* space = nullptr;
+    ASSERT_EQ(acdbOpenObject(space, db->modelSpaceId(), AcDb::kForRead), Acad::eOk);
+    for (const AcDbObjectId& id : space->entityIds()) handles.push_back(id.handle().text());
+    space->close();
+    db.reset();
+  }
+  ASSERT_GE(handles.size(), 8u);
+  fs::create_directories(path("config"));
+  const std::string script = "KVConvertSolid\nFFFFF " + handles[0] + "\n" + handles[1] + "\n\n" +
+                             "KVConvertSolid\n*Cancel*\n" +
+                             "KVConvertSolid\nALL\n\n";
+  Outcome o = run({"-o", path("out.dxf").string(), drawing}, &script, "",
+                  {"XDG_CONFIG_HOME=" + path("config").string()});
+  EXPECT_EQ(o.status, 0) << o.err;
+  // What a user sees: the host's prompt, the answers, the counts and the summaries.
+  EXPECT_NE(o.out.find("Select objects: FFFFF " + handles[0] + "\n*Invalid selection*\n1 found\n"), std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("Select objects: " + handles[1] + "\n1 found, 2 total\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("\nSuccessfully converted 2 solids\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("Select objects: *Cancel*\nFailure [No entities selected]\n"), std::string::npos) << o.out;
+  // ALL then finds the six sources left and the two meshes, which convert as polyface meshes.
+  EXPECT_NE(o.out.find("Select objects: ALL\n8 found\n"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("\nSuccessfully converted 8 solids\n"), std::string::npos) << o.out;
+
+  kv::RecordingUI ui;
+  kv::Host host(ui);
+  ASSERT_EQ(kv::dxf::readDrawing(path("out.dxf").string(), db, error), Acad::eOk) << error;
+  AcDbBlockTableRecord* space = nullptr;
+  ASSERT_EQ(acdbOpenObject(space, db->modelSpaceId(), AcDb::kForRead), Acad::eOk);
+  int meshes = 0, others = 0;
+  for (const AcDbObjectId& id : space->entityIds()) {
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForRead), Acad::eOk);
+    (std::string(e->isA()->name()) == "AcDbPolyFaceMesh" ? meshes : others)++;
+    e->close();
+  }
+  space->close();
+  EXPECT_EQ(meshes, 8);
+  EXPECT_EQ(others, 0);
+}
