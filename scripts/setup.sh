@@ -8,7 +8,7 @@ packages=(
   libocct-foundation-dev libocct-modeling-data-dev libocct-modeling-algorithms-dev libocct-data-exchange-dev
   libtbb-dev     # named by the modeller libraries' CMake package
   python3-ezdxf  # the independent DXF reader of the interoperability test
-  clang          # fuzz targets (libFuzzer)
+  clang libclang-rt-14-dev  # fuzz targets: the compiler, and libFuzzer with the sanitizer runtimes
 )
 
 missing=()

@@ -32,6 +32,19 @@ failed=0
 pass "normal" "$root/build" || failed=1
 pass "sanitize" "$root/build-asan" -DKAVLOR_SANITIZE=ON -DKAVLOR_BENCH=OFF || failed=1
 
+# Each fuzz target for a few seconds over its seeds and old failures (clang builds them).
+if command -v clang++ >/dev/null; then
+  echo "=== fuzz smoke: build in $root/build-fuzz"
+  if bash scripts/fuzz-smoke.sh; then
+    summary+=("fuzz smoke: all targets ok")
+  else
+    summary+=("fuzz smoke: FAILED")
+    failed=1
+  fi
+else
+  summary+=("fuzz smoke: skipped (no clang++)")
+fi
+
 echo
 echo "=== summary"
 printf '%s\n' "${summary[@]}"
