@@ -32,6 +32,8 @@ namespace fs = std::filesystem;
 using kv::dxf::readDrawing;
 using kv::dxf::writeDrawing;
 
+#include "test_files.h"
+
 namespace {
 
 struct Pair {
@@ -49,18 +51,6 @@ std::vector<Pair> pairsOf(const std::string& text) {
     out.push_back({std::stoi(code), value});
   }
   return out;
-}
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
 }
 
 AcCmColor indexColor(int index) {
@@ -159,22 +149,6 @@ void expectSamePoint(const AcGePoint3d& a, const AcGePoint3d& b) {
   EXPECT_EQ(a.x, b.x);
   EXPECT_EQ(a.y, b.y);
   EXPECT_EQ(a.z, b.z);
-}
-
-bool ezdxfAvailable() { return std::system("/usr/bin/python3 -c 'import ezdxf' >/dev/null 2>&1") == 0; }
-
-std::string run(const std::string& command, int& status) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) {
-    status = -1;
-    return out;
-  }
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  status = pclose(p);
-  return out;
 }
 
 std::vector<std::vector<std::string>> records(const std::string& text) {
@@ -349,7 +323,7 @@ TEST_F(dxf, ErasedObjectsAreNotWritten) {
   ASSERT_EQ(writeDrawing(db(), path("e.dxf")), Acad::eOk);
 
   std::set<std::string> handles;
-  for (const Pair& p : pairsOf(slurp(path("e.dxf"))))
+  for (const Pair& p : pairsOf(readFile(path("e.dxf"))))
     if (p.code == 5) handles.insert(p.value);
   EXPECT_FALSE(handles.count(line_.handle().text()));
   EXPECT_FALSE(handles.count(gone.handle().text()));
@@ -371,7 +345,7 @@ TEST_F(dxf, WrittenFileHasTheStructureFullReadersNeed) {
   append(db(), new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)), red_, AcCmColor(), AcDbObjectId(),
          db().paperSpaceId());
   ASSERT_EQ(writeDrawing(db(), path("s.dxf")), Acad::eOk);
-  std::vector<Pair> pairs = pairsOf(slurp(path("s.dxf")));
+  std::vector<Pair> pairs = pairsOf(readFile(path("s.dxf")));
   ASSERT_GT(pairs.size(), 10u);
   EXPECT_EQ(pairs.back().code, 0);
   EXPECT_EQ(pairs.back().value, "EOF");
@@ -439,7 +413,7 @@ TEST_F(dxf, ReadsEveryOutsideFileWithItsLayers) {
     ++files;
     std::string file = entry.path().string();
     // Layer names straight from the file's LAYER table.
-    std::vector<Pair> pairs = pairsOf(slurp(file));
+    std::vector<Pair> pairs = pairsOf(readFile(file));
     std::set<std::string> layers;
     for (size_t i = 0; i + 1 < pairs.size(); ++i)
       if (pairs[i].code == 0 && pairs[i].value == "LAYER")
@@ -470,10 +444,10 @@ TEST_F(dxf, ReadsEveryOutsideFileWithItsLayers) {
 TEST_F(dxf, EveryTruncatedPrefixIsRefusedWithALine) {
   buildDrawing();
   ASSERT_EQ(writeDrawing(db(), path("full.dxf")), Acad::eOk);
-  const std::string full = slurp(path("full.dxf"));
+  const std::string full = readFile(path("full.dxf"));
   const size_t complete = full.rfind("EOF") + 3;  // from here on only the last line end is missing
   for (size_t n = 0; n <= full.size(); n += (n < 600 || n + 600 > full.size()) ? 1 : 7) {
-    spit(path("cut.dxf"), full.substr(0, n));
+    writeFile(path("cut.dxf"), full.substr(0, n));
     std::unique_ptr<AcDbDatabase> back;
     std::string error;
     Acad::ErrorStatus es = readDrawing(path("cut.dxf"), back, error);
@@ -511,7 +485,7 @@ TEST_F(dxf, MalformedFilesGiveStatusAndLine) {
       {"empty", "", Acad::eBadDxfFile, "without EOF"},
   };
   for (const Case& c : cases) {
-    spit(path("bad.dxf"), c.text);
+    writeFile(path("bad.dxf"), c.text);
     auto sentinel = std::make_unique<AcDbDatabase>(false);
     AcDbDatabase* before = sentinel.get();
     std::string error;
@@ -530,7 +504,7 @@ TEST_F(dxf, RandomBytesGiveAStatus) {
   std::mt19937 rng(20240611);
   buildDrawing();
   ASSERT_EQ(writeDrawing(db(), path("good.dxf")), Acad::eOk);
-  const std::string good = slurp(path("good.dxf"));
+  const std::string good = readFile(path("good.dxf"));
   for (int round = 0; round < 200; ++round) {
     std::string text;
     if (round % 2 == 0) {
@@ -541,7 +515,7 @@ TEST_F(dxf, RandomBytesGiveAStatus) {
       text = good;
       for (int k = 0; k < 4; ++k) text[rng() % text.size()] = char(rng());
     }
-    spit(path("noise.dxf"), text);
+    writeFile(path("noise.dxf"), text);
     std::unique_ptr<AcDbDatabase> back;
     std::string error;
     Acad::ErrorStatus es = readDrawing(path("noise.dxf"), back, error);
@@ -573,7 +547,7 @@ TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
     if (c == '\n') crlf += '\r';
     crlf += c;
   }
-  spit(path("r12.dxf"), crlf);
+  writeFile(path("r12.dxf"), crlf);
   std::unique_ptr<AcDbDatabase> back;
   std::string error;
   kv::dxf::ReadReport report;
@@ -626,7 +600,7 @@ TEST_F(dxf, OwnersDecideModelSpace) {
       "0\nLINE\n5\n33\n102\n{ACAD_REACTORS\n330\n2A\n102\n}\n330\n1F\n100\nAcDbEntity\n8\n0\n62\n4\n100\nAcDbLine\n"
       "10\n2\n20\n2\n30\n2\n11\n3\n21\n3\n31\n3\n"
       "0\nENDSEC\n0\nEOF\n";
-  spit(path("own.dxf"), text);
+  writeFile(path("own.dxf"), text);
   std::unique_ptr<AcDbDatabase> back;
   std::string error;
   kv::dxf::ReadReport report;
@@ -661,11 +635,11 @@ TEST_F(dxf, FailedSaveLeavesNoPartialFile) {
 
   // An old file survives a refused save whole.
   ASSERT_EQ(writeDrawing(db(), path("old.dxf")), Acad::eOk);
-  const std::string old = slurp(path("old.dxf"));
+  const std::string old = readFile(path("old.dxf"));
   kv::fault::arm("writeDrawing", 1);
   EXPECT_EQ(writeDrawing(db(), path("old.dxf")), Acad::eFileAccessErr);
   EXPECT_EQ(kv::fault::fired("writeDrawing"), 1);
-  EXPECT_EQ(slurp(path("old.dxf")), old);
+  EXPECT_EQ(readFile(path("old.dxf")), old);
   // Windows separators are taken as well.
   std::string windows = dir_ + "\\win.dxf";
   EXPECT_EQ(writeDrawing(db(), windows), Acad::eOk);
@@ -693,7 +667,7 @@ TEST_F(dxf, EzdxfReadsOurFileWithoutAuditComplaints) {
          db().paperSpaceId());
   ASSERT_EQ(writeDrawing(db(), path("ours.dxf")), Acad::eOk);
   int status = 0;
-  std::string out = run("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_read.py " + path("ours.dxf") + " 2>&1", status);
+  std::string out = runProcess("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_read.py " + path("ours.dxf") + " 2>&1", status);
   ASSERT_EQ(status, 0) << out;
 
   std::map<std::string, std::vector<std::string>> layers;
@@ -734,7 +708,7 @@ TEST_F(dxf, ReadsWhatEzdxfWrites) {
   if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
   int status = 0;
   std::string out =
-      run("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_write.py " + path("theirs.dxf") + " 2>&1", status);
+      runProcess("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_write.py " + path("theirs.dxf") + " 2>&1", status);
   ASSERT_EQ(status, 0) << out;
   std::unique_ptr<AcDbDatabase> back;
   std::string error;
@@ -943,7 +917,7 @@ TEST_F(dxf, TiltedSolidKeepsItsWorldCornersWithinRounding) {
   ASSERT_EQ(readDrawing(path("t.dxf"), back, error), Acad::eOk) << error;
   expectSameListing(faceListing(db()), faceListing(*back), 1e-14);
   // The file holds corners in the solid's own system: none of them is the world point.
-  std::vector<Pair> pairs = pairsOf(slurp(path("t.dxf")));
+  std::vector<Pair> pairs = pairsOf(readFile(path("t.dxf")));
   auto it = std::find_if(pairs.begin(), pairs.end(), [](const Pair& p) { return p.value == "AcDbTrace"; });
   ASSERT_NE(it, pairs.end());
   EXPECT_EQ(it[1].code, 10);
@@ -953,7 +927,7 @@ TEST_F(dxf, TiltedSolidKeepsItsWorldCornersWithinRounding) {
 TEST_F(dxf, WrittenPolylinesHaveTheStructureReadersNeed) {
   buildMeshes();
   ASSERT_EQ(writeDrawing(db(), path("s.dxf")), Acad::eOk);
-  std::vector<Pair> pairs = pairsOf(slurp(path("s.dxf")));
+  std::vector<Pair> pairs = pairsOf(readFile(path("s.dxf")));
   std::set<std::string> handles;
   int polylines = 0;
   for (size_t i = 0; i < pairs.size(); ++i) {
@@ -1038,7 +1012,7 @@ TEST_F(dxf, ReadsR12PolylinesFacesAndSolidsWhateverTheirOrder) {
       "11\n0.5375\n21\n-2.028444\n31\n-0.120818\n10\n0.5375\n20\n-2.028444\n30\n-0.120818\n"
       "0\nSOLID\n8\n0\n39\n1.5\n10\n0\n20\n0\n30\n2\n11\n1\n21\n0\n31\n2\n12\n0\n22\n1\n32\n2\n"
       "0\nENDSEC\n0\nEOF\n";
-  spit(path("r12m.dxf"), text);
+  writeFile(path("r12m.dxf"), text);
   std::unique_ptr<AcDbDatabase> back;
   std::string error;
   kv::dxf::ReadReport report;
@@ -1100,7 +1074,7 @@ TEST_F(dxf, PolylinesTheHostCannotHoldFailTheRead) {
        "line 11: extrusion direction has no length"},
   };
   for (const Case& c : cases) {
-    spit(path("bad.dxf"), c.text);
+    writeFile(path("bad.dxf"), c.text);
     std::unique_ptr<AcDbDatabase> back;
     std::string error;
     EXPECT_EQ(readDrawing(path("bad.dxf"), back, error), Acad::eBadDxfFile) << c.name;
@@ -1110,7 +1084,7 @@ TEST_F(dxf, PolylinesTheHostCannotHoldFailTheRead) {
   // At the limit the host holds the mesh whole.
   std::string limit;
   for (int i = 0; i < AcDbPolyFaceMesh::kMaxCount; ++i) limit += vertex(i);
-  spit(path("limit.dxf"), head + limit + face(32767, -1, 2, 0) + tail);
+  writeFile(path("limit.dxf"), head + limit + face(32767, -1, 2, 0) + tail);
   std::unique_ptr<AcDbDatabase> back;
   std::string error;
   ASSERT_EQ(readDrawing(path("limit.dxf"), back, error), Acad::eOk) << error;
@@ -1124,11 +1098,11 @@ TEST_F(dxf, PolylinesTheHostCannotHoldFailTheRead) {
 TEST_F(dxf, TruncatedOrDamagedMeshFilesGiveAStatus) {
   buildMeshes();
   ASSERT_EQ(writeDrawing(db(), path("full.dxf")), Acad::eOk);
-  const std::string full = slurp(path("full.dxf"));
+  const std::string full = readFile(path("full.dxf"));
   const size_t from = full.find("ENTITIES"), to = full.find("OBJECTS");
   ASSERT_LT(from, to);
   for (size_t n = from; n < to; n += 3) {
-    spit(path("cut.dxf"), full.substr(0, n));
+    writeFile(path("cut.dxf"), full.substr(0, n));
     std::unique_ptr<AcDbDatabase> back;
     std::string error;
     ASSERT_EQ(readDrawing(path("cut.dxf"), back, error), Acad::eBadDxfFile) << n;
@@ -1139,7 +1113,7 @@ TEST_F(dxf, TruncatedOrDamagedMeshFilesGiveAStatus) {
   for (int round = 0; round < 300; ++round) {
     std::string text = full;
     for (int k = 0; k < 3; ++k) text[from + rng() % (to - from)] = alphabet[rng() % alphabet.size()];
-    spit(path("noise.dxf"), text);
+    writeFile(path("noise.dxf"), text);
     std::unique_ptr<AcDbDatabase> back;
     std::string error;
     if (readDrawing(path("noise.dxf"), back, error) != Acad::eOk) {
@@ -1216,7 +1190,7 @@ TEST_F(dxf, EzdxfReadsOurFacesSolidsAndMeshes) {
   append(db(), tilted, db().layerZero(), AcCmColor());
   ASSERT_EQ(writeDrawing(db(), path("ours.dxf")), Acad::eOk);
   int status = 0;
-  std::string out = run("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_read.py " + path("ours.dxf") + " 2>&1", status);
+  std::string out = runProcess("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_read.py " + path("ours.dxf") + " 2>&1", status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("audit\t0\t0"), std::string::npos) << out;
   // ezdxf's own arbitrary-axis rule turns the tilted solid's corners back into ours.
@@ -1226,7 +1200,7 @@ TEST_F(dxf, EzdxfReadsOurFacesSolidsAndMeshes) {
 TEST_F(dxf, ReadsFacesSolidsAndMeshesEzdxfWrites) {
   if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
   int status = 0;
-  std::string out = run(
+  std::string out = runProcess(
       "/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_write.py " + path("theirs.dxf") + " meshes 2>&1", status);
   ASSERT_EQ(status, 0) << out;
   std::unique_ptr<AcDbDatabase> back;
@@ -1384,7 +1358,7 @@ TEST_F(dxf, SolidsBodiesAndRegionsRoundTripWithTheirGroups) {
   e->close();
 
   // The groups as R2004 writes them: no AcDb3dSolid subclass, version 1, SAT 7.0 encoded.
-  std::vector<Pair> pairs = pairsOf(slurp(path("m.dxf")));
+  std::vector<Pair> pairs = pairsOf(readFile(path("m.dxf")));
   std::vector<std::string> names;
   for (size_t i = 0; i < pairs.size(); ++i) {
     if (pairs[i].code != 0 || (pairs[i].value != "3DSOLID" && pairs[i].value != "BODY" && pairs[i].value != "REGION"))
@@ -1440,7 +1414,7 @@ TEST_F(dxf, SatLinesContinuedInGroup3ReadAsOneLine) {
   std::vector<Measure> before = measureModelers(db());
   ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
   // Every line cut in pieces of 7, as long lines are, a caret and its space kept together.
-  spit(path("cut.dxf"), withSatLines(slurp(path("m.dxf")), [](std::vector<Pair>& lines) {
+  writeFile(path("cut.dxf"), withSatLines(readFile(path("m.dxf")), [](std::vector<Pair>& lines) {
          std::vector<Pair> out;
          for (const Pair& line : lines) {
            int code = 1;
@@ -1464,13 +1438,13 @@ TEST_F(dxf, DamagedAcisDataSkipsOnlyItsEntity) {
   buildModelers(db(), db().layerZero());
   append(db(), new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 1)), db().layerZero(), AcCmColor());
   ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
-  const std::string full = slurp(path("m.dxf"));
+  const std::string full = readFile(path("m.dxf"));
   size_t satLines = 0;
   withSatLines(full, [&](std::vector<Pair>& lines) { satLines = lines.size(); });
   ASSERT_GT(satLines, 20u);
 
   auto expectSkipped = [&](const std::string& text, const std::string& what) {
-    spit(path("bad.dxf"), text);
+    writeFile(path("bad.dxf"), text);
     std::unique_ptr<AcDbDatabase> back;
     std::string error;
     kv::dxf::ReadReport report;
@@ -1500,7 +1474,7 @@ TEST_F(dxf, EzdxfDecodesTheSatLinesWeWrite) {
   buildModelers(db(), layer);
   ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
   int status = 0;
-  std::string out = run("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_acis.py " + path("m.dxf") + " 2>&1", status);
+  std::string out = runProcess("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_acis.py " + path("m.dxf") + " 2>&1", status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("audit\t0\t0"), std::string::npos) << out;
 

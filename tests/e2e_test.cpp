@@ -29,26 +29,14 @@
 
 namespace fs = std::filesystem;
 
+#include "test_files.h"
+
 namespace {
 
 const std::string kRoot = KV_SOURCE_DIR;
 
 // The FACETRES the commands use at the default Resolution of 50.
 constexpr double kFacetres = 50 * 0.01 * 9.99 + 0.01;
-
-std::string run(const std::string& command, int& status) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  if (!p) {
-    status = -1;
-    return out;
-  }
-  char buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  status = pclose(p);
-  return out;
-}
 
 struct Source {
   std::string cls, layer;
@@ -206,7 +194,7 @@ protected:
     std::string command = "cd '" + kRoot + "' && XDG_CONFIG_HOME='" + (dir_ / "settings").string() + "' TMPDIR='" +
                           dir_.string() + "' '" KV_BIN_DIR "/kvhost' -s " + script + " -o '" + saved + "' " +
                           drawing + " 2>&1";
-    return run(command, status);
+    return runProcess(command, status);
   }
 
   // The saved drawing holds one polyface mesh per source, in order, and nothing else.
@@ -239,9 +227,9 @@ protected:
   }
 
   void expectEzdxfReads(const std::string& saved, size_t polyfaces) {
-    if (std::system("/usr/bin/python3 -c 'import ezdxf' >/dev/null 2>&1") != 0) return;  // no outside reader here
+    if (!ezdxfAvailable()) return;  // no outside reader here
     int status = 0;
-    std::string out = run("/usr/bin/python3 '" + kRoot + "/tests/interop/ezdxf_read.py' '" + saved + "' 2>&1", status);
+    std::string out = runProcess("/usr/bin/python3 '" + kRoot + "/tests/interop/ezdxf_read.py' '" + saved + "' 2>&1", status);
     ASSERT_EQ(status, 0) << out;
     EXPECT_NE(out.find("audit\t0\t0\n"), std::string::npos) << out.substr(0, 400);
     size_t n = 0;
@@ -285,7 +273,7 @@ TEST_F(e2e, ConvertDrawingScriptReplacesEverySourceByItsMesh) {
 
 TEST_F(e2e, SamplesAreWhatTheGeneratorMakes) {
   int status = 0;
-  std::string out = run("'" KV_MAKE_SAMPLES "' '" + dir_.string() + "' 2>&1", status);
+  std::string out = runProcess("'" KV_MAKE_SAMPLES "' '" + dir_.string() + "' 2>&1", status);
   ASSERT_EQ(status, 0) << out;
   auto expectSame = [](const std::vector<Source>& a, const std::vector<Source>& b) {
     ASSERT_EQ(a.size(), b.size());

@@ -21,19 +21,14 @@
 
 namespace fs = std::filesystem;
 
+#include "test_files.h"
+
 namespace {
 
 struct Outcome {
   bool read = false;
   std::string reason;  // why a refusal was refused; empty for a read
 };
-
-std::string slurp(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // The inputs of one target, each with the outcome its name asks for.
 struct Case {
@@ -117,7 +112,7 @@ TEST_F(FuzzRegression, MenuInputsEndInAStatus) {
 TEST_F(FuzzRegression, SettingsInputsEndInAStatus) {
   replay("fuzz_settings", [](const fs::path& path) {
     kv::settings::Store store, again;
-    if (!kv::settings::parse(slurp(path), store)) return Outcome{false, "not a store"};
+    if (!kv::settings::parse(readFile(path), store)) return Outcome{false, "not a store"};
     EXPECT_TRUE(kv::settings::parse(kv::settings::format(store), again));
     EXPECT_EQ(again, store);
     return Outcome{true, ""};
@@ -128,7 +123,7 @@ TEST_F(FuzzRegression, ResourceScriptsEndInAStatus) {
   replay("fuzz_resources", [](const fs::path& path) {
     kv::res::ResourceScript script;
     std::string error;
-    if (kv::res::parseScript(slurp(path), script, error)) return Outcome{true, ""};
+    if (kv::res::parseScript(readFile(path), script, error)) return Outcome{true, ""};
     return Outcome{false, error};
   });
 }

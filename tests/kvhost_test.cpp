@@ -28,6 +28,8 @@
 
 extern char** environ;
 
+#include "test_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -39,18 +41,6 @@ struct Outcome {
   std::string out;  // the transcript
   std::string err;  // kvhost's complaints
 };
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
 
 size_t count(const std::string& text, const std::string& what) {
   size_t n = 0;

@@ -52,6 +52,8 @@ namespace fs = std::filesystem;
 using std::numbers::pi;
 namespace sat = kv::modeler::sat;
 
+#include "test_files.h"
+
 namespace {
 
 // Adaptive integration: the default one is off by 1e-3 on B-spline faces.
@@ -71,13 +73,6 @@ int count(const TopoDS_Shape& s, TopAbs_ShapeEnum type) {
   int n = 0;
   for (TopExp_Explorer x(s, type); x.More(); x.Next()) ++n;
   return n;
-}
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
 }
 
 // Surface types of a shape's faces, by Open CASCADE's enumeration.
@@ -371,7 +366,7 @@ TEST_F(Sat, SeveralEntitiesGoIntoOneFileAndComeBackInOrder) {
   std::string windows = file;
   std::replace(windows.begin(), windows.end(), '/', '\\');
   ASSERT_EQ(acisOut(windows, in), Acad::eOk);
-  std::string text = slurp(file);
+  std::string text = readFile(file);
   EXPECT_EQ(text.substr(0, 10), "700 0 3 0\n");
   EXPECT_NE(text.find("End-of-ACIS-data"), std::string::npos);
 
@@ -480,7 +475,7 @@ TEST_F(Sat, EzdxfReadsOurOutput) {
   std::string result = path("result.txt");
   ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + file + " > " + result).c_str()), 0);
   ASSERT_EQ(count(box.data().shape, TopAbs_FACE), 10);
-  EXPECT_EQ(slurp(result), "10 14.0\n5 4.0\n3\n1\n1\n2\n");
+  EXPECT_EQ(readFile(result), "10 14.0\n5 4.0\n3\n1\n1\n2\n");
 }
 
 // --- outside files ---------------------------------------------------------------------------
@@ -800,7 +795,7 @@ TEST_F(Sat, InconsistentGeometryIsRefusedOrReadNeverCrashes) {
   fs::path cones = kSharedSat / "dagmc_cones.sat";
   if (!fs::exists(cones)) GTEST_SKIP() << "no " << cones;
   std::vector<sat::ReadBody> bodies;
-  ASSERT_TRUE(sat::read(slurp(cones), bodies, error)) << error;
+  ASSERT_TRUE(sat::read(readFile(cones), bodies, error)) << error;
   ASSERT_TRUE(sat::write({{bodies[0].shape, sat::BodyKind::Solid}}, text, error)) << error;
   // Every open arc in turn; each file reads or is refused.
   std::regex arc("\\n(-\\d+ edge \\$-1 -1 \\$-1 (\\$\\d+) \\S+ (\\$\\d+) \\S+ \\$\\d+ (\\$\\d+)) forward");
@@ -821,7 +816,7 @@ TEST_F(Sat, InconsistentGeometryIsRefusedOrReadNeverCrashes) {
 
 // The unit cube of the format notes, written and checked by hand there.
 TEST_F(Sat, ReferenceCubeReadsAsTheUnitCube) {
-  std::string notes = slurp(fs::path(KV_SHARED_DIR) / "formats.md");
+  std::string notes = readFile(fs::path(KV_SHARED_DIR) / "formats.md");
   std::size_t start = notes.find("```\n700 0 1 0\n", notes.find("## 2. Example"));
   if (start == std::string::npos) GTEST_SKIP() << "no format notes with the reference cube";
   start += 4;
