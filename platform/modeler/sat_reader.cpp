@@ -57,6 +57,16 @@ namespace kv::modeler::sat {
 
 namespace {
 
+// The shape itself when there is one, else a compound of them all.
+TopoDS_Shape oneShape(const std::vector<TopoDS_Shape>& shapes) {
+  if (shapes.size() == 1) return shapes.front();
+  BRep_Builder builder;
+  TopoDS_Compound comp;
+  builder.MakeCompound(comp);
+  for (const TopoDS_Shape& s : shapes) builder.Add(comp, s);
+  return comp;
+}
+
 // Thrown inside this file only; read() turns it into its error text.
 struct ReadError {
   std::string message;
@@ -895,29 +905,14 @@ private:
     if (solids.empty() && open.empty()) fail(r, "body has no faces");
 
     ReadBody out;
-    BRep_Builder builder;
     if (open.empty()) {
       out.kind = BodyKind::Solid;
-      if (solids.size() == 1) {
-        out.shape = solids.front();
-      } else {
-        TopoDS_Compound comp;
-        builder.MakeCompound(comp);
-        for (const TopoDS_Shape& s : solids) builder.Add(comp, s);
-        out.shape = comp;
-      }
+      out.shape = oneShape(solids);
     } else {
       std::vector<TopoDS_Shape> parts = open;
       parts.insert(parts.end(), solids.begin(), solids.end());
       out.kind = solids.empty() && coplanar(parts, gap_) ? BodyKind::Region : BodyKind::Body;
-      if (parts.size() == 1) {
-        out.shape = parts.front();
-      } else {
-        TopoDS_Compound comp;
-        builder.MakeCompound(comp);
-        for (const TopoDS_Shape& s : parts) builder.Add(comp, s);
-        out.shape = comp;
-      }
+      out.shape = oneShape(parts);
     }
     if (transformP >= 0) applyTransform(r, transformP, out.shape);
     return out;
