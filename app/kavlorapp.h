@@ -60,6 +60,6 @@ BOOL DllMain(HINSTANCE instance, DWORD reason, void* reserved);
 
 extern "C" {
 // The host's messages, dispatched to theApp.
-__attribute__((visibility("default"))) AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* pkt);
-__attribute__((visibility("default"))) int acrxGetApiVersion();
+KV_MODULE_EXPORT AcRx::AppRetCode acrxEntryPoint(AcRx::AppMsgCode msg, void* pkt);
+KV_MODULE_EXPORT int acrxGetApiVersion();
 }

@@ -12,7 +12,7 @@
 #include "app/kavlorapp.h"
 #include "host/aced.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "modeler/solids.h"
 #include "orvgui/orvgui.h"
 

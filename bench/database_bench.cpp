@@ -3,7 +3,7 @@
 
 #include "host/acdb.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 
 namespace {
 

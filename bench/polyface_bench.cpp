@@ -4,7 +4,7 @@
 #include "convert/meshread.h"
 #include "convert/polyface.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "modeler/occ_shape.h"
 #include "modeler/solids.h"
 

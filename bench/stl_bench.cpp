@@ -16,7 +16,7 @@
 #include <benchmark/benchmark.h>
 
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "kolib/kostl.h"
 #include "modeler/solids.h"
 

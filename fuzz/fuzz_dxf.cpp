@@ -11,7 +11,7 @@
 #include "dxf/dxf.h"
 #include "fuzz_input.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "modeler/solids.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The resource-script parser on arbitrary text: a status, and out untouched on refusal.
 #include "fuzz_input.h"
-#include "host/resources.h"
+#include "win/resources.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

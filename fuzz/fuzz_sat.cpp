@@ -4,7 +4,7 @@
 // shows up here too.
 #include "fuzz_input.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "modeler/sat_acis.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/host.h"
-#include "host/ui.h"
+#include "host/terminal_ui.h"
 
 namespace kvhost {
 

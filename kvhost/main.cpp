@@ -11,7 +11,7 @@
 #include "dxf/dxf.h"
 #include "host/appservices.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "host/terminal_ui.h"
 #include "module.h"
 #include "options.h"
 #include "temp_folder.h"
@@ -67,8 +67,9 @@ bool loadModule(kv::Host& host, const Options& options) {
 }
 
 bool saveDrawing(kv::Host& host, const std::string& path) {
-  if (kv::dxf::writeDrawing(host.database(), path) != Acad::eOk) {
-    complain("cannot save drawing " + path);
+  std::string error;
+  if (kv::dxf::writeDrawing(host.database(), path, &error) != Acad::eOk) {
+    complain("cannot save drawing " + path + ": " + error);
     return false;
   }
   return true;

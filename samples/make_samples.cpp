@@ -9,7 +9,7 @@
 #include "dxf/dxf.h"
 #include "host/entities.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "modeler/solids.h"
 
 namespace {

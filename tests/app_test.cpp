@@ -137,14 +137,14 @@ TEST_F(App, ConvertSolidKeepsASourceItCannotReplace) {
   init();
   store(0, 1);
   AcDbObjectId box = solidOn("Boxes", 1, AcGePoint3d(5, 5, 5), false);
-  auto convertRefusing = [&](const char* call, int nth) {
+  auto convertRefusing = [&](kv::fault::Call call, int nth) {
     ui_.clear();
     ui_.answer(box.handle().text());
     ui_.answer("");
     kv::fault::disarmAll();
     kv::fault::arm(call, nth);
     run("KVConvertSolid");
-    EXPECT_EQ(kv::fault::fired(), 1) << call;
+    EXPECT_EQ(kv::fault::fired(), 1) << kv::fault::name(call);
     EXPECT_NE(ui_.printed().find("\nSuccessfully converted 0 solids. 1 objects could not be converted\n"),
               std::string::npos)
         << ui_.printed();
@@ -154,9 +154,9 @@ TEST_F(App, ConvertSolidKeepsASourceItCannotReplace) {
     EXPECT_EQ(now[0], (std::pair<std::string, std::string>{"AcDb3dSolid", "Boxes"}));
   };
   // The source's erasure refused: its mesh is taken out again.
-  convertRefusing("acdbEntDel", 1);
+  convertRefusing(kv::fault::Call::acdbEntDel, 1);
   // Its layer and colour unreadable (the opens: highlight, mesh, layer): no mesh elsewhere.
-  convertRefusing("acdbOpenObject", 3);
+  convertRefusing(kv::fault::Call::acdbOpenObject, 3);
 }
 
 TEST_F(App, ResolutionSetsFacetresForTheExportOnly) {
@@ -173,9 +173,7 @@ TEST_F(App, ResolutionSetsFacetresForTheExportOnly) {
   acedGetVar("FACETRES", &rb);
   f = rb.resval.rreal;
   EXPECT_EQ(f, 0.5);
-  int sets = 0;
-  for (const std::string& call : kv::fault::callLog()) sets += call == "acedSetVar";
-  EXPECT_EQ(sets, 2);
+  EXPECT_EQ(kv::fault::calls(kv::fault::Call::acedSetVar), 2);
 }
 
 TEST_F(App, OptionsDialogLoadsAndStoresTheSettings) {

@@ -36,7 +36,7 @@ TEST_F(Append, LayerThatCannotBeMadeStopsTheAppend) {
   EXPECT_EQ(AppendEntityWithLayerAndColor(line, "no*way", AcCmColor()), Acad::eInvalidSymbolTableName);
   EXPECT_TRUE(line->isNewObject());
   line->close();
-  kv::fault::arm("add", 1);
+  kv::fault::arm(kv::fault::Call::symbolTableAdd, 1);
   line = new AcDbLine;
   EXPECT_EQ(AppendEntityWithLayerAndColor(line, "Blocked", AcCmColor()), Acad::eOutOfMemory);
   EXPECT_TRUE(line->isNewObject());
@@ -136,11 +136,11 @@ TEST_F(Erase, EraseEntityAnswersWhatTheHostDid) {
   EXPECT_FALSE(EraseEntity(a));  // erasing twice must not bring it back
   EXPECT_TRUE(a.isErased());
   EXPECT_FALSE(EraseEntity(AcDbObjectId()));
-  kv::fault::arm("acdbEntDel", 1);
+  kv::fault::arm(kv::fault::Call::acdbEntDel, 1);
   EXPECT_FALSE(EraseEntity(b));
   EXPECT_FALSE(b.isErased());
 
-  kv::fault::arm("acdbEntDel", 1, RTERROR, true);
+  kv::fault::arm(kv::fault::Call::acdbEntDel, 1, RTERROR, true);
   AcDbObjectIdArray ids;
   ids.append(b);
   EXPECT_TRUE(EraseEntities(ids));  // whatever the host answered

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "host/acrxapp.h"
-#include "host/resources.h"
+#include "win/resources.h"
 #include "host_fixture.h"
 #include "orvgui/orvgui.h"
 #include "win/afx.h"
@@ -293,7 +293,7 @@ TEST(ExtensionModule, AttachesOnceAndTermReleasesItsRecords) {
   auto handle = reinterpret_cast<HMODULE>(0x4000);
   AFX_EXTENSION_MODULE ext;
   kv::fault::disarmAll();
-  kv::fault::arm("AfxInitExtensionModule", 1);
+  kv::fault::arm(kv::fault::Call::AfxInitExtensionModule, 1);
   EXPECT_EQ(AfxInitExtensionModule(ext, handle), FALSE);
   EXPECT_EQ(ext.bInitialized, FALSE);
   EXPECT_EQ(ext.hResource, nullptr);

@@ -24,9 +24,9 @@
 #include "modeler/occ_shape.h"
 #include "modeler/sat_acis.h"
 #include "modeler/solids.h"
-#include "host/faults.h"
+#include "testing/faults.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 
 namespace fs = std::filesystem;
 using kv::dxf::readDrawing;
@@ -633,13 +633,28 @@ TEST_F(dxf, FailedSaveLeavesNoPartialFile) {
   for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename().string());
   EXPECT_EQ(left, std::vector<std::string>{"taken.dxf"});
 
-  // An old file survives a refused save whole.
+  // An old file survives a refused save whole, and the user learns why.
   ASSERT_EQ(writeDrawing(db(), path("old.dxf")), Acad::eOk);
   const std::string old = readFile(path("old.dxf"));
-  kv::fault::arm("writeDrawing", 1);
-  EXPECT_EQ(writeDrawing(db(), path("old.dxf")), Acad::eFileAccessErr);
-  EXPECT_EQ(kv::fault::fired("writeDrawing"), 1);
-  EXPECT_EQ(readFile(path("old.dxf")), old);
+  using kv::fault::Call;
+  const std::pair<Call, const char*> refusals[] = {{Call::fileOpen, "Permission denied"},
+                                                   {Call::fileWrite, "No space left on device"},
+                                                   {Call::fileSync, "Input/output error"},
+                                                   {Call::fileRename, "Permission denied"}};
+  for (const auto& [call, reason] : refusals) {
+    kv::fault::disarmAll();
+    kv::fault::arm(call, 1);
+    std::string error;
+    EXPECT_EQ(writeDrawing(db(), path("old.dxf"), &error), Acad::eFileAccessErr) << kv::fault::name(call);
+    EXPECT_EQ(kv::fault::fired(call), 1);
+    EXPECT_EQ(error, reason);
+    EXPECT_EQ(readFile(path("old.dxf")), old);
+    left.clear();
+    for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"old.dxf", "taken.dxf"})) << kv::fault::name(call);
+  }
+  kv::fault::disarmAll();
   // Windows separators are taken as well.
   std::string windows = dir_ + "\\win.dxf";
   EXPECT_EQ(writeDrawing(db(), windows), Acad::eOk);
@@ -649,7 +664,7 @@ TEST_F(dxf, FailedSaveLeavesNoPartialFile) {
 TEST_F(dxf, RefusedAppendAbortsTheReadAndKeepsTheOldDatabase) {
   buildDrawing();
   ASSERT_EQ(writeDrawing(db(), path("a.dxf")), Acad::eOk);
-  kv::fault::arm("appendAcDbEntity", 2);
+  kv::fault::arm(kv::fault::Call::appendAcDbEntity, 2);
   std::unique_ptr<AcDbDatabase> back;
   std::string error;
   EXPECT_EQ(readDrawing(path("a.dxf"), back, error), Acad::eDxfReadAborted);

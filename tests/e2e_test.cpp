@@ -22,7 +22,7 @@
 #include "dxf/dxf.h"
 #include "host/entities.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "modeler/occ_shape.h"
 #include "modeler/sat_acis.h"
 #include "modeler/solids.h"

@@ -5,7 +5,7 @@ class Faults : public HostTest {};
 
 TEST_F(Faults, NthCallFailsOnceWithTheArmedStatus) {
   AcDbObjectId id = addLine();
-  kv::fault::arm("acdbOpenObject", 2, Acad::eOutOfMemory);
+  kv::fault::arm(kv::fault::Call::acdbOpenObject, 2, Acad::eOutOfMemory);
   AcDbEntity* ent = nullptr;
   ASSERT_EQ(acdbOpenAcDbEntity(ent, id, AcDb::kForRead), Acad::eOk);
   ent->close();
@@ -14,24 +14,24 @@ TEST_F(Faults, NthCallFailsOnceWithTheArmedStatus) {
   ASSERT_EQ(acdbOpenAcDbEntity(ent, id, AcDb::kForRead), Acad::eOk);
   ent->close();
   EXPECT_EQ(kv::fault::fired(), 1);
-  EXPECT_EQ(kv::fault::fired("acdbOpenObject"), 1);
-  EXPECT_EQ(kv::fault::fired("appendAcDbEntity"), 0);
+  EXPECT_EQ(kv::fault::fired(kv::fault::Call::acdbOpenObject), 1);
+  EXPECT_EQ(kv::fault::fired(kv::fault::Call::appendAcDbEntity), 0);
 }
 
 TEST_F(Faults, PersistentFaultKeepsFiring) {
-  kv::fault::arm("acedSetVar", 1, kv::fault::kNatural, true);
+  kv::fault::arm(kv::fault::Call::acedSetVar, 1, kv::fault::kNatural, true);
   resbuf rb{};
   rb.restype = RTREAL;
   rb.resval.rreal = 1.0;
   EXPECT_EQ(acedSetVar("FACETRES", &rb), RTERROR);
   EXPECT_EQ(acedSetVar("FACETRES", &rb), RTERROR);
-  EXPECT_EQ(kv::fault::fired("acedSetVar"), 2);
+  EXPECT_EQ(kv::fault::fired(kv::fault::Call::acedSetVar), 2);
   kv::fault::disarmAll();
   EXPECT_EQ(acedSetVar("FACETRES", &rb), RTNORM);
 }
 
 TEST_F(Faults, FailedAppendLeavesTheEntityOutsideTheDrawing) {
-  kv::fault::arm("appendAcDbEntity", 1);
+  kv::fault::arm(kv::fault::Call::appendAcDbEntity, 1);
   AcDbBlockTableRecord* space = nullptr;
   ASSERT_EQ(acdbOpenObject(space, db().modelSpaceId(), AcDb::kForWrite), Acad::eOk);
   auto* line = new AcDbLine;
@@ -49,7 +49,7 @@ TEST_F(Faults, AnyCallCountsEveryArmableCall) {
   int runs = 0;
   for (int n = 1; n < 10; ++n) {
     kv::fault::disarmAll();
-    kv::fault::arm(kv::fault::kAnyCall, n);
+    kv::fault::armAny(n);
     AcDbEntity* ent = nullptr;
     Acad::ErrorStatus es = acdbOpenAcDbEntity(ent, id, AcDb::kForWrite);
     if (es == Acad::eOk) {
@@ -69,12 +69,12 @@ TEST_F(Faults, AnyCallCountsEveryArmableCall) {
 
 TEST_F(Faults, CloneAndTransformCanBeMadeToFail) {
   AcDbLine line(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0));
-  kv::fault::arm("clone", 1);
+  kv::fault::arm(kv::fault::Call::clone, 1);
   EXPECT_EQ(line.clone(), nullptr);
   AcRxObject* copy = line.clone();
   ASSERT_NE(copy, nullptr);
   delete copy;
-  kv::fault::arm("transformBy", 1, Acad::eCannotScaleNonUniformly);
+  kv::fault::arm(kv::fault::Call::transformBy, 1, Acad::eCannotScaleNonUniformly);
   EXPECT_EQ(line.transformBy(AcGeMatrix3d::translation(AcGeVector3d(1, 0, 0))), Acad::eCannotScaleNonUniformly);
   EXPECT_EQ(line.startPoint(), AcGePoint3d(0, 0, 0));
 }

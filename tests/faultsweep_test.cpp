@@ -20,9 +20,9 @@
 #include "host/acdb.h"
 #include "host/aced.h"
 #include "host/entities.h"
-#include "host/faults.h"
+#include "testing/faults.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "modeler/solids.h"
 #include "orvgui/orvgui.h"
 
@@ -102,9 +102,11 @@ double facetres() {
   return rb.resval.rreal;
 }
 
-std::string describe(const std::vector<std::string>& log, int n) {
+using kv::fault::Call;
+
+std::string describe(const std::vector<kv::fault::LoggedCall>& log, int n) {
   if (n < 1 || n > int(log.size())) return "(no call)";
-  return "call " + std::to_string(n) + " " + log[size_t(n) - 1];
+  return "call " + std::to_string(n) + " " + kv::fault::name(log[size_t(n) - 1].call);
 }
 
 class FaultSweep : public ::testing::Test {
@@ -129,10 +131,13 @@ protected:
     end();
     world_.emplace();
     ASSERT_EQ(acrxEntryPoint(AcRx::kInitAppMsg, &theApp), AcRx::kRetOK);
-    ORVRegistry reg;
-    reg.SetKey(KAVLOR_REGISTRY_KEY, 1);
-    reg.WriteInt("Resolution", 0);  // FACETRES 0.01: few facets, a quick sweep
-    reg.WriteBool("Warning", 1);
+    fs::remove_all(base_ / "config" / "kavlor");
+    if (storeSettings_) {
+      ORVRegistry reg;
+      reg.SetKey(KAVLOR_REGISTRY_KEY, 1);
+      reg.WriteInt("Resolution", 0);  // FACETRES 0.01: few facets, a quick sweep
+      reg.WriteBool("Warning", 1);
+    }
     for (const auto& entry : fs::directory_iterator(base_ / "temp")) fs::remove_all(entry.path());
   }
   void end() {
@@ -295,34 +300,61 @@ protected:
   }
 
   // Runs the command with the n-th host call failing (n = 0: none); what it printed.
+  // With a call named, only that call's n-th call fails.
   Outcome run(const char* command, int n, bool persistent, int status = kv::fault::kNatural,
-              const char* call = kv::fault::kAnyCall) {
+              std::optional<Call> call = std::nullopt) {
     kv::fault::disarmAll();
-    if (n > 0) kv::fault::arm(call, n, status, persistent);
+    if (n > 0 && call) kv::fault::arm(*call, n, status, persistent);
+    else if (n > 0) kv::fault::armAny(n, status, persistent);
     struct NoInput : kv::CommandInput {
       bool next(const char*, std::string&) override { return false; }
     } none;
     int answer = world_->host.runCommand(command, none);
     fired_ = kv::fault::fired();
     log_ = kv::fault::callLog();
-    firedNames_.clear();
-    for (const char* name : {"acedGetVar", "acedSetVar", "STLToMesh", "_unlink", "acedSSGet"})
-      if (kv::fault::fired(name) > 0) firedNames_.push_back(name);
     kv::fault::disarmAll();
     EXPECT_EQ(answer, RTNORM);  // the command ran to its end
     return readSummary(world_->ui.printed());
   }
-  bool firedOn(const char* name) const {
-    return std::find(firedNames_.begin(), firedNames_.end(), std::string(name)) != firedNames_.end();
+  bool firedOn(Call call) const {
+    return std::any_of(log_.begin(), log_.end(), [&](const kv::fault::LoggedCall& c) { return c.fired && c.call == call; });
+  }
+  static bool isFileCall(Call call) {
+    return call == Call::fileOpen || call == Call::fileRead || call == Call::fileWrite || call == Call::fileSync ||
+           call == Call::fileRename;
+  }
+  // The first fault struck a file call of the module's settings, read before any solid is
+  // exported or read: the run goes on at the default settings.
+  bool settingsUnread() const {
+    for (const kv::fault::LoggedCall& c : log_) {
+      if (c.call == Call::stlOut || c.call == Call::acisIn) return false;
+      if (c.fired) return isFileCall(c.call);
+    }
+    return false;
+  }
+  // The temporary STL file was written but could not be read back whole.
+  bool stlReadFailed() const {
+    bool written = false;
+    for (const kv::fault::LoggedCall& c : log_) {
+      if (c.call == Call::stlOut) written = !c.fired;
+      else if (written && c.fired && (c.call == Call::STLToMesh || isFileCall(c.call))) return true;
+    }
+    return false;
+  }
+  // The mesh of one source or solid is one of those a run can make: at the stored settings, at
+  // the host's own FACETRES when FACETRES was refused, at the defaults when the settings were
+  // unread.
+  bool isWhole(const Counts& got, const Counts& ref, const Counts& refHost, const Counts& refDefaults) const {
+    return got == ref || (facetresRefused() && got == refHost) || (settingsUnread() && got == refDefaults);
   }
   // A refused FACETRES write or read exports at the host's own FACETRES.
-  bool facetresRefused() const { return firedOn("acedGetVar") || firedOn("acedSetVar"); }
+  bool facetresRefused() const { return firedOn(Call::acedGetVar) || firedOn(Call::acedSetVar); }
 
   // FACETRES, bystanders, layers and the temporary folder after one run.
   void checkCommon(const Snapshot& before, const Snapshot& after, bool persistent) {
     double f = facetres();
     // From-then-on faults refuse the restoring write itself: then nothing could restore it.
-    if (persistent && firedOn("acedSetVar") && f != kHostFacetres) EXPECT_EQ(f, kExportFacetres);
+    if (persistent && firedOn(Call::acedSetVar) && f != kHostFacetres) EXPECT_EQ(f, kExportFacetres);
     else EXPECT_EQ(f, kHostFacetres);
     EXPECT_EQ(after.layers, before.layers);  // the meshes go on layers that exist already
     EXPECT_EQ(after.clayer, before.clayer);
@@ -332,7 +364,7 @@ protected:
     // The temporary STL file stays only after a failed read, or when the host refused to delete it.
     for (const std::string& name : tempFiles()) {
       EXPECT_EQ(name, "ORVTemp.stl");
-      EXPECT_TRUE(firedOn("STLToMesh") || firedOn("_unlink")) << name << " left behind";
+      EXPECT_TRUE(stlReadFailed() || firedOn(Call::unlink)) << name << " left behind";
     }
     expectAllClosed();
   }
@@ -353,7 +385,8 @@ protected:
 
   // KVConvertSolid with the n-th call failing; the mesh counts of each source it replaced.
   std::map<std::string, Counts> convertSelected(int n, bool persistent, const std::map<std::string, Counts>* ref,
-                                                const std::map<std::string, Counts>* refHost) {
+                                                const std::map<std::string, Counts>* refHost,
+                                                const std::map<std::string, Counts>* refDefaults) {
     begin();
     drawSources();
     for (const AcDbObjectId& id : sources_) world_->ui.answer(id.handle().text());
@@ -398,7 +431,7 @@ protected:
         const Counts got = countsOf(v);
         if (erased) meshes[was.layer] = got;
         if (!ref) continue;
-        const bool whole = got == ref->at(was.layer) || (facetresRefused() && got == refHost->at(was.layer));
+        const bool whole = isWhole(got, ref->at(was.layer), refHost->at(was.layer), refDefaults->at(was.layer));
         EXPECT_TRUE(whole) << was.cls << " mesh of " << got.vertices << " vertices, " << got.faces
                            << " faces from x " << (got.extents.empty() ? 0 : got.extents[0]);
       }
@@ -413,7 +446,7 @@ protected:
     EXPECT_EQ(int(news.size()), matched) << "new entities that are no source's mesh";
     EXPECT_LE(leftovers, persistent ? 1 : 0) << "left beside the sources";
     if (out.printed.rfind("Failure [No entities selected]", 0) == 0) {
-      EXPECT_TRUE(firedOn("acedSSGet"));  // only a refused selection ends the command unheard
+      EXPECT_TRUE(firedOn(Call::acedSSGet));  // only a refused selection ends the command unheard
       EXPECT_FALSE(out.summary);
       EXPECT_EQ(kept, int(sources_.size()));
     } else {
@@ -426,7 +459,7 @@ protected:
 
   // KVConvertSolidFile with the n-th call failing; the mesh counts it added, in drawing order.
   std::vector<Counts> convertFile(int n, bool persistent, const std::vector<Counts>* ref,
-                                  const std::vector<Counts>* refHost) {
+                                  const std::vector<Counts>* refHost, const std::vector<Counts>* refDefaults) {
     begin();
     drawForFile();
     world_->ui.answerFile(sat().string());
@@ -464,7 +497,7 @@ protected:
         bool all = true;
         for (size_t k = 0; k < meshes.size() && all; ++k) {
           const size_t solidIndex = size_t(order[k]);
-          all = meshes[k] == (*ref)[solidIndex] || (facetresRefused() && meshes[k] == (*refHost)[solidIndex]);
+          all = isWhole(meshes[k], (*ref)[solidIndex], (*refHost)[solidIndex], (*refDefaults)[solidIndex]);
         }
         matched = matched || all;
       } while (!matched && std::next_permutation(order.begin(), order.end()));
@@ -482,10 +515,10 @@ protected:
   }
 
   // For the note: how many calls a sweep made fail, and of which names.
-  void report(const char* name, int calls, const std::vector<std::string>& log) {
+  void report(const char* name, int calls, const std::vector<kv::fault::LoggedCall>& log) {
     RecordProperty(name, calls);
     std::map<std::string, int> byName;
-    for (const std::string& call : log) ++byName[call];
+    for (const kv::fault::LoggedCall& c : log) ++byName[kv::fault::name(c.call)];
     std::printf("%s: %d host calls (", name, calls);
     for (const auto& [call, count] : byName) std::printf(" %s %d", call.c_str(), count);
     std::printf(" )\n");
@@ -496,16 +529,20 @@ protected:
   std::vector<AcDbObjectId> sources_;
   AcDbObjectId bystander_;
   int fired_ = 0;
-  std::vector<std::string> log_;
-  std::vector<std::string> firedNames_;
+  std::vector<kv::fault::LoggedCall> log_;
+  bool storeSettings_ = true;  // begin() stores Resolution 0; without, the defaults apply
 };
 
 TEST_F(FaultSweep, ConvertSolidReplacesOrKeepsEachSource) {
-  const auto ref = convertSelected(0, false, nullptr, nullptr);
+  storeSettings_ = false;
+  const auto refDefaults = convertSelected(0, false, nullptr, nullptr, nullptr);
+  storeSettings_ = true;
+  const auto ref = convertSelected(0, false, nullptr, nullptr, nullptr);
   ASSERT_EQ(ref.size(), 5u) << "an undisturbed run converts every source";
+  ASSERT_EQ(refDefaults.size(), 5u);
   ASSERT_EQ(fired_, 0);
   const int calls = int(log_.size());
-  const std::vector<std::string> undisturbed = log_;
+  const std::vector<kv::fault::LoggedCall> undisturbed = log_;
   // Every FACETRES write refused: the solids are faceted at the host's own FACETRES.
   begin();
   const auto refHost = [&] {
@@ -513,7 +550,7 @@ TEST_F(FaultSweep, ConvertSolidReplacesOrKeepsEachSource) {
     for (const AcDbObjectId& id : sources_) world_->ui.answer(id.handle().text());
     world_->ui.answer("");
     Snapshot before = snapshot();
-    run("KVConvertSolid", 1, true, kv::fault::kNatural, "acedSetVar");
+    run("KVConvertSolid", 1, true, kv::fault::kNatural, Call::acedSetVar);
     Snapshot after = snapshot();
     std::map<std::string, Counts> counts;
     for (const auto& [h, v] : added(before, after)) counts[v.layer] = countsOf(v);
@@ -524,7 +561,7 @@ TEST_F(FaultSweep, ConvertSolidReplacesOrKeepsEachSource) {
   for (bool persistent : {false, true}) {
     int n = 1;
     for (; n <= kMaxCalls; ++n) {
-      convertSelected(n, persistent, &ref, &refHost);
+      convertSelected(n, persistent, &ref, &refHost, &refDefaults);
       if (fired_ == 0) break;
       if (HasFatalFailure()) return;
     }
@@ -535,24 +572,28 @@ TEST_F(FaultSweep, ConvertSolidReplacesOrKeepsEachSource) {
 }
 
 TEST_F(FaultSweep, ConvertSolidFileAddsWholeMeshesOrNone) {
-  const auto ref = convertFile(0, false, nullptr, nullptr);
+  storeSettings_ = false;
+  const auto refDefaults = convertFile(0, false, nullptr, nullptr, nullptr);
+  storeSettings_ = true;
+  const auto ref = convertFile(0, false, nullptr, nullptr, nullptr);
   ASSERT_EQ(ref.size(), 3u) << "an undisturbed run converts every solid";
+  ASSERT_EQ(refDefaults.size(), 3u);
   ASSERT_EQ(fired_, 0);
   const int calls = int(log_.size());
-  const std::vector<std::string> undisturbed = log_;
+  const std::vector<kv::fault::LoggedCall> undisturbed = log_;
   // Every FACETRES write refused: the solids are faceted at the host's own FACETRES.
   begin();
   drawForFile();
   world_->ui.answerFile(sat().string());
   Snapshot before = snapshot();
-  run("KVConvertSolidFile", 1, true, kv::fault::kNatural, "acedSetVar");
+  run("KVConvertSolidFile", 1, true, kv::fault::kNatural, Call::acedSetVar);
   std::vector<Counts> refHost;
   for (const auto& [h, v] : added(before, snapshot())) refHost.push_back(countsOf(v));
   ASSERT_EQ(refHost.size(), 3u);
   for (bool persistent : {false, true}) {
     int n = 1;
     for (; n <= kMaxCalls; ++n) {
-      convertFile(n, persistent, &ref, &refHost);
+      convertFile(n, persistent, &ref, &refHost, &refDefaults);
       if (fired_ == 0) break;
       if (HasFatalFailure()) return;
     }

@@ -13,7 +13,7 @@
 
 #include "dxf/dxf.h"
 #include "host/menu.h"
-#include "host/resources.h"
+#include "win/resources.h"
 #include "kolib/kostl.h"
 #include "modeler/sat_acis.h"
 #include "orvgui/settings_store.h"

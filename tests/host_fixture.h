@@ -6,9 +6,9 @@
 
 #include "host/acdb.h"
 #include "host/aced.h"
-#include "host/faults.h"
+#include "testing/faults.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 
 class HostTest : public ::testing::Test {
 protected:

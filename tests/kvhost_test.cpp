@@ -21,9 +21,9 @@
 #include "dxf/dxf.h"
 #include "host/acdb.h"
 #include "host/aced.h"
-#include "host/faults.h"
+#include "testing/faults.h"
 #include "host/host.h"
-#include "host/ui.h"
+#include "testing/recording_ui.h"
 #include "modeler/solids.h"
 
 extern char** environ;
@@ -588,9 +588,9 @@ TEST_F(AcisinInProcess, UnreadableFileGivesTheStatusTextAndAddsNothing) {
 
 TEST_F(AcisinInProcess, RefusedAppendLeavesTheDrawingAsItWas) {
   writeTwoSolids(dir_ / "two.sat");
-  kv::fault::arm("appendAcDbEntity", 2);
+  kv::fault::arm(kv::fault::Call::appendAcDbEntity, 2);
   EXPECT_EQ(acisin((dir_ / "two.sat").string()), RTERROR);
-  EXPECT_EQ(kv::fault::fired("appendAcDbEntity"), 1);
+  EXPECT_EQ(kv::fault::fired(kv::fault::Call::appendAcDbEntity), 1);
   EXPECT_TRUE(liveEntities(host_.database()).empty());
   kv::fault::disarmAll();
   EXPECT_EQ(acisin((dir_ / "two.sat").string()), RTNORM);

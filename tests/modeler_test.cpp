@@ -257,7 +257,7 @@ TEST_F(Modeler, SetBodyCopiesTheDataOfAnyModellerEntity) {
   EXPECT_EQ(target.setBody(empty.body()), Acad::eInvalidInput);
   EXPECT_FALSE(target.isNull());
 
-  kv::fault::arm("setBody", 1);
+  kv::fault::arm(kv::fault::Call::setBody, 1);
   EXPECT_EQ(empty.setBody(target.body()), Acad::eInvalidInput);
   EXPECT_TRUE(empty.isNull());
 }
@@ -349,7 +349,7 @@ TEST_F(Modeler, BooleanRefusalsLeaveBothSolids) {
   EXPECT_EQ(a.booleanOper(AcDb::kBoolUnite, nullptr), Acad::eInvalidInput);
   EXPECT_EQ(a.booleanOper(AcDb::kBoolUnite, &a), Acad::eInvalidInput);
   EXPECT_EQ(a.booleanOper(AcDb::BoolOperType(7), &b), Acad::eInvalidInput);
-  kv::fault::arm("booleanOper", 1);
+  kv::fault::arm(kv::fault::Call::booleanOper, 1);
   EXPECT_EQ(a.booleanOper(AcDb::kBoolSubtract, &b), Acad::eGeneralModelingFailure);
   EXPECT_NEAR(volume(a), 1, 1e-9);
   EXPECT_NEAR(volume(b), 4.0 / 3 * pi * 0.343, 1e-6);
@@ -440,7 +440,7 @@ TEST_F(Modeler, OneFaceExplodesIntoItsStraightEdgesOnly) {
 TEST_F(Modeler, ExplodeCanBeMadeToFail) {
   AcDb3dSolid s;
   s.createBox(1, 1, 1);
-  kv::fault::arm("explode", 1);
+  kv::fault::arm(kv::fault::Call::explode, 1);
   AcDbVoidPtrArray pieces;
   EXPECT_EQ(s.explode(pieces), Acad::eNotApplicable);
   EXPECT_EQ(pieces.length(), 0);
@@ -505,13 +505,13 @@ TEST_F(Modeler, StlOutAnswersAStatusWhenItCannotWrite) {
   EXPECT_EQ(s.stlOut(nullptr, false), Acad::eInvalidInput);
 
   std::string file = path("armed.stl");
-  kv::fault::arm("stlOut", 1);
+  kv::fault::arm(kv::fault::Call::stlOut, 1);
   EXPECT_EQ(s.stlOut(file.c_str(), false), Acad::eFileAccessErr);
   EXPECT_FALSE(fs::exists(file));
-  kv::fault::arm("stlOut", 2, Acad::eOutOfMemory);
+  kv::fault::arm(kv::fault::Call::stlOut, 2, Acad::eOutOfMemory);
   EXPECT_EQ(s.stlOut(file.c_str(), false), Acad::eOk);
   EXPECT_EQ(s.stlOut(file.c_str(), false), Acad::eOutOfMemory);
-  EXPECT_EQ(kv::fault::fired("stlOut"), 2);
+  EXPECT_EQ(kv::fault::fired(kv::fault::Call::stlOut), 2);
 }
 
 // The figures written beside the mapping in stl_out.cpp.

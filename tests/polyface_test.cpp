@@ -133,13 +133,13 @@ TEST_F(PolyFaceWriter, HostRefusalDuringTheFillTakesTheFaceRoad) {
   AcDbPolyFaceMesh pf;
   ON_Mesh m = twoTriangles();
   Acad::ErrorStatus status = Acad::eOk;
-  kv::fault::arm("appendFaceRecord", 2, Acad::eInvalidFaceVertexIndex);
+  kv::fault::arm(kv::fault::Call::appendFaceRecord, 2, Acad::eInvalidFaceVertexIndex);
   EXPECT_FALSE(FillPolyFaceMesh(m, &pf, &status));
   EXPECT_EQ(status, Acad::eInvalidFaceVertexIndex);
   EXPECT_EQ(GetConvertErrorText(), "Invalid Face Vertex Index");
   EXPECT_EQ(pf.numFaces(), 1);  // what went in before stays
 
-  kv::fault::arm("appendVertex", 3, Acad::eInvalidMeshVertexIndex);
+  kv::fault::arm(kv::fault::Call::appendVertex, 3, Acad::eInvalidMeshVertexIndex);
   ASSERT_TRUE(PolyFaceMeshFromMesh(m, TRUE, "", AcCmColor()));
   EXPECT_EQ(ui_.boxes().size(), 1u);
   EXPECT_TRUE(live("AcDbPolyFaceMesh").empty());
@@ -147,13 +147,13 @@ TEST_F(PolyFaceWriter, HostRefusalDuringTheFillTakesTheFaceRoad) {
 }
 
 TEST_F(PolyFaceWriter, OtherRefusalsWriteNothing) {
-  kv::fault::arm("appendVertex", 2, Acad::eOutOfMemory);
+  kv::fault::arm(kv::fault::Call::appendVertex, 2, Acad::eOutOfMemory);
   EXPECT_FALSE(PolyFaceMeshFromMesh(twoTriangles(), TRUE, "", AcCmColor()));
   EXPECT_EQ(GetConvertErrorText(), "Out Of Memory");
   EXPECT_TRUE(ui_.boxes().empty());
   EXPECT_TRUE(live("AcDbFace").empty());
 
-  kv::fault::arm("appendAcDbEntity", 1, Acad::eWasOpenForRead);
+  kv::fault::arm(kv::fault::Call::appendAcDbEntity, 1, Acad::eWasOpenForRead);
   EXPECT_FALSE(PolyFaceMeshFromMesh(twoTriangles(), TRUE, "", AcCmColor()));
   EXPECT_EQ(GetConvertErrorText(), "Was Open For Read");
   EXPECT_TRUE(live("AcDbPolyFaceMesh").empty());
@@ -161,7 +161,7 @@ TEST_F(PolyFaceWriter, OtherRefusalsWriteNothing) {
 
 TEST_F(PolyFaceWriter, FailedFaceRoadLeavesNoFacesBehind) {
   ON_Mesh m = oversized(32768, 5);
-  kv::fault::arm("appendAcDbEntity", 4, Acad::eOutOfMemory);
+  kv::fault::arm(kv::fault::Call::appendAcDbEntity, 4, Acad::eOutOfMemory);
   EXPECT_FALSE(PolyFaceMeshFromMesh(m, FALSE, "", AcCmColor()));
   EXPECT_EQ(GetConvertErrorText(), "Out Of Memory");
   EXPECT_TRUE(live("AcDbFace").empty());
@@ -173,7 +173,7 @@ TEST_F(PolyFaceWriter, AddedIdsNameWhatWentIn) {
   ASSERT_EQ(added.length(), 1);
   EXPECT_EQ(added[0], live("AcDbPolyFaceMesh").at(0));
   // The face road names every face it wrote.
-  kv::fault::arm("appendVertex", 1, Acad::eInvalidMeshVertexIndex);
+  kv::fault::arm(kv::fault::Call::appendVertex, 1, Acad::eInvalidMeshVertexIndex);
   ASSERT_TRUE(PolyFaceMeshFromMesh(twoTriangles(), FALSE, "", AcCmColor(), added));
   auto faces = live("AcDbFace");
   ASSERT_EQ(faces.size(), 2u);
@@ -181,10 +181,10 @@ TEST_F(PolyFaceWriter, AddedIdsNameWhatWentIn) {
   EXPECT_EQ(added[1], faces[0]);
   EXPECT_EQ(added[2], faces[1]);
   // A failure names nothing.
-  kv::fault::arm("appendAcDbEntity", 1);
+  kv::fault::arm(kv::fault::Call::appendAcDbEntity, 1);
   EXPECT_FALSE(PolyFaceMeshFromMesh(twoTriangles(), FALSE, "", AcCmColor(), added));
-  kv::fault::arm("appendVertex", 1, Acad::eInvalidMeshVertexIndex);
-  kv::fault::arm("appendAcDbEntity", 2);
+  kv::fault::arm(kv::fault::Call::appendVertex, 1, Acad::eInvalidMeshVertexIndex);
+  kv::fault::arm(kv::fault::Call::appendAcDbEntity, 2);
   EXPECT_FALSE(PolyFaceMeshFromMesh(twoTriangles(), FALSE, "", AcCmColor(), added));
   EXPECT_EQ(added.length(), 3);
   EXPECT_EQ(live("AcDbFace").size(), 2u);

@@ -1,7 +1,7 @@
 // The resource script reader: the .rc-like subset a module's dialogs and strings are written in.
 #include <gtest/gtest.h>
 
-#include "host/resources.h"
+#include "win/resources.h"
 
 namespace {
 

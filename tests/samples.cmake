@@ -1,7 +1,7 @@
 # The generator of samples/solids.sat and samples/drawing.dxf, a tool built only with the
 # tests, and what the tests of the samples and of solids in DXF need beside the usual.
 add_executable(make_samples ${CMAKE_SOURCE_DIR}/samples/make_samples.cpp)
-target_link_libraries(make_samples PRIVATE kvplatform kavlor_warnings)
+target_link_libraries(make_samples PRIVATE kvplatform_testing kavlor_warnings)
 
 # They measure solids' volumes and areas inside the modeller's shapes.
 foreach(test dxf_test e2e_test)

@@ -609,9 +609,9 @@ TEST_F(Sat, MissingAndUnreadableFilesAnswerTheirStatuses) {
 
   // The fault answers before the file is touched.
   std::ofstream(path("box.sat")) << boxText();
-  kv::fault::arm("acisIn", 1);
+  kv::fault::arm(kv::fault::Call::acisIn, 1);
   EXPECT_EQ(acisIn(path("box.sat"), read_), Acad::eCannotRestoreFromAcisFile);
-  EXPECT_EQ(kv::fault::fired("acisIn"), 1);
+  EXPECT_EQ(kv::fault::fired(kv::fault::Call::acisIn), 1);
   EXPECT_EQ(read_.length(), 0);
   EXPECT_EQ(acisIn(path("box.sat"), read_), Acad::eOk);
   EXPECT_EQ(read_.length(), 1);
@@ -634,7 +634,7 @@ TEST_F(Sat, WritingRefusesWhatIsNoModellerDataAndUnwritablePaths) {
   EXPECT_FALSE(fs::exists(path("a.sat")));
   in.setLogicalLength(1);
   EXPECT_EQ(acisOut((dir_ / "no" / "such" / "a.sat").string(), in), Acad::eFileAccessErr);
-  kv::fault::arm("acisOut", 1);
+  kv::fault::arm(kv::fault::Call::acisOut, 1);
   EXPECT_EQ(acisOut(path("a.sat"), in), Acad::eFileAccessErr);
   EXPECT_FALSE(fs::exists(path("a.sat")));
   EXPECT_EQ(acisOut(path("a.sat"), in), Acad::eOk);

@@ -164,7 +164,7 @@ TEST_F(Select, SelectPointsOffersOnlyPoints) {
 
 TEST_F(Select, FaultedSelectionFails) {
   addLine();
-  kv::fault::arm("acedSSGet", 1);
+  kv::fault::arm(kv::fault::Call::acedSSGet, 1);
   AcDbObjectIdArray ids;
   EXPECT_FALSE(SelectAllObjects(ids));
   EXPECT_EQ(GetLastErrorText(), "Drawing empty");

@@ -9,7 +9,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "host/faults.h"
+#include "testing/faults.h"
 #include "orvgui/orvgui.h"
 #include "orvgui/settings_store.h"
 
@@ -118,21 +118,20 @@ TEST_F(SettingsTest, FailedWriteLeavesTheOldStoreAndNoTemporaryFile) {
   ORVRegistry r;
   r.SetKey(kKey, 1);
   r.WriteInt("Resolution", 10);
-  kv::fault::arm("ORVRegistry.save", 1);
-  EXPECT_EQ(r.WriteInt("Resolution", 90), 0);
-  EXPECT_EQ(r.ReadInt("Resolution", 50), 10);
-  // A store whose folder cannot be written keeps its old contents.
-  fs::permissions(file().parent_path(), fs::perms::owner_read | fs::perms::owner_exec);
-  bool root = ::geteuid() == 0;
-  int written = r.WriteInt("Resolution", 91);
-  fs::permissions(file().parent_path(), fs::perms::owner_all);
-  if (!root) {
-    EXPECT_EQ(written, 0);
+  using kv::fault::Call;
+  // A full disk, a refused flush, a refused rename, and a store that cannot be read (which is
+  // then not replaced, or its other values would be lost).
+  for (Call call : {Call::fileWrite, Call::fileSync, Call::fileRename, Call::fileOpen}) {
+    kv::fault::disarmAll();
+    kv::fault::arm(call, 1);
+    EXPECT_EQ(r.WriteInt("Resolution", 90), 0) << kv::fault::name(call);
+    EXPECT_EQ(kv::fault::fired(call), 1);
+    kv::fault::disarmAll();
     EXPECT_EQ(r.ReadInt("Resolution", 50), 10);
+    size_t files = 0;
+    for (const auto& e : fs::directory_iterator(file().parent_path())) files += e.is_regular_file();
+    EXPECT_EQ(files, 1u) << kv::fault::name(call);
   }
-  size_t files = 0;
-  for (const auto& e : fs::directory_iterator(file().parent_path())) files += e.is_regular_file();
-  EXPECT_EQ(files, 1u);
 }
 
 TEST(SettingsFormat, RoundTripsAndEveryTruncationParsesOrIsRefused) {

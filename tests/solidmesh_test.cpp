@@ -71,9 +71,7 @@ TEST_F(SolidMesh, ShiftedSolidComesBackWhereItWas) {
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, &res), 1);
   solid->close();
   // The moved copy went into model space for the export and was erased again.
-  int appends = 0;
-  for (const std::string& call : kv::fault::callLog()) appends += call == "appendAcDbEntity";
-  EXPECT_EQ(appends, 1);
+  EXPECT_EQ(kv::fault::calls(kv::fault::Call::appendAcDbEntity), 1);
   EXPECT_EQ(liveEntities(), 1);
   ON_3dPoint lo, hi;
   bounds(mesh, lo, hi);
@@ -95,13 +93,12 @@ TEST_F(SolidMesh, SolidAtZeroIsExportedItself) {
   kv::fault::disarmAll();
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, nullptr), 1);
   solid->close();
-  for (const std::string& call : kv::fault::callLog()) {
-    EXPECT_NE(call, "clone");
-    EXPECT_NE(call, "appendAcDbEntity");
-    // With no resolution, FACETRES is neither read nor set.
-    EXPECT_NE(call, "acedGetVar");
-    EXPECT_NE(call, "acedSetVar");
-  }
+  using kv::fault::Call;
+  EXPECT_EQ(kv::fault::calls(Call::clone), 0);
+  EXPECT_EQ(kv::fault::calls(Call::appendAcDbEntity), 0);
+  // With no resolution, FACETRES is neither read nor set.
+  EXPECT_EQ(kv::fault::calls(Call::acedGetVar), 0);
+  EXPECT_EQ(kv::fault::calls(Call::acedSetVar), 0);
   EXPECT_EQ(mesh.FaceCount(), 12);
 }
 
@@ -111,13 +108,13 @@ TEST_F(SolidMesh, FailedCopyAndExportRestoreFacetres) {
   ASSERT_EQ(acdbOpenObject(solid, id, AcDb::kForRead), Acad::eOk);
   const double res = 7;
   ON_Mesh mesh;
-  kv::fault::arm("clone", 1);
+  kv::fault::arm(kv::fault::Call::clone, 1);
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, &res), 0);
   EXPECT_EQ(GetSolidErrorText(), "Error processing solid");
   EXPECT_EQ(facetres(), 0.5);
   EXPECT_FALSE(fs::exists(stlFile()));
 
-  kv::fault::arm("stlOut", 1);
+  kv::fault::arm(kv::fault::Call::stlOut, 1);
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, &res), 0);
   EXPECT_EQ(GetSolidErrorText(), "Unable to write temporary file");
   EXPECT_EQ(facetres(), 0.5);
@@ -133,15 +130,15 @@ TEST_F(SolidMesh, FacetresComesBackWhateverTheHostRefuses) {
   ON_Mesh mesh;
   // Unreadable: left alone, the export runs at the host's value.
   kv::fault::disarmAll();
-  kv::fault::arm("acedGetVar", 1);
+  kv::fault::arm(kv::fault::Call::acedGetVar, 1);
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, &res), 1);
-  for (const std::string& call : kv::fault::callLog()) EXPECT_NE(call, "acedSetVar");
+  EXPECT_EQ(kv::fault::calls(kv::fault::Call::acedSetVar), 0);
   EXPECT_EQ(facetres(), 0.5);
   // The restoring write refused once: the second try puts it back.
   kv::fault::disarmAll();
-  kv::fault::arm("acedSetVar", 2);
+  kv::fault::arm(kv::fault::Call::acedSetVar, 2);
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, &res), 1);
-  EXPECT_EQ(kv::fault::fired("acedSetVar"), 1);
+  EXPECT_EQ(kv::fault::fired(kv::fault::Call::acedSetVar), 1);
   EXPECT_EQ(facetres(), 0.5);
   solid->close();
 }
@@ -153,14 +150,14 @@ TEST_F(SolidMesh, MovedCopyNeverStaysNorMisplacesTheMesh) {
   ON_Mesh mesh;
   // A copy the host would not move would be exported where the solid is, then moved back.
   kv::fault::disarmAll();
-  kv::fault::arm("transformBy", 1);
+  kv::fault::arm(kv::fault::Call::transformBy, 1);
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, nullptr), 0);
   EXPECT_EQ(GetSolidErrorText(), "Error processing solid");
   EXPECT_EQ(mesh.VertexCount(), 0);
-  for (const std::string& call : kv::fault::callLog()) EXPECT_NE(call, "appendAcDbEntity");
+  EXPECT_EQ(kv::fault::calls(kv::fault::Call::appendAcDbEntity), 0);
   // The copy's erasure refused once: tried again, the copy is gone.
   kv::fault::disarmAll();
-  kv::fault::arm("acdbEntDel", 1);
+  kv::fault::arm(kv::fault::Call::acdbEntDel, 1);
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, nullptr), 1);
   EXPECT_EQ(kv::fault::fired(), 1);
   solid->close();
@@ -175,7 +172,7 @@ TEST_F(SolidMesh, FailedReadLeavesTheFileAndTheReadersText) {
   AcDb3dSolid* solid = nullptr;
   ASSERT_EQ(acdbOpenObject(solid, id, AcDb::kForRead), Acad::eOk);
   ON_Mesh mesh;
-  kv::fault::arm("STLToMesh", 1);
+  kv::fault::arm(kv::fault::Call::STLToMesh, 1);
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, nullptr), 0);
   solid->close();
   EXPECT_EQ(GetSolidErrorText().Find("Cannot open STL file"), 0) << GetSolidErrorText().GetString();
@@ -221,7 +218,7 @@ TEST_F(SolidMesh, BodiesGoThroughATemporarySolid) {
   AcDbBody emptyBody;
   EXPECT_FALSE(MeshFromBody(&emptyBody, mesh, nullptr));
   EXPECT_EQ(GetSolidErrorText(), "before");
-  kv::fault::arm("clone", 1);
+  kv::fault::arm(kv::fault::Call::clone, 1);
   EXPECT_FALSE(MeshFromBody(&emptyBody, mesh, nullptr));
   EXPECT_EQ(GetSolidErrorText(), "Error processing solid");
 }
@@ -237,7 +234,7 @@ TEST_F(SolidMesh, PolyfaceFormsFillTheCallersMesh) {
   AcDbBody body;
   ASSERT_EQ(body.setBody(solid.body()), Acad::eOk);
   AcDbPolyFaceMesh pf2;
-  kv::fault::arm("appendFaceRecord", 3, Acad::eOutOfMemory);
+  kv::fault::arm(kv::fault::Call::appendFaceRecord, 3, Acad::eOutOfMemory);
   EXPECT_EQ(PolyFaceFromBody(&body, &pf2, nullptr), 0);
   EXPECT_EQ(GetSolidErrorText(), "Out Of Memory");
   EXPECT_EQ(pf2.numFaces(), 2);  // what went in stays

@@ -30,7 +30,7 @@ TEST_F(SysVars, FailedReadsLeaveTheValueAlone) {
   EXPECT_EQ(d, 42);
   EXPECT_EQ(i, 42);
   EXPECT_EQ(s, "kept");
-  kv::fault::arm("acedGetVar", 1);
+  kv::fault::arm(kv::fault::Call::acedGetVar, 1);
   EXPECT_FALSE(GetSysVarReal("FACETRES", d));
   EXPECT_EQ(d, 42);
 }
@@ -126,7 +126,7 @@ TEST_F(SysVars, ReleaseLetterRules) {
   EXPECT_EQ(releaseOf("X"), 0);
   vernum.text.reset();  // the host gives no string
   EXPECT_EQ(GetHostRelease(), 0);
-  kv::fault::arm("acedGetVar", 1);
+  kv::fault::arm(kv::fault::Call::acedGetVar, 1);
   vernum.text = "E";
   EXPECT_EQ(GetHostRelease(), 0);  // a failed read counts as not recognised
   EXPECT_EQ(HostVersionNames[0], "AutoCAD ????");

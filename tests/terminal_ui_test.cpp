@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-#include "host/ui.h"
+#include "host/terminal_ui.h"
 #include "win/winapi.h"
 
 namespace {

@@ -11,6 +11,7 @@
 
 #include "win/crt.h"
 #include "win/dllentry.h"
+#include "win/module_handles.h"
 #include "win/winapi.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "host/acdb.h"
-#include "win/platform_export.h"
+#include "core/export.h"
 
 namespace kv::dxf {
 
@@ -53,9 +53,11 @@ KV_PLATFORM_API Acad::ErrorStatus readDrawing(const std::string& path, std::uniq
 // bodies and regions carry SAT 7.0, encoded line by line in groups 1 (and 3 past 255
 // characters); a null one is written without ACIS data. Object handles are the database's own; what the
 // file needs beyond the database (dictionaries, layouts, the other tables) gets handles from the
-// database's handseed up, and $HANDSEED is above them all. The file is written beside the
-// target and renamed over it, so a failed save leaves any old file as it was.
-// eFileAccessErr when the file cannot be written (nothing partial is left).
-KV_PLATFORM_API Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path);
+// database's handseed up, and $HANDSEED is above them all. The file replaces the target as
+// file::replace does: atomically, through a symlink to its target, never over anything but a
+// regular file. eFileAccessErr when the file cannot be written (nothing partial is left, an
+// old file stays as it was), with the reason in error when given.
+KV_PLATFORM_API Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path,
+                                               std::string* error = nullptr);
 
 }  // namespace kv::dxf

@@ -12,6 +12,7 @@
 #include "host/entities.h"
 #include "modeler/occ_shape.h"
 #include "modeler/sat_acis.h"
+#include "core/numbers.h"
 
 namespace kv::dxf {
 
@@ -34,7 +35,7 @@ std::int64_t packTrueColor(const AcCmColor& color) {
 
 bool EntityIn::takeCommon(const Tag& tag) {
   if (tag.code == 102) {
-    std::string_view v = trimmed(tag.value);
+    std::string_view v = kv::trimBlanks(tag.value);
     inGroup_ = !v.empty() && v[0] == '{';
     return true;
   }
@@ -43,7 +44,7 @@ bool EntityIn::takeCommon(const Tag& tag) {
   if (tag.code == 100) {
     // Pairs after the entity's own subclass marker are its own, even where codes repeat
     // common ones; files without markers (R12) keep every common code common.
-    ownSubclass_ = trimmed(tag.value) != "AcDbEntity";
+    ownSubclass_ = kv::trimBlanks(tag.value) != "AcDbEntity";
     sawSubclass_ = true;
     return true;
   }
@@ -53,27 +54,27 @@ bool EntityIn::takeCommon(const Tag& tag) {
     case 5: return true;
     case 330:
       if (!sawSubclass_) {
-        std::string_view v = trimmed(tag.value);
+        std::string_view v = kv::trimBlanks(tag.value);
         common_.owner = std::strtoull(std::string(v).c_str(), nullptr, 16);
       }
       return true;
     case 8: {
-      std::string_view v = trimmed(tag.value);
+      std::string_view v = kv::trimBlanks(tag.value);
       common_.layer = v.empty() ? "0" : std::string(v);
       return true;
     }
-    case 6: common_.linetype = std::string(trimmed(tag.value)); return true;
+    case 6: common_.linetype = std::string(kv::trimBlanks(tag.value)); return true;
     case 62:
-      if (!parseInt(tag.value, n)) return !fail(tag, "colour is not a number");
+      if (!kv::toNumber(tag.value, n)) return !fail(tag, "colour is not a number");
       if (!trueColor_) applyColorIndex(common_.color, n);
       return true;
     case 420:
-      if (!parseInt(tag.value, n)) return !fail(tag, "true colour is not a number");
+      if (!kv::toNumber(tag.value, n)) return !fail(tag, "true colour is not a number");
       applyTrueColor(common_.color, n);
       trueColor_ = true;
       return true;
     case 67:
-      if (!parseInt(tag.value, n)) return !fail(tag, "paper-space flag is not a number");
+      if (!kv::toNumber(tag.value, n)) return !fail(tag, "paper-space flag is not a number");
       common_.paperSpace = n == 1;
       return true;
     default: return false;
@@ -97,11 +98,11 @@ bool EntityIn::next(Tag& tag) {
 }
 
 bool EntityIn::real(const Tag& tag, double& value) {
-  return parseReal(tag.value, value) || fail(tag, "group " + std::to_string(tag.code) + " is not a number");
+  return kv::toNumber(tag.value, value) || fail(tag, "group " + std::to_string(tag.code) + " is not a number");
 }
 
 bool EntityIn::integer(const Tag& tag, std::int64_t& value) {
-  return parseInt(tag.value, value) || fail(tag, "group " + std::to_string(tag.code) + " is not an integer");
+  return kv::toNumber(tag.value, value) || fail(tag, "group " + std::to_string(tag.code) + " is not an integer");
 }
 
 bool EntityIn::coordinate(const Tag& tag, int base, AcGePoint3d& p) {

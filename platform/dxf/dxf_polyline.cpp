@@ -4,6 +4,7 @@
 
 #include "dxf/dxf_entities.h"
 #include "host/entities.h"
+#include "core/numbers.h"
 
 namespace kv::dxf {
 namespace {
@@ -34,7 +35,7 @@ bool readVertices(TagReader& tags, long polyline, std::vector<VertexIn>& out) {
   Tag t;
   for (;;) {
     if (!tags.next(t)) return tags.ok() && tags.fail(tags.line(), "file ends inside the " + where);
-    std::string_view kind = trimmed(t.value);
+    std::string_view kind = kv::trimBlanks(t.value);
     if (t.code != 0 || (kind != "VERTEX" && kind != "SEQEND"))
       return tags.fail(t.line, "the " + where + " ends without SEQEND");
     EntityCommon common;

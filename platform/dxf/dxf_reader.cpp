@@ -10,7 +10,7 @@
 #include "dxf/dxf.h"
 #include "dxf/dxf_entities.h"
 #include "dxf/dxf_tags.h"
-#include "host/faults.h"
+#include "core/numbers.h"
 
 namespace kv::dxf {
 namespace {
@@ -77,12 +77,12 @@ bool DrawingReader::parse() {
   Tag t;
   while (in_.next(t)) {
     if (t.code != 0) return in_.fail(t.line, "expected group code 0, found " + std::to_string(t.code));
-    std::string_view v = trimmed(t.value);
+    std::string_view v = kv::trimBlanks(t.value);
     if (v == "EOF") return true;
     if (v != "SECTION") return in_.fail(t.line, "expected SECTION or EOF, found '" + std::string(v) + "'");
     if (!in_.next(t)) break;
     if (t.code != 2) return in_.fail(t.line, "SECTION without its name (group 2)");
-    std::string name(trimmed(t.value));
+    std::string name(kv::trimBlanks(t.value));
     bool ok = name == "HEADER"     ? header()
               : name == "TABLES"   ? tables()
               : name == "BLOCKS"   ? blocks()
@@ -96,7 +96,7 @@ bool DrawingReader::parse() {
 bool DrawingReader::skipSection(const std::string& name) {
   Tag t;
   while (in_.next(t))
-    if (t.code == 0 && trimmed(t.value) == "ENDSEC") return true;
+    if (t.code == 0 && kv::trimBlanks(t.value) == "ENDSEC") return true;
   return in_.ok() && in_.fail(in_.line(), "file ends inside section " + name);
 }
 
@@ -105,20 +105,20 @@ bool DrawingReader::header() {
   Tag t;
   while (in_.next(t)) {
     if (t.code == 0) {
-      if (trimmed(t.value) == "ENDSEC") return true;
-      return in_.fail(t.line, "unexpected '" + std::string(trimmed(t.value)) + "' in HEADER");
+      if (kv::trimBlanks(t.value) == "ENDSEC") return true;
+      return in_.fail(t.line, "unexpected '" + std::string(kv::trimBlanks(t.value)) + "' in HEADER");
     }
     if (t.code == 9) {
-      var = std::string(trimmed(t.value));
+      var = std::string(kv::trimBlanks(t.value));
       continue;
     }
     if (var == "$ACADVER" && t.code == 1) {
-      std::string_view v = trimmed(t.value);
+      std::string_view v = kv::trimBlanks(t.value);
       report.version = std::string(v);
       if (v.size() > 2 && v.substr(0, 2) == "AC" && std::atol(std::string(v.substr(2)).c_str()) > kNewestVersion)
         return in_.fail(t.line, "DXF version " + report.version + " is newer than R2010 (AC1024)");
     } else if (var == "$CLAYER" && t.code == 8) {
-      clayer_ = std::string(trimmed(t.value));
+      clayer_ = std::string(kv::trimBlanks(t.value));
     }
   }
   return in_.ok() && in_.fail(in_.line(), "file ends inside HEADER");
@@ -142,12 +142,12 @@ bool DrawingReader::tables() {
   Tag t;
   while (in_.next(t)) {
     if (t.code != 0) continue;  // pairs outside any table carry nothing we use
-    std::string_view v = trimmed(t.value);
+    std::string_view v = kv::trimBlanks(t.value);
     if (v == "ENDSEC") return true;
     if (v != "TABLE") return in_.fail(t.line, "expected TABLE, found '" + std::string(v) + "'");
     if (!in_.next(t)) break;
     if (t.code != 2) return in_.fail(t.line, "TABLE without its name (group 2)");
-    if (!table(std::string(trimmed(t.value)))) return false;
+    if (!table(std::string(kv::trimBlanks(t.value)))) return false;
   }
   return in_.ok() && in_.fail(in_.line(), "file ends inside TABLES");
 }
@@ -157,7 +157,7 @@ bool DrawingReader::table(const std::string& name) {
   if (!entry(tags)) return false;  // the table's own pairs
   Tag t;
   while (in_.next(t)) {
-    std::string_view kind = trimmed(t.value);
+    std::string_view kind = kv::trimBlanks(t.value);
     long line = t.line;
     if (kind == "ENDTAB") return true;
     if (kind == "ENDSEC") {  // a table left open; the section end closes it
@@ -167,7 +167,7 @@ bool DrawingReader::table(const std::string& name) {
     if (!entry(tags)) return false;
     std::int64_t n = 0;
     auto number = [&](const Tag& tag) {
-      return parseInt(tag.value, n) || in_.fail(tag.line, "group " + std::to_string(tag.code) + " is not an integer");
+      return kv::toNumber(tag.value, n) || in_.fail(tag.line, "group " + std::to_string(tag.code) + " is not an integer");
     };
     if (name == "LAYER" && kind == "LAYER") {
       LayerDef layer;
@@ -176,8 +176,8 @@ bool DrawingReader::table(const std::string& name) {
       bool trueColor = false;
       for (const Tag& e : tags) {
         switch (e.code) {
-          case 2: layer.name = std::string(trimmed(e.value)); break;
-          case 6: layer.linetype = std::string(trimmed(e.value)); break;
+          case 2: layer.name = std::string(kv::trimBlanks(e.value)); break;
+          case 6: layer.linetype = std::string(kv::trimBlanks(e.value)); break;
           case 70:
             if (!number(e)) return false;
             layer.frozen = n & 1;
@@ -203,7 +203,7 @@ bool DrawingReader::table(const std::string& name) {
       LinetypeDef lt;
       lt.line = line;
       for (const Tag& e : tags) {
-        if (e.code == 2) lt.name = std::string(trimmed(e.value));
+        if (e.code == 2) lt.name = std::string(kv::trimBlanks(e.value));
         if (e.code == 3) lt.description = e.value;
       }
       if (lt.name.empty()) return in_.fail(line, "LTYPE without a name");
@@ -212,8 +212,8 @@ bool DrawingReader::table(const std::string& name) {
       std::uint64_t handle = 0;
       std::string recordName;
       for (const Tag& e : tags) {
-        if (e.code == 5) handle = std::strtoull(std::string(trimmed(e.value)).c_str(), nullptr, 16);
-        if (e.code == 2) recordName = std::string(trimmed(e.value));
+        if (e.code == 5) handle = std::strtoull(std::string(kv::trimBlanks(e.value)).c_str(), nullptr, 16);
+        if (e.code == 2) recordName = std::string(kv::trimBlanks(e.value));
       }
       if (handle == 0) continue;
       if (sameName(recordName, ACDB_MODEL_SPACE)) modelRecord_ = handle;
@@ -227,7 +227,7 @@ bool DrawingReader::blocks() {
   Tag t;
   while (in_.next(t)) {
     if (t.code != 0) return in_.fail(t.line, "expected BLOCK, found group " + std::to_string(t.code));
-    std::string_view v = trimmed(t.value);
+    std::string_view v = kv::trimBlanks(t.value);
     if (v == "ENDSEC") return true;
     if (v != "BLOCK") return in_.fail(t.line, "expected BLOCK, found '" + std::string(v) + "'");
     std::string blockName;
@@ -236,13 +236,13 @@ bool DrawingReader::blocks() {
       EntityIn in(in_, common);
       Tag b;
       while (in.next(b))
-        if (b.code == 2) blockName = std::string(trimmed(b.value));
+        if (b.code == 2) blockName = std::string(kv::trimBlanks(b.value));
       if (!in.ok()) return false;
     }
     bool model = sameName(blockName, ACDB_MODEL_SPACE);
     for (;;) {
       if (!in_.next(t)) return in_.ok() && in_.fail(in_.line(), "file ends inside block " + blockName);
-      std::string_view kind = trimmed(t.value);
+      std::string_view kind = kv::trimBlanks(t.value);
       if (kind == "ENDBLK") {
         EntityCommon common;
         EntityIn in(in_, common);
@@ -260,7 +260,7 @@ bool DrawingReader::entities() {
   Tag t;
   while (in_.next(t)) {
     if (t.code != 0) return in_.fail(t.line, "expected an entity, found group " + std::to_string(t.code));
-    if (trimmed(t.value) == "ENDSEC") return true;
+    if (kv::trimBlanks(t.value) == "ENDSEC") return true;
     if (!entity(t, true)) return false;
   }
   return in_.ok() && in_.fail(in_.line(), "file ends inside ENTITIES");
@@ -280,7 +280,7 @@ bool DrawingReader::ownedByModelSpace(const EntityCommon& c) const {
 }
 
 bool DrawingReader::entity(const Tag& start, bool inModel) {
-  std::string name(trimmed(start.value));
+  std::string name(kv::trimBlanks(start.value));
   EntityCommon common;
   common.line = start.line;
   EntityIn in(in_, common);
@@ -290,7 +290,7 @@ bool DrawingReader::entity(const Tag& start, bool inModel) {
     // Sub-entities of a skipped entity (VERTEX, ATTRIB, up to SEQEND) go with it.
     Tag t;
     while (in_.next(t)) {
-      std::string_view sub = trimmed(t.value);
+      std::string_view sub = kv::trimBlanks(t.value);
       if (t.code != 0 || (sub != "VERTEX" && sub != "ATTRIB" && sub != "SEQEND")) {
         in_.unread();
         break;
@@ -466,10 +466,6 @@ Acad::ErrorStatus DrawingReader::build(std::unique_ptr<AcDbDatabase>& out, std::
 
 Acad::ErrorStatus readDrawing(const std::string& path, std::unique_ptr<AcDbDatabase>& db, std::string& error,
                               ReadReport* report) {
-  if (int st = kv::fault::check("readDrawing", Acad::eCantOpenFile)) {
-    error = "cannot open " + path;
-    return Acad::ErrorStatus(st);
-  }
   TagReader in;
   if (Acad::ErrorStatus es = in.open(path, error)) return es;
   DrawingReader reader(in);

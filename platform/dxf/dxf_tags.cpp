@@ -1,4 +1,5 @@
 #include "dxf/dxf_tags.h"
+#include "core/numbers.h"
 
 #include <cerrno>
 #include <charconv>
@@ -8,54 +9,17 @@
 
 namespace kv::dxf {
 
-std::string_view trimmed(std::string_view text) {
-  size_t b = 0, e = text.size();
-  while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;
-  while (e > b && (text[e - 1] == ' ' || text[e - 1] == '\t')) --e;
-  return text.substr(b, e - b);
-}
-
-bool parseReal(std::string_view text, double& value) {
-  text = trimmed(text);
-  // from_chars takes no plus sign, which some writers put before exponents' mantissas.
-  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  double v = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::general);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
-  value = v;
-  return true;
-}
-
-bool parseInt(std::string_view text, std::int64_t& value) {
-  text = trimmed(text);
-  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-  if (text.empty()) return false;
-  std::int64_t v = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size()) return false;
-  value = v;
-  return true;
-}
-
 // ---------------------------------------------------------------------------------------------
 
-TagReader::~TagReader() {
-  if (file_) std::fclose(file_);
-}
-
 Acad::ErrorStatus TagReader::open(const std::string& path, std::string& error) {
-  std::string native = path;
-  for (char& c : native)
-    if (c == '\\') c = '/';
-  file_ = std::fopen(native.c_str(), "rb");
-  if (!file_) {
-    int err = errno;
-    error = "cannot open " + path + ": " + std::strerror(err);
+  if (int err = file_.open(path)) {
+    error = "cannot open " + path + ": " + file::describe(err);
     return err == ENOENT ? Acad::eFileNotFound : Acad::eCantOpenFile;
   }
-  len_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-  eof_ = len_ < buffer_.size();
+  if (!refill()) {
+    error = "cannot read " + path + ": " + file::describe(file_.error());
+    return Acad::eCantOpenFile;
+  }
   static const char kBinary[] = "AutoCAD Binary DXF";
   if (len_ >= sizeof kBinary - 1 && std::memcmp(buffer_.data(), kBinary, sizeof kBinary - 1) == 0) {
     error = "binary DXF is not supported; save the drawing as ASCII DXF";
@@ -66,15 +30,26 @@ Acad::ErrorStatus TagReader::open(const std::string& path, std::string& error) {
   return Acad::eOk;
 }
 
+bool TagReader::refill() {
+  std::ptrdiff_t n = file_.read(buffer_.data(), buffer_.size());
+  pos_ = 0;
+  if (n < 0) {
+    len_ = 0;
+    eof_ = true;
+    return fail(line_ + 1, "cannot read the file: " + file::describe(file_.error()));
+  }
+  len_ = size_t(n);
+  eof_ = len_ < buffer_.size();
+  return true;
+}
+
 bool TagReader::readLine(std::string& out) {
   out.clear();
   bool any = false;
   for (;;) {
     if (pos_ == len_) {
-      if (eof_ || !file_) return any;
-      len_ = std::fread(buffer_.data(), 1, buffer_.size(), file_);
-      pos_ = 0;
-      if (len_ < buffer_.size()) eof_ = true;
+      if (eof_) return any;
+      if (!refill()) return false;
       if (len_ == 0) return any;
     }
     any = true;
@@ -109,9 +84,9 @@ bool TagReader::next(Tag& tag) {
     ++line_;
     long codeLine = line_;
     std::int64_t code = 0;
-    std::string_view t = trimmed(codeText);
+    std::string_view t = kv::trimBlanks(codeText);
     if (t.empty() && pos_ == len_ && eof_) return false;  // blank last line
-    if (!parseInt(t, code)) return fail(codeLine, "group code is not a number");
+    if (!kv::toNumber(t, code)) return fail(codeLine, "group code is not a number");
     if (code < 0 || code > 1071) return fail(codeLine, "group code " + std::to_string(code) + " is out of range");
     if (!readLine(last_.value)) {
       if (ok()) fail(codeLine, "file ends after group code " + std::to_string(code) + " without its value");

@@ -2,11 +2,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/files.h"
+#include "core/numbers.h"
 #include "host/acdb.h"
 
 namespace kv::dxf {
@@ -17,14 +18,6 @@ struct Tag {
   long line = 0;      // 1-based line of the group code
 };
 
-// The value without leading and trailing blanks.
-std::string_view trimmed(std::string_view text);
-// Decimal reals as DXF writes them ("1", "-2.5", "1.0E+20", " 3"); false for anything else,
-// and for values that are not finite.
-bool parseReal(std::string_view text, double& value);
-// Decimal integers, blanks around allowed; false on overflow of 64 bits.
-bool parseInt(std::string_view text, std::int64_t& value);
-
 // Reads pairs from a file with bounded memory: a line longer than kMaxLine is an error, so a
 // file of random bytes costs no more than one buffer.
 class TagReader {
@@ -32,11 +25,11 @@ public:
   static constexpr size_t kMaxLine = 65536;
 
   TagReader() = default;
-  ~TagReader();
   TagReader(const TagReader&) = delete;
   TagReader& operator=(const TagReader&) = delete;
 
   // eFileNotFound, eCantOpenFile, or eBadDxfFile for a binary DXF file; error says why.
+  // Armable through the file calls ("fileOpen", "fileRead").
   Acad::ErrorStatus open(const std::string& path, std::string& error);
 
   // The next pair; 999 comments are skipped. False at the end of the input (ok() stays true)
@@ -53,8 +46,10 @@ public:
 
 private:
   bool readLine(std::string& out);
+  // Refills the buffer; false at the end of the file or on a read error (then ok() is false).
+  bool refill();
 
-  std::FILE* file_ = nullptr;
+  file::Input file_;
   std::vector<char> buffer_ = std::vector<char>(65536);
   size_t pos_ = 0, len_ = 0;
   bool eof_ = false;

@@ -1,10 +1,7 @@
 // Writing: the drawing's tables and entities with their own handles, framed by what a full
 // R2004 reader expects (the other tables, block definitions of the layouts, the root
 // dictionary with groups, layouts and plot styles) under handles from the handseed up.
-#include <fcntl.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -14,7 +11,7 @@
 #include "dxf/dxf.h"
 #include "dxf/dxf_entities.h"
 #include "dxf/dxf_tags.h"
-#include "host/faults.h"
+#include "core/files.h"
 #include "host/stub.h"
 
 namespace kv::dxf {
@@ -492,44 +489,15 @@ void DrawingWriter::objects() {
   w_.str(0, "ENDSEC");
 }
 
-// The new file is written and synced beside the target, then renamed over it: the target is
-// either the old file or the whole new one, never a part.
-Acad::ErrorStatus replaceFile(const std::string& path, const std::string& data) {
-  std::string tmp = path + ".XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) return Acad::eFileAccessErr;
-  // mkstemp makes the file private; give it the mode a plain create would.
-  mode_t mask = umask(0);
-  umask(mask);
-  struct stat old;
-  fchmod(fd, stat(path.c_str(), &old) == 0 ? old.st_mode & 07777 : 0666 & ~mask);
-  bool ok = true;
-  for (size_t done = 0; ok && done < data.size();) {
-    ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += size_t(n);
-  }
-  ok = ok && fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && std::rename(tmp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    ::unlink(tmp.c_str());
+}  // namespace
+
+Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path, std::string* error) {
+  DrawingWriter writer(db);
+  if (int e = file::replace(path, writer.write())) {
+    if (error) *error = file::describe(e);
     return Acad::eFileAccessErr;
   }
   return Acad::eOk;
-}
-
-}  // namespace
-
-Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path) {
-  if (int st = kv::fault::check("writeDrawing", Acad::eFileAccessErr)) return Acad::ErrorStatus(st);
-  std::string native = path;
-  for (char& c : native)
-    if (c == '\\') c = '/';
-  if (native.empty()) return Acad::eFileAccessErr;
-  DrawingWriter writer(db);
-  return replaceFile(native, writer.write());
 }
 
 }  // namespace kv::dxf

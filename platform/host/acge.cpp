@@ -1,4 +1,4 @@
-#include "acge.h"
+#include "host/acge.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // index colours; 1 to 9 and the greys 250 to 255 are fixed.
 #include <climits>
 
-#include "acdb.h"
+#include "host/acdb.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "acrx.h"
+#include "host/acrx.h"
 
-#include "faults.h"
+#include "core/faults.h"
 
 bool AcRxClass::isDerivedFrom(const AcRxClass* other) const {
   for (const AcRxClass* c = this; c; c = c->parent_)
@@ -14,6 +14,6 @@ AcRxClass* AcRxObject::desc() {
 }
 
 AcRxObject* AcRxObject::clone() const {
-  if (kv::fault::check("clone", 1)) return nullptr;
+  if (kv::fault::check(kv::fault::Call::clone, 1)) return nullptr;
   return subClone();
 }

@@ -1,13 +1,14 @@
 // The module-facing objects of the application services: each forwards to the running host.
-#include "acrxapp.h"
+#include "host/acrxapp.h"
+#include "win/afx.h"
 
 #include <cstring>
 
-#include "aced.h"
-#include "appservices.h"
-#include "commands.h"
-#include "host.h"
-#include "menu.h"
+#include "host/aced.h"
+#include "host/appservices.h"
+#include "host/commands.h"
+#include "host/host.h"
+#include "host/menu.h"
 
 // ---------------------------------------------------------------------------------------------
 // Application base classes
@@ -130,10 +131,15 @@ std::vector<HINSTANCE>& resourceStack() {
 
 class HostDocManager : public AcApDocManager {
 public:
-  void pushResourceHandle(HINSTANCE module) override { resourceStack().push_back(module); }
+  // The class library's handle follows the stack, as the host keeps them together.
+  void pushResourceHandle(HINSTANCE module) override {
+    resourceStack().push_back(module);
+    AfxSetResourceHandle(module);
+  }
   // Popping an empty stack leaves the host's own handle current, as there is nothing to undo.
   void popResourceHandle() override {
     if (!resourceStack().empty()) resourceStack().pop_back();
+    AfxSetResourceHandle(curResourceHandle());
   }
   HINSTANCE curResourceHandle() const override {
     std::vector<HINSTANCE>& stack = resourceStack();

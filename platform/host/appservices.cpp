@@ -1,4 +1,4 @@
-#include "appservices.h"
+#include "host/appservices.h"
 
 #include <dlfcn.h>
 #include <strings.h>
@@ -7,11 +7,12 @@
 #include <cctype>
 #include <filesystem>
 
-#include "aced.h"
-#include "commands.h"
-#include "host.h"
-#include "ui.h"
+#include "host/aced.h"
+#include "host/commands.h"
+#include "host/host.h"
+#include "core/ui.h"
 #include "win/crt.h"
+#include "core/paths.h"
 
 namespace kv {
 
@@ -55,7 +56,7 @@ Applications::~Applications() {
 }
 
 Applications::App* Applications::find(const std::string& name) {
-  std::string native = kvNativePath(name.c_str());
+  std::string native = kv::path::native(name);
   std::string wanted = lower(native);
   for (App& app : apps_) {
     std::string file = lower(app.name);
@@ -72,7 +73,7 @@ Applications::App* Applications::findById(const void* appId) {
 }
 
 bool Applications::load(const std::string& givenPath, std::string& error) {
-  std::string path = absolutePath(kvNativePath(givenPath.c_str()));
+  std::string path = absolutePath(kv::path::native(givenPath));
   std::error_code ec;
   if (!std::filesystem::exists(path, ec) && std::filesystem::path(path).extension().empty()) path += ".arx";
   // RTLD_LOCAL: modules see the platform through the host's own link, not through each other.
@@ -177,7 +178,7 @@ int Applications::arxCommand(CommandInput& in) {
       ui.print((error + ".\n").c_str());
       return RTERROR;
     }
-    std::string shown = std::filesystem::path(kvNativePath(name.c_str())).filename().string();
+    std::string shown = std::filesystem::path(kv::path::native(name)).filename().string();
     ui.print((shown + (loading ? " loaded.\n" : " unloaded.\n")).c_str());
     return RTNORM;
   }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "acrx.h"
-#include "win/platform_export.h"
+#include "host/acrx.h"
+#include "core/export.h"
 #include "win/winapi.h"
 
 namespace kv {

@@ -1,10 +1,10 @@
-#include "commands.h"
+#include "host/commands.h"
 
 #include <cctype>
 #include <strings.h>
 
-#include "acrxapp.h"
-#include "host.h"
+#include "host/acrxapp.h"
+#include "host/host.h"
 
 namespace kv {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "acstatus.h"
-#include "win/platform_export.h"
+#include "host/acstatus.h"
+#include "core/export.h"
 #include "win/winapi.h"
 
 namespace kv {

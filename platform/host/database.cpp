@@ -2,9 +2,9 @@
 #include <cstring>
 #include <strings.h>
 
-#include "acdb.h"
-#include "faults.h"
-#include "stub.h"
+#include "host/acdb.h"
+#include "core/faults.h"
+#include "host/stub.h"
 
 KV_RX_DEFINE_MEMBERS(AcDbSymbolTableRecord, AcDbObject, nullptr)
 KV_RX_DEFINE_MEMBERS(AcDbSymbolTable, AcDbObject, nullptr)
@@ -99,7 +99,7 @@ Acad::ErrorStatus AcDbSymbolTable::getAt(const char* name, AcDbSymbolTableRecord
 
 Acad::ErrorStatus AcDbSymbolTable::add(AcDbObjectId& id, AcDbSymbolTableRecord* record) {
   if (!record) return Acad::eNullObjectPointer;
-  if (int st = kv::fault::check("add", Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::symbolTableAdd, Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
   if (!database()) return Acad::eNoDatabase;
   if (Acad::ErrorStatus es = checkWrite()) return es;
   if (!accepts(record)) return Acad::eWrongObjectType;
@@ -135,7 +135,7 @@ KV_DEFINE_TABLE(AcDbLinetypeTable, AcDbLinetypeTableRecord)
 
 Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbObjectId& id, AcDbEntity* entity) {
   if (!entity) return Acad::eNullEntityPointer;
-  if (int st = kv::fault::check("appendAcDbEntity", Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::appendAcDbEntity, Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
   if (!database()) return Acad::eNoDatabase;
   if (Acad::ErrorStatus es = checkWrite()) return es;
   if (!entity->isNewObject()) return Acad::eAlreadyInDb;

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <limits>
 
-#include "acdb.h"
-#include "faults.h"
-#include "stub.h"
+#include "host/acdb.h"
+#include "core/faults.h"
+#include "host/stub.h"
 
 const AcDbObjectId AcDbObjectId::kNull;
 
@@ -194,7 +194,7 @@ Acad::ErrorStatus AcDbObject::downgradeOpen() {
 }
 
 Acad::ErrorStatus AcDbObject::erase(bool erasing) {
-  if (int st = kv::fault::check("erase", Acad::eCannotBeErasedByCaller)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::erase, Acad::eCannotBeErasedByCaller)) return Acad::ErrorStatus(st);
   if (!stub_) return Acad::eNotInDatabase;
   if (!writer_) return Acad::eNotOpenForWrite;
   if (erasing && stub_->erased) return Acad::eWasErased;
@@ -207,7 +207,7 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing) {
 
 Acad::ErrorStatus acdbOpenObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased) {
   obj = nullptr;
-  if (int st = kv::fault::check("acdbOpenObject", Acad::eWasOpenForWrite)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::acdbOpenObject, Acad::eWasOpenForWrite)) return Acad::ErrorStatus(st);
   AcDbStub* stub = id.stub();
   if (!stub) return Acad::eNullObjectId;
   if (!stub->object) return Acad::ePermanentlyErased;
@@ -308,7 +308,7 @@ Acad::ErrorStatus AcDbEntity::unhighlight(const AcDbFullSubentPath&, bool) const
 }
 
 Acad::ErrorStatus AcDbEntity::transformBy(const AcGeMatrix3d& xform) {
-  if (int st = kv::fault::check("transformBy", Acad::eCannotScaleNonUniformly)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::transformBy, Acad::eCannotScaleNonUniformly)) return Acad::ErrorStatus(st);
   if (Acad::ErrorStatus es = checkWrite()) return es;
   return subTransformBy(xform);
 }

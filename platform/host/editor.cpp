@@ -5,11 +5,11 @@
 #include <deque>
 #include <string>
 
-#include "aced.h"
-#include "faults.h"
-#include "host.h"
-#include "stub.h"
-#include "ui.h"
+#include "host/aced.h"
+#include "core/faults.h"
+#include "host/host.h"
+#include "host/stub.h"
+#include "core/ui.h"
 
 resbuf* acutNewRb(int type) {
   auto* rb = static_cast<resbuf*>(calloc(1, sizeof(resbuf)));
@@ -39,19 +39,19 @@ int acutPrintf(const char* format, ...) {
   va_start(args, format);
   text.FormatV(format, args);
   va_end(args);
-  kv::Host::ui().print(text);
+  kv::currentUI().print(text);
   return text.GetLength();
 }
 
 int acedGetVar(const char* name, resbuf* result) {
-  if (int st = kv::fault::check("acedGetVar", RTERROR)) return st;
+  if (int st = kv::fault::check(kv::fault::Call::acedGetVar, RTERROR)) return st;
   kv::Host* host = kv::Host::current();
   if (!host || !name) return RTERROR;
   return host->sysvars().get(name, result);
 }
 
 int acedSetVar(const char* name, const resbuf* value) {
-  if (int st = kv::fault::check("acedSetVar", RTERROR)) return st;
+  if (int st = kv::fault::check(kv::fault::Call::acedSetVar, RTERROR)) return st;
   kv::Host* host = kv::Host::current();
   if (!host || !name) return RTERROR;
   return host->sysvars().set(name, value);
@@ -82,7 +82,7 @@ std::string realText(double v) {
 }
 
 int runList(std::deque<std::string> items) {
-  if (int st = kv::fault::check("acedCommand", RTERROR)) return st;
+  if (int st = kv::fault::check(kv::fault::Call::acedCommand, RTERROR)) return st;
   kv::Host* host = kv::Host::current();
   if (!host || items.empty()) return RTERROR;
   std::string name = items.front();
@@ -145,7 +145,7 @@ Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name) {
 }
 
 int acdbEntDel(const ads_name name) {
-  if (int st = kv::fault::check("acdbEntDel", RTERROR)) return st;
+  if (int st = kv::fault::check(kv::fault::Call::acdbEntDel, RTERROR)) return st;
   AcDbObjectId id;
   if (acdbGetObjectId(id, name) != Acad::eOk) return RTERROR;
   AcDbEntity* ent = nullptr;

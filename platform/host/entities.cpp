@@ -1,8 +1,8 @@
 // Faces, 2D solids and the vertex-based entities.
-#include "entities.h"
+#include "host/entities.h"
 
-#include "faults.h"
-#include "stub.h"
+#include "core/faults.h"
+#include "host/stub.h"
 
 KV_RX_DEFINE_MEMBERS(AcDbVertexOwner, AcDbEntity, nullptr)
 KV_RX_DEFINE_MEMBERS(AcDbVertex, AcDbEntity, "VERTEX")
@@ -218,7 +218,7 @@ AcRxObject* AcDbFaceRecord::subClone() const {
 
 Acad::ErrorStatus AcDbPolyFaceMesh::appendVertex(AcDbPolyFaceMeshVertex* vertex) {
   if (!vertex) return Acad::eNullEntityPointer;
-  if (int st = kv::fault::check("appendVertex", Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::appendVertex, Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
   if (faces_ > 0) return Acad::eVertexAfterFace;
   if (vertices_ >= kMaxCount) return Acad::eInvalidMeshVertexIndex;
   if (Acad::ErrorStatus es = appendItem(vertex)) return es;
@@ -228,7 +228,7 @@ Acad::ErrorStatus AcDbPolyFaceMesh::appendVertex(AcDbPolyFaceMeshVertex* vertex)
 
 Acad::ErrorStatus AcDbPolyFaceMesh::appendFaceRecord(AcDbFaceRecord* face) {
   if (!face) return Acad::eNullEntityPointer;
-  if (int st = kv::fault::check("appendFaceRecord", Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::appendFaceRecord, Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
   if (faces_ >= kMaxCount) return Acad::eInvalidFaceVertexIndex;
   for (Adesk::UInt16 corner = 0; corner < 4; ++corner) {
     Adesk::Int16 v = 0;

@@ -1,4 +1,4 @@
-#include "faults.h"
+#include "core/faults.h"
 
 #include <cstring>
 

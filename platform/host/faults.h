@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "win/platform_export.h"
+#include "core/export.h"
 
 namespace kv::fault {
 

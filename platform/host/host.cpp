@@ -1,4 +1,4 @@
-#include "host.h"
+#include "host/host.h"
 
 #include <cassert>
 #include <cctype>
@@ -6,16 +6,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <strings.h>
 #include <algorithm>
 
-#include "aced.h"
-#include "appservices.h"
-#include "commands.h"
-#include "menu.h"
-#include "modeler/solids.h"
-#include "ui.h"
+#include "host/aced.h"
+#include "host/appservices.h"
+#include "host/commands.h"
+#include "host/menu.h"
+#include "core/ui.h"
+#include "win/afx.h"
 
 namespace kv {
 namespace {
@@ -47,7 +46,17 @@ bool parseReal(const std::string& text, double& value) {
   return true;
 }
 
+std::vector<std::pair<std::string, HostCommand>>& registeredBuiltins() {
+  static std::vector<std::pair<std::string, HostCommand>> list;
+  return list;
+}
+
 }  // namespace
+
+bool registerBuiltin(const char* name, HostCommand command) {
+  registeredBuiltins().emplace_back(name, command);
+  return true;
+}
 
 const std::vector<Release>& releases() {
   static const std::vector<Release> list = {{"2000", 'T'}, {"2000i", 'U'}, {"2002", 'K'}, {"2004", 'V'},
@@ -149,6 +158,8 @@ Host::Host(UserInterface& ui, const std::string& release)
   const Release* r = findRelease(release);
   release_ = r ? *r : releases().back();
   gCurrent = this;
+  previousUI_ = setCurrentUI(&ui_);
+  AfxSetResourceHandle(nullptr);  // a new host starts with its own resources current
   acdbHostApplicationServices()->setWorkingDatabase(db_.get());
   defineSysVars();
   defineBuiltins();
@@ -162,16 +173,11 @@ Host::~Host() {
   acdbHostApplicationServices()->setWorkingDatabase(nullptr);
   db_.reset();
   applications_.reset();
+  setCurrentUI(previousUI_);
   gCurrent = nullptr;
 }
 
 Host* Host::current() { return gCurrent; }
-
-UserInterface& Host::ui() {
-  if (gCurrent) return gCurrent->ui_;
-  static TerminalUI fallback(std::cin, std::cout, false);
-  return fallback;
-}
 
 void Host::setDatabase(std::unique_ptr<AcDbDatabase> db) {
   assert(db);
@@ -243,7 +249,8 @@ void Host::defineBuiltins() {
   addBuiltin("ZOOM", [this](CommandInput& in) { return zoom(in); });
   addBuiltin("ARX", [this](CommandInput& in) { return applications_->arxCommand(in); });
   addBuiltin("MENULOAD", [this](CommandInput& in) { return menuload(in); });
-  addBuiltin("ACISIN", [this](CommandInput&) { return acisin(); });
+  for (const auto& [name, command] : registeredBuiltins())
+    addBuiltin(name, [this, command](CommandInput& in) { return command(*this, in); });
   addBuiltin("MENUBAR", [this](CommandInput&) {
     ui_.print(menus_->describeBar().c_str());
     return RTNORM;
@@ -265,44 +272,6 @@ int Host::menuload(CommandInput& in) {
 // The file dialog always, as with FILEDIA 1: the console host has no FILEDIA. Entities go on
 // the current layer; when model space refuses one, those already appended are erased, so a
 // failed read leaves the drawing as it was.
-int Host::acisin() {
-  FileRequest request;
-  request.filters = {{"ACIS (*.sat)", "*.sat"}};
-  request.defaultExt = "sat";
-  std::string path;
-  // Cancel ends the command quietly, as the host's dialog does; an input that ran out still
-  // fails the script, which the command loop sees for itself.
-  if (!ui_.fileDialog(request, path)) return RTNORM;
-  AcDbVoidPtrArray made;
-  Acad::ErrorStatus es = AcDbBody::acisIn(path.c_str(), made);
-  std::vector<AcDbEntity*> appended;
-  if (es == Acad::eOk) {
-    AcDbBlockTableRecord* space = nullptr;
-    es = acdbOpenObject(space, db_->modelSpaceId(), AcDb::kForWrite);
-    for (int i = 0; es == Acad::eOk && i < made.length(); ++i) {
-      auto* e = static_cast<AcDbEntity*>(made[i]);
-      es = space->appendAcDbEntity(e);
-      if (es != Acad::eOk) break;
-      appended.push_back(e);
-      made[i] = nullptr;
-    }
-    if (space) space->close();
-  }
-  for (int i = 0; i < made.length(); ++i) delete static_cast<AcDbEntity*>(made[i]);
-  for (AcDbEntity* e : appended) {
-    if (es != Acad::eOk) e->erase();
-    e->close();
-  }
-  if (es == Acad::eOk) return RTNORM;
-  const char* text = es == Acad::eFileNotFound                ? "File Not Found"
-                     : es == Acad::eCannotRestoreFromAcisFile ? "Cannot Restore From Acis File"
-                                                              : nullptr;
-  std::string notice = "ACISIN: " + path + ": " + (text ? std::string(text) + " (" : "error status (") +
-                       std::to_string(int(es)) + ")\n";
-  ui_.print(notice.c_str());
-  return RTERROR;
-}
-
 void Host::addBuiltin(const std::string& name, BuiltinCommand command) {
   builtins_[canonicalCommandName(name)] = std::move(command);
 }

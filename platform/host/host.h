@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "acdb.h"
+#include "host/acdb.h"
 #include "win/winapi.h"
-#include "win/platform_export.h"
+#include "core/export.h"
 
 struct resbuf;
 
@@ -81,8 +81,6 @@ public:
   Host& operator=(const Host&) = delete;
 
   static Host* current();
-  // The current host's interface; with no host, a terminal on the standard streams.
-  static UserInterface& ui();
 
   AcDbDatabase& database() { return *db_; }
   // Replaces the drawing (for one read from a file); the old one is destroyed.
@@ -130,14 +128,11 @@ private:
   void defineSysVars();
   void defineBuiltins();
   int menuload(CommandInput& in);
-  // ACISIN: asks for a SAT file through the file dialog and appends its bodies to model space.
-  // RTNORM when done or cancelled, RTERROR (with the status printed) when the file or the
-  // drawing refused.
-  int acisin();
   int zoom(CommandInput& in);
   int setvar(CommandInput& in);
 
   UserInterface& ui_;
+  UserInterface* previousUI_ = nullptr;
   Release release_;
   std::unique_ptr<AcDbDatabase> db_;
   SysVarTable sysvars_;
@@ -154,6 +149,11 @@ private:
   // Last: destroyed first, it closes the module libraries before the rest goes.
   std::unique_ptr<Applications> applications_;
 };
+
+// A built-in command that a layer above the host brings (ACISIN comes with the modeller). It
+// registers once, while the platform library loads, and every host then defines it.
+using HostCommand = int (*)(Host& host, CommandInput& input);
+bool registerBuiltin(const char* name, HostCommand command);
 
 // The command name without its "_" and "." marks, in upper case.
 KV_PLATFORM_API std::string canonicalCommandName(const std::string& name);

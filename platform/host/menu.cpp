@@ -1,4 +1,4 @@
-#include "menu.h"
+#include "host/menu.h"
 
 #include <strings.h>
 
@@ -9,9 +9,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "aced.h"
-#include "ui.h"
+#include "host/aced.h"
+#include "core/ui.h"
 #include "win/crt.h"
+#include "core/files.h"
+#include "core/numbers.h"
+#include "core/paths.h"
 
 namespace kv {
 
@@ -132,19 +135,17 @@ const MenuGroup* MenuSystem::findGroup(const std::string& name) const {
 }
 
 bool MenuSystem::load(const std::string& path, std::string& error) {
-  std::string native = kvNativePath(path.c_str());
+  std::string native = kv::path::native(path);
   std::error_code ec;
   if (!std::filesystem::exists(native, ec) && std::filesystem::path(native).extension().empty()) native += ".mnu";
-  std::ifstream in(native, std::ios::binary);
-  std::ostringstream text;
-  if (in) text << in.rdbuf();
-  if (!in || in.bad()) {
+  std::string text;
+  if (file::readWhole(native, text) != 0) {
     error = "Unable to open menu file \"" + path + "\".";
     return false;
   }
   MenuGroup group;
   std::string why;
-  if (!parseMenu(text.str(), group, why)) {
+  if (!parseMenu(text, group, why)) {
     error = "Unable to load menu file \"" + path + "\": " + why + ".";
     return false;
   }
@@ -165,8 +166,9 @@ int MenuSystem::menuCmd(const char* command) {
   size_t eq = c.find("=+");
   if (eq == std::string::npos || eq < 2) return RTERROR;
   std::string digits = c.substr(1, eq - 1);
-  if (digits.find_first_not_of("0123456789") != std::string::npos || digits.size() > 4) return RTERROR;
-  int position = std::atoi(digits.c_str());
+  int position = 0;
+  if (digits.find_first_not_of("0123456789") != std::string::npos || !toNumber(digits, position) || position > 9999)
+    return RTERROR;
   std::string target = c.substr(eq + 2);
   size_t dot = target.find('.');
   if (dot == std::string::npos) return RTERROR;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "win/platform_export.h"
+#include "core/export.h"
 
 namespace kv {
 

@@ -7,11 +7,11 @@
 #include <sstream>
 #include <strings.h>
 
-#include "aced.h"
-#include "faults.h"
-#include "host.h"
-#include "stub.h"
-#include "ui.h"
+#include "host/aced.h"
+#include "core/faults.h"
+#include "host/host.h"
+#include "host/stub.h"
+#include "core/ui.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ enum class Answer { kText, kCancelled };
 
 // One answer line from the user; the end of the input counts as a cancel.
 Answer ask(const char* prompt, std::string& line) {
-  if (!kv::Host::ui().prompt(prompt, line)) return Answer::kCancelled;
+  if (!kv::currentUI().prompt(prompt, line)) return Answer::kCancelled;
   size_t b = line.find_first_not_of(" \t"), e = line.find_last_not_of(" \t");
   line = b == std::string::npos ? "" : line.substr(b, e - b + 1);
   return strcasecmp(line.c_str(), kCancel) == 0 ? Answer::kCancelled : Answer::kText;
@@ -166,7 +166,7 @@ bool matchesKeyword(const std::string& answer, const std::string& keyword) {
 }  // namespace
 
 int acedSSGet(const char* mode, const void* pt1, const void*, const resbuf* filter, ads_name ss) {
-  if (int st = kv::fault::check("acedSSGet", RTERROR)) return st;
+  if (int st = kv::fault::check(kv::fault::Call::acedSSGet, RTERROR)) return st;
   kv::Host* host = kv::Host::current();
   if (!host || !ss) return RTERROR;
   std::vector<AcDbObjectId> picked;
@@ -211,7 +211,7 @@ int acedSSFree(const ads_name ss) {
 }
 
 int acedEntSel(const char* prompt, ads_name entity, ads_point point) {
-  if (int st = kv::fault::check("acedEntSel", RTERROR)) return st;
+  if (int st = kv::fault::check(kv::fault::Call::acedEntSel, RTERROR)) return st;
   kv::Host* host = kv::Host::current();
   if (!host || !entity) return RTERROR;
   std::string line;

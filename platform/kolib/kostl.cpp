@@ -1,18 +1,16 @@
 // The STL reader: binary and ASCII facets welded into a shared-vertex mesh.
 #include "kolib/kostl.h"
 
-#include "host/faults.h"
+#include "core/faults.h"
+#include "core/files.h"
+#include "core/numbers.h"
 
-#include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdarg>
-#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -46,25 +44,7 @@ __attribute__((format(printf, 1, 2))) CString format(const char* fmt, ...) {
 constexpr size_t kHeader = 84, kRecord = 50;
 constexpr size_t kSniff = 512;  // bytes looked at to tell ASCII from binary
 
-// Owns a file descriptor.
-struct File {
-  int fd = -1;
-  ~File() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-bool readFully(int fd, void* buffer, size_t size) {
-  auto* p = static_cast<char*>(buffer);
-  while (size > 0) {
-    ssize_t n = ::read(fd, p, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= size_t(n);
-  }
-  return true;
-}
+bool readFully(kv::file::Input& in, void* buffer, size_t size) { return in.read(buffer, size) == std::ptrdiff_t(size); }
 
 bool isFinite(std::uint32_t bits) { return (bits & 0x7F800000u) != 0x7F800000u; }
 
@@ -200,7 +180,7 @@ void resolve(Welder& welder, ON_Mesh& mesh, const Pending& f) {
   mesh.m_F.Append(face);
 }
 
-int readBinary(int fd, size_t size, const unsigned char* header, const char* path, ON_Mesh& mesh) {
+int readBinary(kv::file::Input& in, size_t size, const unsigned char* header, const char* path, ON_Mesh& mesh) {
   std::uint32_t count;
   std::memcpy(&count, header + 80, 4);
   // The header's count is checked against the size before anything is sized from it.
@@ -218,10 +198,10 @@ int readBinary(int fd, size_t size, const unsigned char* header, const char* pat
   Pending ring[kAhead];
   size_t head = 0, queued = 0;  // the oldest waiting facet, and how many wait
   std::unique_ptr<unsigned char[]> buffer(new unsigned char[kChunk * kRecord]);
-  if (::lseek(fd, off_t(kHeader), SEEK_SET) != off_t(kHeader)) return fail(format("Cannot read STL file %s", path));
+  if (in.seek(std::int64_t(kHeader)) != 0) return fail(format("Cannot read STL file %s", path));
   for (size_t done = 0; done < count;) {
     size_t n = std::min<size_t>(kChunk, count - done);
-    if (!readFully(fd, buffer.get(), n * kRecord)) return fail(format("Cannot read STL file %s", path));
+    if (!readFully(in, buffer.get(), n * kRecord)) return fail(format("Cannot read STL file %s", path));
     const unsigned char* record = buffer.get();
     for (size_t i = 0; i < n; ++i, record += kRecord) {
       if (queued == kAhead) {
@@ -313,15 +293,11 @@ private:
 
   // 1 read, 0 not a number, -1 not finite (out of float range included).
   int number(float& out) {
-    std::string_view t = token();
-    if (!t.empty() && t[0] == '+') t.remove_prefix(1);
-    if (t.empty()) return 0;
-    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), out);
-    if (ec == std::errc::result_out_of_range) return -1;
-    if (ec != std::errc() || ptr != t.data() + t.size()) return 0;
-    std::uint32_t bits;
-    std::memcpy(&bits, &out, 4);
-    return isFinite(bits) ? 1 : -1;
+    switch (kv::parseNumber(token(), out)) {
+      case kv::NumberParse::kOk: return 1;
+      case kv::NumberParse::kOutOfRange: return -1;
+      default: return 0;
+    }
   }
 
   const char* p_;
@@ -354,20 +330,17 @@ bool looksAscii(const unsigned char* head, size_t n) {
 }
 
 int read(const char* path, ON_Mesh& mesh) {
-  std::string native(path);
-  std::replace(native.begin(), native.end(), '\\', '/');
-  File file;
+  kv::file::Input in;
   // Armable as a read that fails as a vanished file would.
-  file.fd = kv::fault::check("STLToMesh", -1) ? -1 : ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
-  if (file.fd < 0) return fail(format("Cannot open STL file %s", path));
-  struct stat st;
-  if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode)) return fail(format("Cannot read STL file %s", path));
-  auto size = size_t(st.st_size);
+  if (kv::fault::check(kv::fault::Call::STLToMesh, -1) || in.open(path) != 0)
+    return fail(format("Cannot open STL file %s", path));
+  if (in.size() < 0) return fail(format("Cannot read STL file %s", path));
+  auto size = size_t(in.size());
   if (size == 0) return fail(format("STL file %s is empty", path));
 
   unsigned char head[kSniff];
   size_t headSize = std::min(size, kSniff);
-  if (!readFully(file.fd, head, headSize)) return fail(format("Cannot read STL file %s", path));
+  if (!readFully(in, head, headSize)) return fail(format("Cannot read STL file %s", path));
 
   // A size that fits the facet count settles it: some binary headers start with "solid".
   bool binarySize = false;
@@ -379,12 +352,12 @@ int read(const char* path, ON_Mesh& mesh) {
   if (!binarySize && looksAscii(head, headSize)) {
     std::string text(size, '\0');
     std::memcpy(text.data(), head, headSize);
-    if (size > headSize && !readFully(file.fd, text.data() + headSize, size - headSize))
+    if (size > headSize && !readFully(in, text.data() + headSize, size - headSize))
       return fail(format("Cannot read STL file %s", path));
     return AsciiParser(text, path, mesh).parse();
   }
   if (size < kHeader) return fail(format("Truncated STL file %s: %zu bytes, shorter than the 84-byte binary header", path, size));
-  return readBinary(file.fd, size, head, path, mesh);
+  return readBinary(in, size, head, path, mesh);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 
 #include <TopoDS_Shape.hxx>
 
-#include "win/platform_export.h"
+#include "core/export.h"
 
 namespace kv::modeler::sat {
 

@@ -29,7 +29,7 @@
 #include <TopoDS_Vertex.hxx>
 #include <gp_Trsf.hxx>
 
-#include "host/faults.h"
+#include "core/faults.h"
 #include "modeler/occ_shape.h"
 
 KV_RX_DEFINE_MEMBERS(AcDbModelerEntity, AcDbEntity, nullptr)
@@ -111,7 +111,7 @@ bool AcDbModelerEntity::isNull() const { return body_->shape.IsNull(); }
 const void* AcDbModelerEntity::body() const { return isNull() ? nullptr : body_; }
 
 Acad::ErrorStatus AcDbModelerEntity::setBody(const void* modelerBody) {
-  if (int st = kv::fault::check("setBody", Acad::eInvalidInput)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::setBody, Acad::eInvalidInput)) return Acad::ErrorStatus(st);
   if (Acad::ErrorStatus es = checkWrite()) return es;
   const auto* source = static_cast<const Body*>(modelerBody);
   if (!source || source->tag != Body::kTag) return Acad::eInvalidInput;
@@ -169,7 +169,7 @@ bool AcDbModelerEntity::copyBodyTo(AcDbModelerEntity& other) const {
 }
 
 Acad::ErrorStatus AcDbModelerEntity::explode(AcDbVoidPtrArray& entitySet) const {
-  if (int st = kv::fault::check("explode", Acad::eNotApplicable)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::explode, Acad::eNotApplicable)) return Acad::ErrorStatus(st);
   if (!isReadEnabled()) return Acad::eNotOpenForRead;
   if (isNull()) return Acad::eNullExtents;
 
@@ -204,7 +204,7 @@ Acad::ErrorStatus AcDbModelerEntity::explode(AcDbVoidPtrArray& entitySet) const 
 // ---------------------------------------------------------------------------------------------
 
 Acad::ErrorStatus AcDb3dSolid::booleanOper(AcDb::BoolOperType operation, AcDb3dSolid* solid) {
-  if (int st = kv::fault::check("booleanOper", Acad::eGeneralModelingFailure)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::booleanOper, Acad::eGeneralModelingFailure)) return Acad::ErrorStatus(st);
   if (!solid || solid == this) return Acad::eInvalidInput;
   if (operation != AcDb::kBoolUnite && operation != AcDb::kBoolIntersect && operation != AcDb::kBoolSubtract)
     return Acad::eInvalidInput;

@@ -18,7 +18,8 @@
 #include <TopoDS.hxx>
 #include <TopoDS_Face.hxx>
 
-#include "host/faults.h"
+#include "core/faults.h"
+#include "core/files.h"
 #include "host/host.h"
 #include "modeler/occ_shape.h"
 
@@ -109,15 +110,6 @@ void appendAscii(std::string& out, const std::vector<Facet>& list) {
   out += "endsolid AcDb3dSolid\n";
 }
 
-bool writeFile(const char* fileName, const std::string& bytes) {
-  std::string path(fileName);
-  std::replace(path.begin(), path.end(), '\\', '/');
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
-
 }  // namespace
 
 namespace kv::modeler {
@@ -144,7 +136,7 @@ FacetTolerances facetTolerances(const TopoDS_Shape& shape, double facetres) {
 }  // namespace kv::modeler
 
 Acad::ErrorStatus AcDb3dSolid::stlOut(const char* fileName, bool asciiFormat) const {
-  if (int st = kv::fault::check("stlOut", Acad::eFileAccessErr)) return Acad::ErrorStatus(st);
+  if (int st = kv::fault::check(kv::fault::Call::stlOut, Acad::eFileAccessErr)) return Acad::ErrorStatus(st);
   if (!isReadEnabled()) return Acad::eNotOpenForRead;
   if (!fileName) return Acad::eInvalidInput;
   if (isNull()) return Acad::eNullExtents;
@@ -162,5 +154,6 @@ Acad::ErrorStatus AcDb3dSolid::stlOut(const char* fileName, bool asciiFormat) co
   } catch (const Standard_Failure&) {
     return Acad::eGeneralModelingFailure;
   }
-  return writeFile(fileName, bytes) ? Acad::eOk : Acad::eFileAccessErr;
+  // A scratch file for the caller to read back: no flush to the disk.
+  return kv::file::replace(fileName, bytes, true) == 0 ? Acad::eOk : Acad::eFileAccessErr;
 }

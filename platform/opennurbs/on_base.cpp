@@ -1,4 +1,4 @@
-#include "on_base.h"
+#include "opennurbs/on_base.h"
 
 const ON_3dPoint ON_3dPoint::Origin(0, 0, 0);
 

@@ -1,4 +1,4 @@
-#include "on_mesh.h"
+#include "opennurbs/on_mesh.h"
 
 #include <algorithm>
 #include <cstring>

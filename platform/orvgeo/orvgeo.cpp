@@ -1,4 +1,4 @@
-#include "orvgeo.h"
+#include "orvgeo/orvgeo.h"
 
 int ORVMesh::AddTriangle(ON_Mesh& mesh, const ON_3dPoint& a, const ON_3dPoint& b, const ON_3dPoint& c) {
   int ia = mesh.FindOrAppendVertex(ON_3fPoint(a));

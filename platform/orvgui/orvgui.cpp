@@ -1,8 +1,4 @@
-#include "orvgui.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "orvgui/orvgui.h"
 
 #include <cctype>
 #include <cerrno>
@@ -12,10 +8,10 @@
 #include <filesystem>
 #include <sstream>
 
-#include "host/faults.h"
-#include "host/host.h"
-#include "host/ui.h"
-#include "settings_store.h"
+#include "core/files.h"
+#include "core/numbers.h"
+#include "core/ui.h"
+#include "orvgui/settings_store.h"
 
 namespace kv::settings {
 
@@ -55,20 +51,11 @@ bool unescape(const std::string& s, std::string& out) {
     if (i + 2 >= s.size() || !std::isxdigit(static_cast<unsigned char>(s[i + 1])) ||
         !std::isxdigit(static_cast<unsigned char>(s[i + 2])))
       return false;
-    out += char(std::strtol(s.substr(i + 1, 2).c_str(), nullptr, 16));
+    unsigned byte = 0;
+    kv::toNumber(std::string_view(s).substr(i + 1, 2), byte, 16);
+    out += char(byte);
     i += 2;
   }
-  return true;
-}
-
-bool parseInt(const std::string& text, int& value) {
-  if (text.empty()) return false;
-  errno = 0;
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (*end || errno == ERANGE || v < INT_MIN || v > INT_MAX || std::isspace(static_cast<unsigned char>(text[0])))
-    return false;
-  value = int(v);
   return true;
 }
 
@@ -91,7 +78,7 @@ bool parse(const std::string& text, Store& store) {
     size_t eq = line.find('=');
     int value = 0;
     if (!section || eq == std::string::npos || !unescape(line.substr(0, eq), name) || name.empty() ||
-        !parseInt(line.substr(eq + 1), value))
+        !kv::toNumber(std::string_view(line).substr(eq + 1), value))
       return false;
     (*section)[name] = value;
   }
@@ -121,49 +108,19 @@ std::string storePath() {
   return base + "/kavlor/settings.ini";
 }
 
-Store load(const std::string& path) {
+Store load(const std::string& path, int* readError) {
   Store store;
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return store;
   std::string text;
-  char buf[8192];
-  ssize_t n = 0;
-  while ((n = read(fd, buf, sizeof buf)) > 0 && text.size() <= kMaxStoreBytes) text.append(buf, size_t(n));
-  close(fd);
-  if (n < 0 || text.size() > kMaxStoreBytes || !parse(text, store)) return Store();
+  int e = file::readWhole(path, text, kMaxStoreBytes);
+  if (readError) *readError = e == ENOENT ? 0 : e;
+  if (e != 0 || !parse(text, store)) return Store();
   return store;
 }
 
 bool save(const std::string& path, const Store& store) {
-  if (fault::check("ORVRegistry.save", 1)) return false;
-  std::filesystem::path target(path);
   std::error_code ec;
-  std::filesystem::create_directories(target.parent_path(), ec);
-  std::string temp = path + ".XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  std::string text = format(store);
-  bool ok = true;
-  for (size_t done = 0; ok && done < text.size();) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += size_t(n);
-  }
-  ok = ok && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) {
-    unlink(temp.c_str());
-    return false;
-  }
-  // The rename itself reaches the disk with the folder.
-  int dir = open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    fsync(dir);
-    close(dir);
-  }
-  return true;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+  return file::replace(path, format(store)) == 0;
 }
 
 }  // namespace kv::settings
@@ -201,11 +158,14 @@ int ORVRegistry::ReadBool(CString name, int def) {
 int ORVRegistry::WriteInt(CString name, int value) {
   if (key_.IsEmpty() || name.IsEmpty()) return 0;
   std::string path = kv::settings::storePath();
-  kv::settings::Store store = kv::settings::load(path);
+  // A store that is there but could not be read is not replaced: its other values would go.
+  int readError = 0;
+  kv::settings::Store store = kv::settings::load(path, &readError);
+  if (readError) return 0;
   store[key_.GetString()][name.GetString()] = value;
   return kv::settings::save(path, store) ? 1 : 0;
 }
 
 int ORVRegistry::WriteBool(CString name, int value) { return WriteInt(name, value ? 1 : 0); }
 
-void ORVGUIUtils::About(const CString& title, HWND*) { kv::Host::ui().about(title.GetString()); }
+void ORVGUIUtils::About(const CString& title, HWND*) { kv::currentUI().about(title.GetString()); }

@@ -14,7 +14,7 @@
 #include <map>
 #include <string>
 
-#include "win/platform_export.h"
+#include "core/export.h"
 
 namespace kv::settings {
 
@@ -27,8 +27,9 @@ KV_PLATFORM_API std::string format(const Store& store);
 
 // $XDG_CONFIG_HOME/kavlor/settings.ini, or ~/.config/kavlor/settings.ini.
 KV_PLATFORM_API std::string storePath();
-// The store at path; an absent, unreadable or broken file reads as empty.
-KV_PLATFORM_API Store load(const std::string& path);
+// The store at path; an absent, unreadable or broken file reads as empty. With readError, the
+// reason an existing file could not be read (0 when it was, or when there is none).
+KV_PLATFORM_API Store load(const std::string& path, int* readError = nullptr);
 // Writes the store whole to a new file beside path, flushed to disk, and renames it over path.
 // False when any step fails; the old file then stays as it was.
 KV_PLATFORM_API bool save(const std::string& path, const Store& store);

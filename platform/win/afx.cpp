@@ -1,6 +1,6 @@
 // The class library's dialogs on this platform: a dialog template from the current resource
 // handle becomes a view of its controls that the host's user interface shows and answers.
-#include "afx.h"
+#include "win/afx.h"
 
 #include <strings.h>
 
@@ -11,12 +11,11 @@
 #include <memory>
 #include <vector>
 
-#include "crt.h"
-#include "host/acrxapp.h"
-#include "host/faults.h"
-#include "host/host.h"
-#include "host/resources.h"
-#include "host/ui.h"
+#include "win/crt.h"
+#include "core/faults.h"
+#include "win/resources.h"
+#include "core/ui.h"
+#include "core/paths.h"
 
 using kv::DialogControl;
 
@@ -186,7 +185,7 @@ CDialog::Control* CDialog::control(int id) {
 
 INT_PTR CDialog::DoModal() {
   kv::res::ResourceScript script;
-  if (!kv::res::resourcesOf(acDocManagerPtr()->curResourceHandle(), script)) return -1;
+  if (!kv::res::resourcesOf(AfxGetResourceHandle(), script)) return -1;
   auto it = script.dialogs.find(int(templateId_));
   if (it == script.dialogs.end()) return -1;
   delete state_;
@@ -196,7 +195,7 @@ INT_PTR CDialog::DoModal() {
     kv::DialogView view;
     view.caption = state_->caption;
     for (const Control& c : state_->controls) view.controls.push_back(c.view);
-    int button = kv::Host::ui().dialog(view);
+    int button = kv::currentUI().dialog(view);
     for (size_t i = 0; i < view.controls.size() && i < state_->controls.size(); ++i)
       state_->controls[i].view.value = clampValue(state_->controls[i], view.controls[i].value);
     // OK goes through OnOK, which may keep the dialog open; anything else closes it as Cancel.
@@ -285,11 +284,11 @@ INT_PTR CFileDialog::DoModal() {
     request.filters.emplace_back(f.substr(at, bar - at), f.substr(bar + 1, end - bar - 1));
     at = end + 1;
   }
-  kv::UserInterface& ui = kv::Host::ui();
+  kv::UserInterface& ui = kv::currentUI();
   for (;;) {
     std::string answer;
     if (!ui.fileDialog(request, answer)) return IDCANCEL;
-    std::filesystem::path path = kvNativePath(answer.c_str());
+    std::filesystem::path path = kv::path::native(answer);
     std::error_code ec;
     if (path.is_relative()) path = std::filesystem::absolute(path, ec);
     if (!defaultExt_.IsEmpty() && path.extension().empty()) path += "." + std::string(defaultExt_.GetString());
@@ -313,6 +312,13 @@ INT_PTR CFileDialog::DoModal() {
 // Extension modules
 
 namespace {
+HINSTANCE gResourceHandle = nullptr;
+}
+
+HINSTANCE AfxGetResourceHandle() { return gResourceHandle; }
+void AfxSetResourceHandle(HINSTANCE module) { gResourceHandle = module; }
+
+namespace {
 
 // Never destroyed: modules may end their records from their own static destructors.
 std::vector<CDynLinkLibrary*>& records() {
@@ -323,7 +329,7 @@ std::vector<CDynLinkLibrary*>& records() {
 }  // namespace
 
 BOOL AfxInitExtensionModule(AFX_EXTENSION_MODULE& module, HMODULE handle) {
-  if (kv::fault::check("AfxInitExtensionModule", 1)) return FALSE;
+  if (kv::fault::check(kv::fault::Call::AfxInitExtensionModule, 1)) return FALSE;
   module.hModule = handle;
   module.hResource = handle;
   module.bInitialized = TRUE;

@@ -1,23 +1,17 @@
-#include "crt.h"
+#include "win/crt.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <unistd.h>
 
-#include "host/faults.h"
-
-std::string kvNativePath(const char* path) {
-  std::string p = path ? path : "";
-  for (char& c : p)
-    if (c == '\\') c = '/';
-  return p;
-}
+#include "core/faults.h"
+#include "core/files.h"
+#include "core/paths.h"
 
 int _unlink(const char* path) {
-  if (kv::fault::check("_unlink", -1)) return -1;
+  if (kv::fault::check(kv::fault::Call::unlink, -1)) return -1;
   if (!path) return -1;
-  return unlink(kvNativePath(path).c_str()) == 0 ? 0 : -1;
+  return kv::file::remove(path) == 0 ? 0 : -1;
 }
 
 int _mbscmp(const unsigned char* a, const unsigned char* b) {
@@ -44,7 +38,7 @@ void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext
   p += driveLen;
   const char* lastSep = nullptr;
   for (const char* q = p; *q; ++q)
-    if (*q == '/' || *q == '\\') lastSep = q;
+    if (kv::path::isSeparator(*q)) lastSep = q;
   size_t dirLen = lastSep ? size_t(lastSep - p + 1) : 0;
   copyPart(dir, _MAX_DIR, p, dirLen);
   const char* name = p + dirLen;

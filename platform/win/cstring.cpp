@@ -1,4 +1,4 @@
-#include "cstring.h"
+#include "win/cstring.h"
 
 #include <cassert>
 #include <cctype>

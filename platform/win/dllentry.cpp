@@ -1,4 +1,5 @@
-#include "dllentry.h"
+#include "win/dllentry.h"
+#include "win/module_handles.h"
 
 #include <dlfcn.h>
 #include <link.h>

@@ -1,4 +1,4 @@
-#include "winapi.h"
+#include "win/winapi.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -9,13 +9,14 @@
 #include <filesystem>
 #include <string>
 
-#include "crt.h"
-#include "dllentry.h"
-#include "host/host.h"
-#include "host/ui.h"
+#include "win/crt.h"
+#include "win/dllentry.h"
+#include "win/module_handles.h"
+#include "core/ui.h"
+#include "core/paths.h"
 
 int MessageBoxA(HWND, const char* text, const char* caption, UINT type) {
-  return kv::Host::ui().messageBox(text ? text : "", caption ? caption : "Error", type);
+  return kv::currentUI().messageBox(text ? text : "", caption ? caption : "Error", type);
 }
 
 DWORD GetModuleFileNameA(HMODULE module, char* fileName, DWORD size) {
@@ -57,8 +58,8 @@ HINSTANCE ShellExecuteA(HWND, const char* verb, const char* file, const char* pa
   auto result = [](int code) { return reinterpret_cast<HINSTANCE>(static_cast<std::intptr_t>(code)); };
   // Only the open verb (the default when none is named) has a handler on this system.
   if (verb && *verb && strcasecmp(verb, "open") != 0) return result(kv::kShellNoAssociation);
-  std::string path = kvNativePath(file);
+  std::string path = kv::path::native(file);
   if (path.empty()) return result(kv::kShellFileNotFound);
-  if (path[0] != '/' && directory && *directory) path = kvNativePath(directory) + "/" + path;
-  return result(kv::Host::ui().shellOpen(path, parameters ? parameters : ""));
+  if (path[0] != '/' && directory && *directory) path = kv::path::native(directory) + "/" + path;
+  return result(kv::currentUI().shellOpen(path, parameters ? parameters : ""));
 }

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "win/platform_export.h"
+#include "core/export.h"
 
 class ON_TextLog;
 

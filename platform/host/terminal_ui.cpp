@@ -1,4 +1,4 @@
-#include "ui.h"
+#include "host/terminal_ui.h"
 
 #include <spawn.h>
 #include <strings.h>
@@ -13,6 +13,7 @@
 #include <istream>
 #include <ostream>
 
+#include "win/box_buttons.h"
 #include "win/winapi.h"
 
 extern char** environ;
@@ -40,98 +41,28 @@ bool TerminalUI::prompt(const char* text, std::string& answer) {
   return true;
 }
 
-namespace {
-
-// The buttons a style offers, as the words a user types, with the answer of each.
-struct Button {
-  const char* word;
-  int id;
-};
-
-int chooseButtons(unsigned style, const Button*& buttons) {
-  static const Button ok[] = {{"OK", IDOK}};
-  static const Button okCancel[] = {{"OK", IDOK}, {"Cancel", IDCANCEL}};
-  static const Button abortRetry[] = {{"Abort", IDABORT}, {"Retry", IDRETRY}, {"Ignore", IDIGNORE}};
-  static const Button yesNoCancel[] = {{"Yes", IDYES}, {"No", IDNO}, {"Cancel", IDCANCEL}};
-  static const Button yesNo[] = {{"Yes", IDYES}, {"No", IDNO}};
-  static const Button retryCancel[] = {{"Retry", IDRETRY}, {"Cancel", IDCANCEL}};
-  switch (style & MB_TYPEMASK) {
-    case MB_OKCANCEL: buttons = okCancel; return 2;
-    case MB_ABORTRETRYIGNORE: buttons = abortRetry; return 3;
-    case MB_YESNOCANCEL: buttons = yesNoCancel; return 3;
-    case MB_YESNO: buttons = yesNo; return 2;
-    case MB_RETRYCANCEL: buttons = retryCancel; return 2;
-    default: buttons = ok; return 1;
-  }
-}
-
-// The answer a box gives when its input ends: Cancel where there is one, else the last button.
-int closedAnswer(const Button* buttons, int n) {
-  for (int i = 0; i < n; ++i)
-    if (buttons[i].id == IDCANCEL) return IDCANCEL;
-  return buttons[n - 1].id;
-}
-
-}  // namespace
 
 int TerminalUI::messageBox(const char* text, const char* caption, unsigned style) {
-  const Button* buttons = nullptr;
-  int n = chooseButtons(style, buttons);
+  std::span<const BoxButton> buttons = boxButtons(style);
   out_ << "\n[" << caption << "]\n" << text << "\n";
   std::string choices;
-  for (int i = 0; i < n; ++i) choices += std::string(i ? "/" : "") + buttons[i].word;
+  for (const BoxButton& b : buttons) choices += std::string(choices.empty() ? "" : "/") + b.word;
   for (;;) {
     std::string line;
-    if (!prompt(("<" + choices + ">: ").c_str(), line)) return closedAnswer(buttons, n);
+    if (!prompt(("<" + choices + ">: ").c_str(), line)) return closedBoxAnswer(style);
     // "*Cancel*" is Escape: it closes the box as its close button does.
-    if (strcasecmp(line.c_str(), "*Cancel*") == 0) return closedAnswer(buttons, n);
+    if (strcasecmp(line.c_str(), "*Cancel*") == 0) return closedBoxAnswer(style);
     // Enter takes the first button, as the default button of a box does.
     if (line.empty()) return buttons[0].id;
-    for (int i = 0; i < n; ++i)
-      if (std::toupper(static_cast<unsigned char>(line[0])) == buttons[i].word[0]) return buttons[i].id;
+    for (const BoxButton& b : buttons)
+      if (std::toupper(static_cast<unsigned char>(line[0])) == b.word[0]) return b.id;
   }
 }
 
-bool RecordingUI::prompt(const char* text, std::string& answer) {
-  transcript_ += text;
-  if (answers_.empty()) {
-    transcript_ += "\n";
-    return false;
-  }
-  answer = answers_.front();
-  answers_.pop_front();
-  transcript_ += answer + "\n";
-  return true;
-}
-
-int RecordingUI::messageBox(const char* text, const char* caption, unsigned style) {
-  boxes_.push_back(Box{text, caption, style});
-  if (boxAnswers_.empty()) {
-    const Button* buttons = nullptr;
-    chooseButtons(style, buttons);
-    return buttons[0].id;
-  }
-  int id = boxAnswers_.front();
-  boxAnswers_.pop_front();
-  return id;
-}
 
 }  // namespace kv
 
 namespace kv {
-
-std::string withoutAccelerators(const std::string& label) {
-  std::string out;
-  for (size_t i = 0; i < label.size(); ++i) {
-    if (label[i] != '&') {
-      out += label[i];
-    } else if (i + 1 < label.size() && label[i + 1] == '&') {
-      out += '&';
-      ++i;
-    }
-  }
-  return out;
-}
 
 namespace {
 
@@ -298,35 +229,6 @@ int TerminalUI::shellOpen(const std::string& file, const std::string&) {
   int status = 0;
   waitpid(pid, &status, 0);
   return 42;
-}
-
-int RecordingUI::dialog(DialogView& view) {
-  dialogs_.push_back(view);
-  if (dialogAnswers_.empty()) return IDCANCEL;
-  DialogAnswer answer = std::move(dialogAnswers_.front());
-  dialogAnswers_.pop_front();
-  for (DialogControl& c : view.controls) {
-    auto it = answer.values.find(c.id);
-    if (it != answer.values.end() && c.kind != DialogControl::Kind::kLabel && c.kind != DialogControl::Kind::kButton)
-      c.value = it->second;
-  }
-  return answer.button;
-}
-
-bool RecordingUI::fileDialog(const FileRequest& request, std::string& path) {
-  fileDialogs_.push_back(request);
-  if (fileAnswers_.empty()) return false;
-  std::optional<std::string> answer = std::move(fileAnswers_.front());
-  fileAnswers_.pop_front();
-  if (!answer) return false;
-  path = *answer;
-  return true;
-}
-
-int RecordingUI::shellOpen(const std::string& file, const std::string& parameters) {
-  int result = fileExists(file) ? 42 : kShellFileNotFound;
-  shellRequests_.push_back(ShellRequest{file, parameters, result});
-  return result;
 }
 
 }  // namespace kv

@@ -1,7 +1,7 @@
 // Run-time classes: every host object can name its class and make a copy of itself.
 #pragma once
 
-#include "win/platform_export.h"
+#include "core/export.h"
 
 class KV_PLATFORM_API AcRxClass {
 public:

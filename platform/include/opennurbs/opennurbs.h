@@ -1,5 +1,5 @@
 // The geometry vocabulary subset, in one include.
 #pragma once
 
-#include "on_base.h"
-#include "on_mesh.h"
+#include "opennurbs/on_base.h"
+#include "opennurbs/on_mesh.h"

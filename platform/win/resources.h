@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "win/platform_export.h"
+#include "core/export.h"
 #include "win/winapi.h"
 
 namespace kv::res {

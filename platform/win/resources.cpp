@@ -1,6 +1,7 @@
-#include "resources.h"
+#include "win/resources.h"
 
 #include "win/dllentry.h"
+#include "win/module_handles.h"
 
 #include <dlfcn.h>
 #include <strings.h>

@@ -1,12 +1,9 @@
 // The C run-time calls of the Windows platform that the module uses.
 #pragma once
 
-#include "platform_export.h"
+#include "core/export.h"
 
 #include <string>
-
-// A path as this system opens it: Windows separators ('\\') become '/'.
-KV_PLATFORM_API std::string kvNativePath(const char* path);
 
 // Deletes a file; the path may use either separator. 0 on success, -1 on failure.
 extern "C" KV_PLATFORM_API int _unlink(const char* path);

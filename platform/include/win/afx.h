@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "win/cstring.h"
-#include "win/platform_export.h"
+#include "core/export.h"
 #include "win/winapi.h"
 
 typedef std::intptr_t INT_PTR;
@@ -99,6 +99,11 @@ struct KV_PLATFORM_API AFX_EXTENSION_MODULE {
   HMODULE hModule = nullptr;
   HMODULE hResource = nullptr;
 };
+
+// The module whose resources dialogs come from; null is the running program. The host sets
+// it as modules push and pop their resource handles.
+KV_PLATFORM_API HINSTANCE AfxGetResourceHandle();
+KV_PLATFORM_API void AfxSetResourceHandle(HINSTANCE module);
 
 // Attaches a module to the class library: sets bInitialized, and the module and resource
 // handles to handle. FALSE when it cannot (fault "AfxInitExtensionModule"); then the record

@@ -1,7 +1,7 @@
 // The host's geometry values: points, vectors, 4x4 transforms and the global tolerance.
 #pragma once
 
-#include "win/platform_export.h"
+#include "core/export.h"
 
 class KV_PLATFORM_API AcGeTol {
 public:

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "on_base.h"
+#include "opennurbs/on_base.h"
 
 struct KV_PLATFORM_API ON_MeshFace {
   int vi[4] = {0, 0, 0, 0};

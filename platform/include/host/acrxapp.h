@@ -7,7 +7,7 @@
 
 #include "host/acdb.h"
 #include "host/acrx.h"
-#include "win/platform_export.h"
+#include "core/export.h"
 #include "win/winapi.h"
 
 // Command flags.

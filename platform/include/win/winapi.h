@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform_export.h"
+#include "core/export.h"
 
 typedef int BOOL;
 typedef unsigned int UINT;

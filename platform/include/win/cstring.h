@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform_export.h"
+#include "core/export.h"
 
 typedef const char* LPCSTR;
 typedef const char* LPCTSTR;

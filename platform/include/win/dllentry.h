@@ -5,15 +5,13 @@
 // itself (a test that links the module statically) gets null, the program's own handle.
 #pragma once
 
-#include "win/platform_export.h"
+#include "core/export.h"
 #include "win/winapi.h"
 
 typedef BOOL (*KvDllEntry)(HINSTANCE, DWORD, void*);
 
 // The handle of the loaded library that holds address; null for the running program.
 KV_PLATFORM_API HINSTANCE kvModuleHandleOf(const void* address);
-// Platform use: true when handle is the handle of a library loaded now.
-KV_PLATFORM_API bool kvIsModuleHandle(const void* handle);
 
 // The handle is taken once at load: while the library is being closed it can no longer be
 // looked up, and detach must see the same handle as attach.

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "win/cstring.h"
-#include "win/platform_export.h"
+#include "core/export.h"
 #include "win/winapi.h"
 
 // Settings kept per user in one file under $XDG_CONFIG_HOME (or ~/.config), one section per

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "acarray.h"
-#include "acge.h"
-#include "acrx.h"
-#include "acstatus.h"
+#include "host/acarray.h"
+#include "host/acge.h"
+#include "host/acrx.h"
+#include "host/acstatus.h"
 #include "win/cstring.h"
 
 namespace AcDb {

@@ -15,7 +15,7 @@
 
 #include <vector>
 
-#include "acdb.h"
+#include "host/acdb.h"
 
 namespace AcDb {
 enum PolyMeshType { kSimpleMesh = 0, kQuadSurfaceMesh = 5, kCubicSurfaceMesh = 6, kBezierSurfaceMesh = 8 };

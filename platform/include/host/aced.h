@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "acdb.h"
-#include "win/platform_export.h"
+#include "host/acdb.h"
+#include "core/export.h"
 #include "win/winapi.h"
 
 // Result codes of the editor functions.
