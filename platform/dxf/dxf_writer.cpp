@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dxf/dxf.h"
+#include "host/access.h"
 #include "dxf/dxf_entities.h"
 #include "dxf/dxf_tags.h"
 #include "core/files.h"
@@ -21,7 +22,7 @@ namespace {
 // host saves objects whatever their open state, and a save must not count as a host call
 // that a fault sweep could fail.
 const AcDbObject* live(AcDbObjectId id) {
-  AcDbStub* s = id.stub();
+  AcDbStub* s = kv::HostAccess::stub(id);
   return s && s->object && !s->erased ? s->object : nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include "host/acdb.h"
+#include "host/access.h"
 #include "core/faults.h"
 #include "host/stub.h"
 
@@ -33,7 +34,7 @@ bool validSymbolName(const char* name) {
 }
 
 AcDbObject* live(AcDbObjectId id, bool allowErased) {
-  AcDbStub* s = id.stub();
+  AcDbStub* s = kv::HostAccess::stub(id);
   if (!s || !s->object || (s->erased && !allowErased)) return nullptr;
   return s->object;
 }
@@ -139,7 +140,7 @@ Acad::ErrorStatus AcDbBlockTableRecord::appendAcDbEntity(AcDbObjectId& id, AcDbE
   if (!database()) return Acad::eNoDatabase;
   if (Acad::ErrorStatus es = checkWrite()) return es;
   if (!entity->isNewObject()) return Acad::eAlreadyInDb;
-  entity->setDefaults(database());
+  kv::HostAccess::setDefaults(*entity, database());
   if (Acad::ErrorStatus es = database()->addAcDbObject(id, entity)) return es;
   entity->setOwnerId(objectId());
   entities_.push_back(id);
@@ -270,7 +271,7 @@ Acad::ErrorStatus AcDbDatabase::getLinetypeTable(AcDbLinetypeTable*& table, AcDb
 }
 
 Acad::ErrorStatus AcDbDatabase::setClayer(AcDbObjectId layer) {
-  AcDbStub* s = layer.stub();
+  AcDbStub* s = kv::HostAccess::stub(layer);
   if (!s || s->db != this || s->erased || !AcDbLayerTableRecord::cast(s->object)) return Acad::eInvalidInput;
   clayer_ = layer;
   return Acad::eOk;
@@ -285,9 +286,9 @@ Acad::ErrorStatus AcDbDatabase::add(AcDbObjectId& id, AcDbObject* object, std::u
   stub->db = this;
   stub->handle = handle;
   stub->object = object;
-  object->attach(stub.get());
+  kv::HostAccess::attach(*object, stub.get());
   byHandle_[handle] = stub.get();
-  id = AcDbObjectId(stub.get());
+  id = kv::HostAccess::idOf(stub.get());
   stubs_.push_back(std::move(stub));
   if (handle >= nextHandle_) nextHandle_ = handle + 1;
   object->subEnterDatabase(this);
@@ -306,15 +307,8 @@ Acad::ErrorStatus AcDbDatabase::getAcDbObjectId(AcDbObjectId& id, bool, const Ac
   if (handle.isNull()) return Acad::eInvalidInput;
   auto it = byHandle_.find(handle.value());
   if (it == byHandle_.end()) return Acad::eUnknownHandle;
-  id = AcDbObjectId(it->second);
+  id = kv::HostAccess::idOf(it->second);
   return Acad::eOk;
-}
-
-void AcDbDatabase::setWellKnown(AcDbObjectId blockTable, AcDbObjectId layerTable, AcDbObjectId linetypeTable) {
-  blockTable_ = blockTable;
-  layerTable_ = layerTable;
-  linetypeTable_ = linetypeTable;
-  findWellKnown();
 }
 
 void AcDbDatabase::findWellKnown() {

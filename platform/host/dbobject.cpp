@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "host/acdb.h"
+#include "host/access.h"
 #include "core/faults.h"
 #include "host/stub.h"
 
@@ -137,6 +138,7 @@ Acad::ErrorStatus AcDbObject::setOwnerId(AcDbObjectId owner) {
   return Acad::eOk;
 }
 
+AcDbObjectId AcDbObject::objectId() const { return kv::HostAccess::idOf(stub_); }
 AcDbDatabase* AcDbObject::database() const { return stub_ ? stub_->db : nullptr; }
 AcDbHandle AcDbObject::handle() const { return AcDbHandle(stub_ ? stub_->handle : 0); }
 bool AcDbObject::isErased() const { return stub_ && stub_->erased; }
@@ -208,11 +210,11 @@ Acad::ErrorStatus AcDbObject::erase(bool erasing) {
 Acad::ErrorStatus acdbOpenObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMode mode, bool openErased) {
   obj = nullptr;
   if (int st = kv::fault::check(kv::fault::Call::acdbOpenObject, Acad::eWasOpenForWrite)) return Acad::ErrorStatus(st);
-  AcDbStub* stub = id.stub();
+  AcDbStub* stub = kv::HostAccess::stub(id);
   if (!stub) return Acad::eNullObjectId;
   if (!stub->object) return Acad::ePermanentlyErased;
   if (stub->erased && !openErased) return Acad::eWasErased;
-  if (Acad::ErrorStatus es = stub->object->openAs(mode)) return es;
+  if (Acad::ErrorStatus es = kv::HostAccess::openAs(*stub->object, mode)) return es;
   obj = stub->object;
   return Acad::eOk;
 }
@@ -248,7 +250,7 @@ Acad::ErrorStatus AcDbEntity::setColorIndex(Adesk::UInt16 index, bool doSubents)
 }
 
 static CString recordName(AcDbObjectId id) {
-  AcDbStub* stub = id.stub();
+  AcDbStub* stub = kv::HostAccess::stub(id);
   if (!stub || !stub->object) return CString();
   const AcDbSymbolTableRecord* rec = AcDbSymbolTableRecord::cast(stub->object);
   return rec ? CString(rec->getName()) : CString();
@@ -264,7 +266,7 @@ static AcDbDatabase* homeDatabase(const AcDbEntity& e) {
 
 Acad::ErrorStatus AcDbEntity::setLayer(AcDbObjectId layer, bool doSubents) {
   if (Acad::ErrorStatus es = checkWrite()) return es;
-  AcDbStub* stub = layer.stub();
+  AcDbStub* stub = kv::HostAccess::stub(layer);
   if (!stub || !stub->object || stub->erased) return Acad::eInvalidInput;
   if (!AcDbLayerTableRecord::cast(stub->object)) return Acad::eWrongObjectType;
   if (stub->db != homeDatabase(*this)) return Acad::eWrongDatabase;
@@ -288,7 +290,7 @@ Acad::ErrorStatus AcDbEntity::setLayer(const char* name, bool doSubents) {
 
 Acad::ErrorStatus AcDbEntity::setLinetype(AcDbObjectId linetype, bool doSubents) {
   if (Acad::ErrorStatus es = checkWrite()) return es;
-  AcDbStub* stub = linetype.stub();
+  AcDbStub* stub = kv::HostAccess::stub(linetype);
   if (!stub || !stub->object || stub->erased) return Acad::eInvalidInput;
   if (!AcDbLinetypeTableRecord::cast(stub->object)) return Acad::eWrongObjectType;
   if (stub->db != homeDatabase(*this)) return Acad::eWrongDatabase;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "host/aced.h"
+#include "host/access.h"
 #include "core/faults.h"
 #include "host/host.h"
 #include "host/stub.h"
@@ -133,14 +134,14 @@ int acedCmd(const resbuf* list) {
 
 Acad::ErrorStatus acdbGetAdsName(ads_name& name, AcDbObjectId id) {
   if (id.isNull()) return Acad::eNullObjectId;
-  name[0] = reinterpret_cast<std::intptr_t>(id.stub());
+  name[0] = reinterpret_cast<std::intptr_t>(kv::HostAccess::stub(id));
   name[1] = 0;
   return Acad::eOk;
 }
 
 Acad::ErrorStatus acdbGetObjectId(AcDbObjectId& id, const ads_name name) {
   if (!name || name[0] == 0) return Acad::eInvalidAdsName;
-  id = AcDbObjectId(reinterpret_cast<AcDbStub*>(name[0]));
+  id = kv::HostAccess::idOf(reinterpret_cast<AcDbStub*>(name[0]));
   return Acad::eOk;
 }
 

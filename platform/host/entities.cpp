@@ -1,5 +1,6 @@
 // Faces, 2D solids and the vertex-based entities.
 #include "host/entities.h"
+#include "host/access.h"
 
 #include "core/faults.h"
 #include "host/stub.h"
@@ -74,7 +75,7 @@ AcDbObjectIterator* AcDbVertexOwner::vertexIterator() const { return new AcDbObj
 Acad::ErrorStatus AcDbVertexOwner::appendItem(AcDbEntity* item) {
   if (!item) return Acad::eNullEntityPointer;
   if (Acad::ErrorStatus es = checkWrite()) return es;
-  if (!item->isNewObject() || item->container()) return Acad::eAlreadyInDb;
+  if (!item->isNewObject() || kv::HostAccess::container(*item)) return Acad::eAlreadyInDb;
   if (database()) {
     copyPropertiesTo(*item);
     AcDbObjectId id;
@@ -82,7 +83,7 @@ Acad::ErrorStatus AcDbVertexOwner::appendItem(AcDbEntity* item) {
     item->setOwnerId(objectId());
     // The caller's close() ends the write open that the database granted.
   } else {
-    item->setContainer(this);
+    kv::HostAccess::setContainer(*item, this);
   }
   items_.push_back(item);
   return Acad::eOk;
@@ -91,7 +92,7 @@ Acad::ErrorStatus AcDbVertexOwner::appendItem(AcDbEntity* item) {
 void AcDbVertexOwner::subEnterDatabase(AcDbDatabase* db) {
   for (AcDbEntity* item : items_) {
     copyPropertiesTo(*item);
-    item->setContainer(nullptr);
+    kv::HostAccess::setContainer(*item, nullptr);
     AcDbObjectId id;
     db->addAcDbObject(id, item);
     item->setOwnerId(objectId());
@@ -101,7 +102,7 @@ void AcDbVertexOwner::subEnterDatabase(AcDbDatabase* db) {
 
 void AcDbVertexOwner::subErase(bool erasing) {
   for (AcDbEntity* item : items_)
-    if (AcDbStub* s = item->objectId().stub()) s->erased = erasing;
+    if (AcDbStub* s = kv::HostAccess::stub(item->objectId())) s->erased = erasing;
 }
 
 void AcDbVertexOwner::subPropertiesChanged(bool doSubents) {
@@ -137,9 +138,9 @@ void AcDbVertexOwner::copyItemsTo(AcDbVertexOwner& other) const {
   copyPropertiesTo(other);
   for (const AcDbEntity* item : items_) {
     if (item->isErased()) continue;
-    auto* copy = static_cast<AcDbEntity*>(item->copy());
+    auto* copy = static_cast<AcDbEntity*>(kv::HostAccess::copy(*item));
     if (!copy) continue;
-    copy->setContainer(&other);
+    kv::HostAccess::setContainer(*copy, &other);
     other.items_.push_back(copy);
   }
 }
@@ -165,7 +166,7 @@ Acad::ErrorStatus AcDbVertex::subGetGeomExtents(AcDbExtents& extents) const {
 template <class V>
 static AcRxObject* cloneVertex(const V& v) {
   auto* copy = new V(v.position());
-  v.copyPropertiesTo(*copy);
+  kv::HostAccess::copyProperties(v, *copy);
   return copy;
 }
 

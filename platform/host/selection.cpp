@@ -8,6 +8,7 @@
 #include <strings.h>
 
 #include "host/aced.h"
+#include "host/access.h"
 #include "core/faults.h"
 #include "host/host.h"
 #include "host/stub.h"
@@ -70,10 +71,10 @@ AcDbObjectId entityByHandle(AcDbDatabase& db, const std::string& text) {
   if (!end || *end) return AcDbObjectId();
   AcDbObjectId id;
   if (db.getAcDbObjectId(id, false, AcDbHandle(value)) != Acad::eOk || id.isErased()) return AcDbObjectId();
-  AcDbStub* stub = id.stub();
+  AcDbStub* stub = kv::HostAccess::stub(id);
   const AcDbEntity* ent = AcDbEntity::cast(stub->object);
   // Only entities that stand in a block can be picked: not vertices, not table records.
-  if (!ent || ent->ownerId().isNull() || !AcDbBlockTableRecord::cast(ent->ownerId().stub()->object)) return AcDbObjectId();
+  if (!ent || ent->ownerId().isNull() || !AcDbBlockTableRecord::cast(kv::HostAccess::stub(ent->ownerId())->object)) return AcDbObjectId();
   return id;
 }
 
@@ -91,7 +92,7 @@ std::vector<AcDbObjectId> allEntities(AcDbDatabase& db) {
 }
 
 bool accepted(AcDbObjectId id, const resbuf* filter) {
-  const AcDbEntity* ent = AcDbEntity::cast(id.stub()->object);
+  const AcDbEntity* ent = AcDbEntity::cast(kv::HostAccess::stub(id)->object);
   return ent && passesFilter(filter, *ent);
 }
 

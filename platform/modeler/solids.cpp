@@ -1,6 +1,7 @@
 // Solids, bodies and regions on Open CASCADE: data, extents, transforms, copies, Booleans and
 // explode. Faceting and STL output live in stl_out.cpp, the primitives in primitives.cpp.
 #include "modeler/solids.h"
+#include "host/access.h"
 
 #include <cmath>
 #include <memory>
@@ -73,7 +74,7 @@ bool hasVolume(const TopoDS_Shape& shape) {
 template <class Piece>
 Piece* newPiece(const AcDbEntity& source, const TopoDS_Shape& shape) {
   auto* piece = new Piece;
-  source.copyPropertiesTo(*piece);
+  kv::HostAccess::copyProperties(source, *piece);
   piece->data().shape = deepCopy(shape);
   return piece;
 }
@@ -93,7 +94,7 @@ Acad::ErrorStatus explodeFace(const AcDbEntity& source, const TopoDS_Face& face,
     TopExp::Vertices(edge, first, last, Standard_True);
     if (first.IsNull() || last.IsNull()) return Acad::eNotApplicable;
     auto* line = new AcDbLine(toPoint(BRep_Tool::Pnt(first)), toPoint(BRep_Tool::Pnt(last)));
-    source.copyPropertiesTo(*line);
+    kv::HostAccess::copyProperties(source, *line);
     pieces.push_back(line);
   }
   return Acad::eOk;

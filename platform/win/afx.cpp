@@ -37,7 +37,7 @@ CWnd* CWnd::FromHandle(HWND hwnd) {
 BOOL CWnd::UpdateData(BOOL saveAndValidate) {
   CDataExchange dx(this, saveAndValidate);
   DoDataExchange(&dx);
-  return dx.failed ? FALSE : TRUE;
+  return dx.failed_ ? FALSE : TRUE;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -234,7 +234,7 @@ CDialog::Control* exchangeTarget(CDataExchange* dx, int id, DialogControl::Kind 
   auto* dialog = dynamic_cast<CDialog*>(dx->m_pDlgWnd);
   CDialog::Control* c = dialog ? dialog->control(id) : nullptr;
   if (!c || c->view.kind != kind) {
-    dx->failed = true;
+    dx->Fail();
     return nullptr;
   }
   return c;

@@ -43,6 +43,11 @@ class AcDbDatabase;
 class AcDbObject;
 struct AcDbStub;
 
+namespace kv {
+// The platform's way to the members below that a module must not touch (host/access.h).
+struct HostAccess;
+}  // namespace kv
+
 class KV_PLATFORM_API AcDbHandle {
 public:
   AcDbHandle() = default;
@@ -73,11 +78,9 @@ public:
   bool operator!=(const AcDbObjectId& id) const { return stub_ != id.stub_; }
   bool operator<(const AcDbObjectId& id) const;
 
-  // Platform use only.
-  explicit AcDbObjectId(AcDbStub* stub) : stub_(stub) {}
-  AcDbStub* stub() const { return stub_; }
-
 private:
+  friend struct kv::HostAccess;
+  explicit AcDbObjectId(AcDbStub* stub) : stub_(stub) {}
   AcDbStub* stub_ = nullptr;
 };
 
@@ -170,7 +173,7 @@ public:
   AcDbObject& operator=(const AcDbObject&) = delete;
   ~AcDbObject() override;
 
-  AcDbObjectId objectId() const { return AcDbObjectId(stub_); }
+  AcDbObjectId objectId() const;
   AcDbObjectId ownerId() const { return owner_; }
   Acad::ErrorStatus setOwnerId(AcDbObjectId owner);
   AcDbDatabase* database() const;
@@ -190,14 +193,6 @@ public:
   Acad::ErrorStatus upgradeOpen();
   Acad::ErrorStatus downgradeOpen();
 
-  // Platform use only: the open protocol behind acdbOpenObject.
-  Acad::ErrorStatus openAs(AcDb::OpenMode mode);
-  void attach(AcDbStub* stub) { stub_ = stub; writer_ = true; }
-  // Platform use only: the entity that holds this one while neither is in a database
-  // (a vertex of a new mesh); close() then leaves it to its holder.
-  AcDbObject* container() const { return container_; }
-  void setContainer(AcDbObject* holder) { container_ = holder; }
-
 protected:
   friend class AcDbDatabase;
   // Called once the object has entered db, still open for write: objects that own others
@@ -210,7 +205,14 @@ protected:
   Acad::ErrorStatus checkWrite() const { return isWriteEnabled() ? Acad::eOk : Acad::eNotOpenForWrite; }
 
 private:
+  friend struct kv::HostAccess;
+  // The open protocol behind acdbOpenObject.
+  Acad::ErrorStatus openAs(AcDb::OpenMode mode);
+  void attach(AcDbStub* stub) { stub_ = stub; writer_ = true; }
+
   AcDbStub* stub_ = nullptr;
+  // The entity that holds this one while neither is in a database (a vertex of a new mesh);
+  // close() then leaves it to its holder.
   AcDbObject* container_ = nullptr;
   AcDbObjectId owner_;
   int readers_ = 0;
@@ -273,12 +275,10 @@ public:
   Acad::ErrorStatus transformBy(const AcGeMatrix3d& xform);
   Acad::ErrorStatus getGeomExtents(AcDbExtents& extents) const;
 
-  // Platform use only: copies the common properties into a clone.
-  void copyPropertiesTo(AcDbEntity& other) const;
-  // Platform use only: sets the layer and linetype of a new entity before it enters a database.
-  void setDefaults(AcDbDatabase* db);
-
 protected:
+  // Copies the common properties into a clone.
+  void copyPropertiesTo(AcDbEntity& other) const;
+
   virtual Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform);
   virtual Acad::ErrorStatus subGetGeomExtents(AcDbExtents& extents) const;
   // After a colour, layer or linetype change: with doSubents, entities made of parts (a
@@ -286,6 +286,10 @@ protected:
   virtual void subPropertiesChanged(bool /*doSubents*/) {}
 
 private:
+  friend struct kv::HostAccess;
+  // Sets the layer and linetype of a new entity before it enters a database.
+  void setDefaults(AcDbDatabase* db);
+
   AcCmColor color_;
   AcDbObjectId layer_;
   AcDbObjectId linetype_;
@@ -475,12 +479,11 @@ public:
   // Reserves handles up to seed, so that a reader can keep a file's own handles.
   AcDbHandle handseed() const { return AcDbHandle(nextHandle_); }
   Acad::ErrorStatus addAcDbObjectWithHandle(AcDbObjectId& id, AcDbObject* object, const AcDbHandle& handle);
-  // Platform use only: tables and well-known records of a drawing being read.
-  void setWellKnown(AcDbObjectId blockTable, AcDbObjectId layerTable, AcDbObjectId linetypeTable);
   int objectCount() const { return int(stubs_.size()); }
 
 private:
   friend struct AcDbStub;
+
   Acad::ErrorStatus add(AcDbObjectId& id, AcDbObject* object, std::uint64_t handle);
   void findWellKnown();
 

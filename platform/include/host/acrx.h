@@ -18,6 +18,10 @@ private:
   const AcRxClass* parent_;
 };
 
+namespace kv {
+struct HostAccess;
+}  // namespace kv
+
 class KV_PLATFORM_API AcRxObject {
 public:
   virtual ~AcRxObject() = default;
@@ -26,12 +30,12 @@ public:
   bool isKindOf(const AcRxClass* cls) const { return isA()->isDerivedFrom(cls); }
   // A new copy outside any database, or null when the class cannot be copied.
   AcRxObject* clone() const;
-  // Platform use only: the same copy, out of reach of fault injection, for the parts of a
-  // clone that must not fail on their own.
-  AcRxObject* copy() const { return subClone(); }
 
 protected:
   virtual AcRxObject* subClone() const { return nullptr; }
+
+private:
+  friend struct kv::HostAccess;
 };
 
 // Each host class names itself and its parent; cast answers null for another class.

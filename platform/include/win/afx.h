@@ -37,7 +37,13 @@ public:
   CDataExchange(CWnd* dialog, BOOL saveAndValidate) : m_bSaveAndValidate(saveAndValidate), m_pDlgWnd(dialog) {}
   BOOL m_bSaveAndValidate;
   CWnd* m_pDlgWnd;
-  bool failed = false;  // platform use: a control could not be exchanged
+  // Marks the exchange failed, as the class library's Fail does (here without throwing):
+  // UpdateData then answers FALSE.
+  void Fail() { failed_ = true; }
+
+private:
+  friend class CWnd;
+  bool failed_ = false;
 };
 
 // A modal dialog over the dialog template with id `templateId`, looked up in the module whose
