@@ -8,6 +8,8 @@
 
 #include "app/commands.h"
 #include "app/kavlorapp.h"
+#include "host/appservices.h"
+#include "win/module_handles.h"
 #include "dbutil/errortext.h"
 #include "dbutil/layer.h"
 #include "host_fixture.h"
@@ -317,9 +319,9 @@ TEST_F(App, DllEntryAttachesOnce) {
   EXPECT_TRUE(DllMain(module, DLL_PROCESS_ATTACH, nullptr));
   EXPECT_TRUE(KavlorDLL.attached);
   EXPECT_EQ(KavlorDLL.resource, module);
-  EXPECT_EQ(CDynLinkLibrary::countFor(module), 1);
+  EXPECT_EQ(kvExtensionRecords(module), 1);
   EXPECT_TRUE(DllMain(module, DLL_PROCESS_ATTACH, nullptr));
-  EXPECT_EQ(CDynLinkLibrary::countFor(module), 1);  // not attached again
+  EXPECT_EQ(kvExtensionRecords(module), 1);  // not attached again
   EXPECT_EQ(kvInitAcUiDLLCalls(), uiBefore + 2);    // the host's library is started each time
   EXPECT_TRUE(DllMain(module, DLL_PROCESS_DETACH, nullptr));
   EXPECT_FALSE(KavlorDLL.attached);

@@ -12,6 +12,7 @@
 #include "host_fixture.h"
 #include "orvgui/orvgui.h"
 #include "win/afx.h"
+#include "win/module_handles.h"
 
 namespace {
 
@@ -304,12 +305,12 @@ TEST(ExtensionModule, AttachesOnceAndTermReleasesItsRecords) {
   AFX_EXTENSION_MODULE other;
   AfxInitExtensionModule(other, reinterpret_cast<HMODULE>(0x5000));
   new CDynLinkLibrary(other);
-  EXPECT_EQ(CDynLinkLibrary::countFor(handle), 1);
+  EXPECT_EQ(kvExtensionRecords(handle), 1);
   AfxTermExtensionModule(ext);
-  EXPECT_EQ(CDynLinkLibrary::countFor(handle), 0);
-  EXPECT_EQ(CDynLinkLibrary::countFor(other.hModule), 1);
+  EXPECT_EQ(kvExtensionRecords(handle), 0);
+  EXPECT_EQ(kvExtensionRecords(other.hModule), 1);
   AfxTermExtensionModule(other);
-  EXPECT_EQ(CDynLinkLibrary::countFor(other.hModule), 0);
+  EXPECT_EQ(kvExtensionRecords(other.hModule), 0);
 }
 
 TEST(Resources, StringTableOfTheProgramAndWindowHandles) {

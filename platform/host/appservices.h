@@ -63,3 +63,6 @@ private:
 KV_PLATFORM_API bool matchesKeyword(const std::string& answer, const std::string& keyword);
 
 }  // namespace kv
+
+// How often InitAcUiDLL was called in this process.
+KV_PLATFORM_API int kvInitAcUiDLLCalls();

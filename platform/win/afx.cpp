@@ -13,6 +13,7 @@
 
 #include "win/crt.h"
 #include "core/faults.h"
+#include "win/module_handles.h"
 #include "win/resources.h"
 #include "core/ui.h"
 #include "core/paths.h"
@@ -43,17 +44,29 @@ BOOL CWnd::UpdateData(BOOL saveAndValidate) {
 // ---------------------------------------------------------------------------------------------
 // Modal dialogs
 
-struct CDialog::Control {
-  DialogControl view;
-  bool threeState = false;
-};
+namespace kv {
 
-struct CDialog::State {
+struct DialogState {
+  struct Control {
+    DialogControl view;
+    bool threeState = false;
+  };
   std::string caption;
   std::vector<Control> controls;
   bool ended = false;
   int result = IDCANCEL;
+
+  // The control with this id that can take a value, or null.
+  Control* control(int id) {
+    for (Control& c : controls)
+      if (c.view.id == id && c.view.kind != DialogControl::Kind::kLabel) return &c;
+    return nullptr;
+  }
 };
+
+}  // namespace kv
+
+using DialogControlState = kv::DialogState::Control;
 
 namespace {
 
@@ -102,7 +115,7 @@ bool kindOf(const kv::res::ControlTemplate& t, DialogControl::Kind& kind, bool& 
 // below it are its tick labels, placed from the leftmost (the minimum) to the rightmost (the
 // maximum). Labels taken by a slider are not shown on their own.
 void attachSliderLabels(const kv::res::DialogTemplate& d, std::vector<const kv::res::ControlTemplate*>& shown,
-                        std::vector<CDialog::Control*>& made) {
+                        std::vector<DialogControlState*>& made) {
   std::vector<bool> taken(shown.size(), false);
   for (size_t i = 0; i < shown.size(); ++i) {
     if (made[i]->view.kind != DialogControl::Kind::kSlider) continue;
@@ -144,27 +157,27 @@ void attachSliderLabels(const kv::res::DialogTemplate& d, std::vector<const kv::
     }
 }
 
-CDialog::State* buildState(const kv::res::DialogTemplate& d) {
-  auto* state = new CDialog::State;
+kv::DialogState* buildState(const kv::res::DialogTemplate& d) {
+  auto* state = new kv::DialogState;
   state->caption = d.caption;
   std::vector<const kv::res::ControlTemplate*> shown;
-  std::vector<CDialog::Control> controls;
+  std::vector<DialogControlState> controls;
   for (const kv::res::ControlTemplate& t : d.controls) {
-    CDialog::Control c;
+    DialogControlState c;
     if (!kindOf(t, c.view.kind, c.threeState)) continue;
     c.view.id = t.id;
     c.view.text = c.view.kind == DialogControl::Kind::kSlider ? std::string() : t.text;
     controls.push_back(c);
     shown.push_back(&t);
   }
-  std::vector<CDialog::Control*> made;
-  for (CDialog::Control& c : controls) made.push_back(&c);
+  std::vector<DialogControlState*> made;
+  for (DialogControlState& c : controls) made.push_back(&c);
   attachSliderLabels(d, shown, made);
-  for (CDialog::Control* c : made) state->controls.push_back(*c);
+  for (DialogControlState* c : made) state->controls.push_back(*c);
   return state;
 }
 
-int clampValue(const CDialog::Control& c, int v) {
+int clampValue(const DialogControlState& c, int v) {
   if (c.view.kind == DialogControl::Kind::kSlider) return std::clamp(v, c.view.min, c.view.max);
   if (c.view.kind == DialogControl::Kind::kCheckBox) return std::clamp(v, 0, c.threeState ? 2 : 1);
   return v;
@@ -175,13 +188,6 @@ int clampValue(const CDialog::Control& c, int v) {
 CDialog::CDialog(UINT templateId, CWnd* parent) : templateId_(templateId), parent_(parent) {}
 
 CDialog::~CDialog() { delete state_; }
-
-CDialog::Control* CDialog::control(int id) {
-  if (!state_) return nullptr;
-  for (Control& c : state_->controls)
-    if (c.view.id == id && c.view.kind != DialogControl::Kind::kLabel) return &c;
-  return nullptr;
-}
 
 INT_PTR CDialog::DoModal() {
   kv::res::ResourceScript script;
@@ -194,7 +200,7 @@ INT_PTR CDialog::DoModal() {
   while (!state_->ended) {
     kv::DialogView view;
     view.caption = state_->caption;
-    for (const Control& c : state_->controls) view.controls.push_back(c.view);
+    for (const DialogControlState& c : state_->controls) view.controls.push_back(c.view);
     int button = kv::currentUI().dialog(view);
     for (size_t i = 0; i < view.controls.size() && i < state_->controls.size(); ++i)
       state_->controls[i].view.value = clampValue(state_->controls[i], view.controls[i].value);
@@ -229,10 +235,10 @@ void CDialog::EndDialog(int result) {
 
 namespace {
 
-CDialog::Control* exchangeTarget(CDataExchange* dx, int id, DialogControl::Kind kind) {
+// The running dialog's control that dx exchanges with; marks dx failed when there is none.
+DialogControlState* exchangeTarget(CDataExchange* dx, kv::DialogState* running, int id, DialogControl::Kind kind) {
   if (!dx) return nullptr;
-  auto* dialog = dynamic_cast<CDialog*>(dx->m_pDlgWnd);
-  CDialog::Control* c = dialog ? dialog->control(id) : nullptr;
+  DialogControlState* c = running ? running->control(id) : nullptr;
   if (!c || c->view.kind != kind) {
     dx->Fail();
     return nullptr;
@@ -242,15 +248,20 @@ CDialog::Control* exchangeTarget(CDataExchange* dx, int id, DialogControl::Kind 
 
 }  // namespace
 
+kv::DialogState* CDialog::running(CDataExchange* dx) {
+  auto* dialog = dx ? dynamic_cast<CDialog*>(dx->m_pDlgWnd) : nullptr;
+  return dialog ? dialog->state_ : nullptr;
+}
+
 void DDX_Slider(CDataExchange* dx, int controlId, int& value) {
-  CDialog::Control* c = exchangeTarget(dx, controlId, DialogControl::Kind::kSlider);
+  DialogControlState* c = exchangeTarget(dx, CDialog::running(dx), controlId, DialogControl::Kind::kSlider);
   if (!c) return;
   if (dx->m_bSaveAndValidate) value = c->view.value;
   else c->view.value = clampValue(*c, value);
 }
 
 void DDX_Check(CDataExchange* dx, int controlId, int& value) {
-  CDialog::Control* c = exchangeTarget(dx, controlId, DialogControl::Kind::kCheckBox);
+  DialogControlState* c = exchangeTarget(dx, CDialog::running(dx), controlId, DialogControl::Kind::kCheckBox);
   if (!c) return;
   if (dx->m_bSaveAndValidate) {
     value = c->view.value;
@@ -347,6 +358,6 @@ void AfxTermExtensionModule(AFX_EXTENSION_MODULE& module, BOOL all) {
 
 CDynLinkLibrary::CDynLinkLibrary(AFX_EXTENSION_MODULE& module) : module_(module.hModule) { records().push_back(this); }
 
-int CDynLinkLibrary::countFor(HMODULE handle) {
+int kvExtensionRecords(HMODULE handle) {
   return int(std::count_if(records().begin(), records().end(), [&](const CDynLinkLibrary* r) { return r->module_ == handle; }));
 }

@@ -108,5 +108,3 @@ extern "C" KV_PLATFORM_API int acedMenuCmd(const char* command);
 // The host's user-interface library start.
 extern "C" KV_PLATFORM_API void InitAcUiDLL();
 
-// Platform use (tests): how often InitAcUiDLL was called in this process.
-KV_PLATFORM_API int kvInitAcUiDLLCalls();

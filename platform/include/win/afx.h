@@ -46,6 +46,10 @@ private:
   bool failed_ = false;
 };
 
+namespace kv {
+struct DialogState;  // a running dialog's controls and result
+}  // namespace kv
+
 // A modal dialog over the dialog template with id `templateId`, looked up in the module whose
 // resource handle is current on the document manager.
 class KV_PLATFORM_API CDialog : public CWnd {
@@ -60,16 +64,15 @@ public:
   virtual void OnCancel();
   void EndDialog(int result);
 
-  // Platform use: the control of the running dialog with this id, or null (no such control,
-  // or the dialog is not running).
-  struct Control;
-  Control* control(int id);
-  struct State;  // the running dialog's controls and result
-
 private:
+  friend void DDX_Slider(CDataExchange* dx, int controlId, int& value);
+  friend void DDX_Check(CDataExchange* dx, int controlId, int& value);
+  // The state of the dialog dx exchanges with, while it runs; null otherwise.
+  static kv::DialogState* running(CDataExchange* dx);
+
   UINT templateId_;
   CWnd* parent_;
-  State* state_ = nullptr;
+  kv::DialogState* state_ = nullptr;
 };
 
 // Exchange a slider's position (its range is the control's default, 0 to 100) or a check box's
@@ -123,10 +126,9 @@ KV_PLATFORM_API void AfxTermExtensionModule(AFX_EXTENSION_MODULE& module, BOOL a
 class KV_PLATFORM_API CDynLinkLibrary {
 public:
   explicit CDynLinkLibrary(AFX_EXTENSION_MODULE& module);
-  // Platform use: how many records the library holds for a module.
-  static int countFor(HMODULE handle);
 
 private:
   friend void AfxTermExtensionModule(AFX_EXTENSION_MODULE&, BOOL);
+  friend int kvExtensionRecords(HMODULE handle);
   HMODULE module_;
 };
