@@ -249,8 +249,10 @@ void Host::defineBuiltins() {
   addBuiltin("ZOOM", [this](CommandInput& in) { return zoom(in); });
   addBuiltin("ARX", [this](CommandInput& in) { return applications_->arxCommand(in); });
   addBuiltin("MENULOAD", [this](CommandInput& in) { return menuload(in); });
-  for (const auto& [name, command] : registeredBuiltins())
-    addBuiltin(name, [this, command](CommandInput& in) { return command(*this, in); });
+  for (const auto& registered : registeredBuiltins()) {
+    HostCommand command = registered.second;
+    addBuiltin(registered.first, [this, command](CommandInput& in) { return command(*this, in); });
+  }
   addBuiltin("MENUBAR", [this](CommandInput&) {
     ui_.print(menus_->describeBar().c_str());
     return RTNORM;
