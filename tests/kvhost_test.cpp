@@ -254,6 +254,22 @@ TEST_F(KvhostTest, UsageErrorsGiveStatus2) {
   EXPECT_NE(help.out.find("--release YEAR"), std::string::npos) << help.out;
 }
 
+TEST_F(KvhostTest, AfterDoubleDashEveryArgumentIsTheDrawing) {
+  // "-s" and "--help" name drawings here: no script option wanting its file, no help.
+  for (const char* name : {"-s", "--help"}) {
+    Outcome r = run({"--no-load", "--", name});
+    EXPECT_EQ(r.status, 3) << name << ": " << r.err;
+    EXPECT_NE(r.err.find(std::string("cannot read drawing ") + name), std::string::npos) << r.err;
+  }
+  // Options still count before it, and one drawing is all a run takes.
+  Outcome two = run({"--no-load", "--", "a.dxf", "b.dxf"});
+  EXPECT_EQ(two.status, 2) << two.err;
+  std::string script = "SETVAR\nFACETRES\n2\n";
+  Outcome saved = runScript(script, {"--no-load", "-o", path("out.dxf").string(), "--", path("new.dxf").string()});
+  EXPECT_EQ(saved.status, 3) << saved.err;  // the drawing after -- is read, and it is missing
+  EXPECT_NE(saved.err.find("new.dxf"), std::string::npos) << saved.err;
+}
+
 // ---------------------------------------------------------------------------------------------
 // The temporary folder and the module
 

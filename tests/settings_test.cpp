@@ -102,7 +102,7 @@ TEST_F(SettingsTest, BrokenStoreReadsEmptyAndTheNextWriteReplacesItCleanly) {
                              "Resolution=10\n",                          // a value outside any section
                              "[unclosed\nResolution=10\n",
                              "[k]\nResolution=99999999999\n",           // past int
-                             "[k]\nResolution= 10\n", "[%zz]\nA=1\n", "\x01\x02garbage"}) {
+                             "[%zz]\nA=1\n", "\x01\x02garbage"}) {
     std::ofstream(file(), std::ios::binary) << broken;
     ORVRegistry r;
     r.SetKey(kKey, 1);
@@ -112,6 +112,19 @@ TEST_F(SettingsTest, BrokenStoreReadsEmptyAndTheNextWriteReplacesItCleanly) {
   r.SetKey(kKey, 1);
   r.WriteInt("Resolution", 20);
   EXPECT_EQ(text(), "; Kavlor settings\n[Software\\Orvanta\\Kavlor for AutoCAD]\nResolution=20\n");
+}
+
+TEST_F(SettingsTest, HalfBadStoreReadsEmptyWholeAndBlanksAroundAValueAreTaken) {
+  fs::create_directories(file().parent_path());
+  // One bad line spoils the file: its good values are not half taken.
+  std::ofstream(file(), std::ios::binary) << "[Software\\Orvanta\\Kavlor for AutoCAD]\nResolution=20\nWarning=yes\n";
+  ORVRegistry r;
+  r.SetKey(kKey, 1);
+  EXPECT_EQ(r.ReadInt("Resolution", 50), 50);
+  EXPECT_EQ(r.ReadBool("Warning", 0), 0);
+  std::ofstream(file(), std::ios::binary) << "[Software\\Orvanta\\Kavlor for AutoCAD]\nResolution= 20\r\nWarning=0\n";
+  EXPECT_EQ(r.ReadInt("Resolution", 50), 20);
+  EXPECT_EQ(r.ReadBool("Warning", 1), 0);
 }
 
 TEST_F(SettingsTest, FailedWriteLeavesTheOldStoreAndNoTemporaryFile) {
