@@ -1,5 +1,6 @@
 // The open/close protocol, erasing, symbol tables and entity properties of the host.
 #include <cmath>
+#include <vector>
 
 #include "host_fixture.h"
 
@@ -28,6 +29,36 @@ TEST_F(OpenProtocol, ManyReadersOrOneWriter) {
   EXPECT_EQ(notify->close(), Acad::eOk);
   // Every open was matched: a further close is refused, not counted.
   EXPECT_EQ(w->close(), Acad::eNotOpenForRead);
+}
+
+// The host lets 255 readers hold one object at a time.
+TEST_F(OpenProtocol, ReadersStopAtTheHostsLimit) {
+  constexpr int kMaxReaders = 255;
+  AcDbObjectId id = addLine();
+  std::vector<AcDbEntity*> readers;
+  for (int i = 0; i < kMaxReaders; ++i) {
+    AcDbEntity* ent = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(ent, id, AcDb::kForRead), Acad::eOk) << "reader " << i + 1;
+    readers.push_back(ent);
+  }
+  AcDbEntity* refused = reinterpret_cast<AcDbEntity*>(0x1);
+  EXPECT_EQ(acdbOpenAcDbEntity(refused, id, AcDb::kForRead), Acad::eAtMaxReaders);
+  EXPECT_EQ(refused, nullptr);
+  EXPECT_EQ(readers[0]->readers(), kMaxReaders);  // the refusal was not counted
+  EXPECT_EQ(acdbOpenAcDbEntity(refused, id, AcDb::kForWrite), Acad::eWasOpenForRead);
+
+  ASSERT_EQ(readers.back()->close(), Acad::eOk);
+  readers.pop_back();
+  AcDbEntity* again = nullptr;
+  ASSERT_EQ(acdbOpenAcDbEntity(again, id, AcDb::kForRead), Acad::eOk);
+  readers.push_back(again);
+  EXPECT_EQ(acdbOpenAcDbEntity(refused, id, AcDb::kForRead), Acad::eAtMaxReaders);
+
+  for (AcDbEntity* ent : readers) EXPECT_EQ(ent->close(), Acad::eOk);
+  EXPECT_EQ(readers[0]->readers(), 0);
+  AcDbEntity* writer = nullptr;
+  ASSERT_EQ(acdbOpenAcDbEntity(writer, id, AcDb::kForWrite), Acad::eOk);
+  EXPECT_EQ(writer->close(), Acad::eOk);
 }
 
 TEST_F(OpenProtocol, UpgradeNeedsASingleReader) {

@@ -1,4 +1,8 @@
 // The mesh of the geometry vocabulary and the maker's face appenders.
+#include <cmath>
+#include <map>
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 #include "opennurbs/opennurbs.h"
@@ -121,4 +125,96 @@ TEST(OrvMesh, EqualCornersShareOneVertex) {
   EXPECT_EQ(m.m_V[m.m_F[3].vi[0]], ON_3fPoint(0, 0, 0));
   EXPECT_EQ(m.m_V[m.m_F[3].vi[1]], ON_3fPoint(8, 8, 8));
   EXPECT_TRUE(m.IsValid());
+  // The vertex that took the old place answers for it from then on.
+  const int count = m.VertexCount();
+  ORVMesh::AddTriangle(m, {0, 0, 0}, {1, 0, 0}, {2, 0, 0});
+  EXPECT_EQ(m.VertexCount(), count);
+  EXPECT_EQ(m.m_F[4].vi[0], m.m_F[3].vi[0]);
+}
+
+// A grid of quads row by row, some thousands of vertices: the appender's welding table grows
+// many times while later rows keep reusing the row before.
+TEST(OrvMesh, GridStaysSharedWhileTheTableGrows) {
+  const int n = 60;
+  ON_Mesh m;
+  auto at = [](int i, int j) { return ON_3dPoint(i, j, (i * j) % 7); };
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) ASSERT_EQ(ORVMesh::AddQuad(m, at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)), 1);
+  ASSERT_EQ(m.VertexCount(), (n + 1) * (n + 1));
+  ASSERT_EQ(m.FaceCount(), n * n);
+  // Numbered in order of first appearance, found independently.
+  std::map<std::tuple<double, double, double>, int> first;
+  int wrong = 0;
+  for (int i = 0; i < n; ++i)
+    for (int j = 0; j < n; ++j) {
+      const ON_MeshFace& f = m.m_F[i * n + j];
+      const ON_3dPoint corners[4] = {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+      for (int k = 0; k < 4; ++k) {
+        int expected = first.emplace(std::make_tuple(corners[k].x, corners[k].y, corners[k].z), int(first.size())).first->second;
+        wrong += f.vi[k] != expected || m.m_V[f.vi[k]] != ON_3fPoint(corners[k]);
+      }
+    }
+  EXPECT_EQ(wrong, 0);
+}
+
+TEST(OrvMesh, VerticesAlreadyThereAreReusedTheFirstAnswering) {
+  ON_Mesh m;
+  m.SetVertex(0, ON_3dPoint(1, 0, 0));
+  m.SetVertex(1, ON_3dPoint(1, 0, 0));  // a second vertex at the same place
+  m.SetVertex(2, ON_3dPoint(0, 1, -0.0));
+  ASSERT_EQ(ORVMesh::AddTriangle(m, {0, 1, 0}, {1, 0, 0}, {0, 0, 1}), 1);
+  EXPECT_EQ(m.VertexCount(), 4);
+  EXPECT_EQ(m.m_F[0].vi[0], 2);
+  EXPECT_EQ(m.m_F[0].vi[1], 0);
+  // Set between two appends: found too.
+  m.SetVertex(4, ON_3dPoint(5, 5, 5));
+  ORVMesh::AddTriangle(m, {5, 5, 5}, {0, 0, 1}, {1, 0, 0});
+  EXPECT_EQ(m.VertexCount(), 5);
+  EXPECT_EQ(m.m_F[1].vi[0], 4);
+  EXPECT_EQ(m.m_F[1].vi[1], 3);
+}
+
+TEST(OrvMesh, NaNCornersNeverShareButInfinitiesDo) {
+  const double nan = std::nan(""), inf = INFINITY;
+  ON_Mesh m;
+  ORVMesh::AddTriangle(m, {nan, 0, 0}, {inf, 0, 0}, {0, 0, 0});
+  ORVMesh::AddTriangle(m, {nan, 0, 0}, {inf, 0, 0}, {0, 0, 0});
+  EXPECT_EQ(m.VertexCount(), 4);
+  EXPECT_NE(m.m_F[0].vi[0], m.m_F[1].vi[0]);
+  EXPECT_EQ(m.m_F[0].vi[1], m.m_F[1].vi[1]);
+  EXPECT_EQ(m.m_F[0].vi[2], m.m_F[1].vi[2]);
+}
+
+// The appender keeps nothing in the mesh: each mesh welds to its own vertices only, and a
+// mesh whose vertex list was replaced or cut short is welded to what it now holds.
+TEST(OrvMesh, EachMeshWeldsToWhatItHoldsNow) {
+  ON_Mesh a, b;
+  ORVMesh::AddQuad(a, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0});
+  ORVMesh::AddTriangle(b, {7, 7, 7}, {1, 0, 0}, {0, 0, 0});
+  ORVMesh::AddTriangle(a, {1, 1, 0}, {0, 0, 0}, {2, 2, 2});
+  EXPECT_EQ(a.VertexCount(), 5);
+  EXPECT_EQ(a.m_F[1].vi[0], 2);
+  EXPECT_EQ(a.m_F[1].vi[1], 0);
+  EXPECT_EQ(b.VertexCount(), 3);
+  EXPECT_EQ(b.m_F[0].vi[2], 2);
+
+  // Moved away, then filled with other points past its old count.
+  ON_Mesh kept = std::move(a);
+  for (int i = 0; i < 6; ++i) a.SetVertex(i, ON_3dPoint(10 + i, 0, 0));
+  ORVMesh::AddTriangle(a, {10, 0, 0}, {15, 0, 0}, {0, 0, 0});
+  EXPECT_EQ(a.VertexCount(), 7);
+  EXPECT_EQ(a.m_F[0].vi[0], 0);
+  EXPECT_EQ(a.m_F[0].vi[1], 5);
+  EXPECT_EQ(a.m_F[0].vi[2], 6);
+
+  // Cut short in place, then one new vertex where a dropped one was.
+  a.m_V.SetCount(2);
+  a.m_F.Empty();
+  a.SetVertex(2, ON_3dPoint(3, 3, 3));
+  ORVMesh::AddTriangle(a, {3, 3, 3}, {11, 0, 0}, {15, 0, 0});
+  EXPECT_EQ(a.VertexCount(), 4);
+  EXPECT_EQ(a.m_F[0].vi[0], 2);
+  EXPECT_EQ(a.m_F[0].vi[1], 1);
+  EXPECT_EQ(a.m_F[0].vi[2], 3);
+  EXPECT_EQ(kept.VertexCount(), 5);
 }

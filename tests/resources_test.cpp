@@ -94,6 +94,46 @@ TEST(ResourceScript, BrokenScriptsNameTheLineAndLeaveTheOutputAlone) {
   }
 }
 
+// Numbers are written the C way: hex after 0x, octal after a leading 0, an L suffix, a minus;
+// a #define takes its value the same way and ignores the rest of its line.
+TEST(ResourceScript, NumbersAndDefinesAreReadTheCWay) {
+  const char* text =
+      "#define IDD_HEX 0xC8L\r\n"
+      "#define IDC_OCT 017 // fifteen\r\n"
+      "#define IDC_NEG -0x2\r\n"
+      "IDD_HEX DIALOG 0x0, 0, 0X10, 010L\r\n"
+      "BEGIN\r\n"
+      "  LTEXT \"a\",IDC_OCT,1,-1,1,1\r\n"
+      "  LTEXT \"b\",IDC_NEG,1,1,1,1\r\n"
+      "END\r\n";
+  ResourceScript s;
+  std::string error;
+  ASSERT_TRUE(kv::res::parseScript(text, s, error)) << error;
+  ASSERT_EQ(s.dialogs.count(200), 1u);
+  const kv::res::DialogTemplate& d = s.dialogs.at(200);
+  EXPECT_EQ(d.width, 16);
+  EXPECT_EQ(d.height, 8);
+  ASSERT_EQ(d.controls.size(), 2u);
+  EXPECT_EQ(d.controls[0].id, 15);
+  EXPECT_EQ(d.controls[0].x, 1);
+  EXPECT_EQ(d.controls[0].y, -1);
+  EXPECT_EQ(d.controls[1].id, -2);
+
+  // A define whose value is not a number defines nothing; a number token must be whole.
+  const std::pair<const char*, const char*> refused[] = {
+      {"#define IDC_WORD 12abc\n200 DIALOG 0,0,1,1\nBEGIN\n LTEXT \"a\",IDC_WORD,1,1,1,1\nEND\n",
+       "line 4: unknown identifier IDC_WORD"},
+      {"200 DIALOG 0,0,1,1\nBEGIN\n LTEXT \"a\",12abc,1,1,1,1\nEND\n", "line 3: '12abc' is not a number"},
+      {"200 DIALOG 0,0,1,1\nBEGIN\n LTEXT \"a\",09,1,1,1,1\nEND\n", "line 3: '09' is not a number"},
+      {"200 DIALOG 0,0,1,0x\nBEGIN\nEND\n", "line 1: '0x' is not a number"},
+      {"200 DIALOG 0,0,1,99999999999999999999\nBEGIN\nEND\n", "is not a number"},
+  };
+  for (const auto& [script, reason] : refused) {
+    EXPECT_FALSE(kv::res::parseScript(script, s, error)) << script;
+    EXPECT_NE(error.find(reason), std::string::npos) << script << " -> " << error;
+  }
+}
+
 TEST(ResourceScript, EveryTruncationIsRefusedOrReadWithoutCrashing) {
   std::string text = kScript;
   for (size_t n = 0; n < text.size(); ++n) {

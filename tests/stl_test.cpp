@@ -151,6 +151,55 @@ TEST_F(StlReader, FacetsWithFewerThanThreeDistinctCornersAreDroppedWithoutTraces
   EXPECT_EQ(read(binaryStl({}), mesh, "no facets"), 0);
 }
 
+// Far more distinct corners than either form's first guess at the vertex count (half the
+// facet count, or one vertex per 500 bytes of text): the welding table grows three times or
+// more, up to sizes mapped straight from the system. Half of the facets reuse a corner from
+// anywhere before, written with -0 for its zeros. Every corner must still answer with the
+// first vertex at its place.
+TEST_F(StlReader, WeldingStaysExactWhileItsTableGrows) {
+  auto point = [](std::uint32_t j) { return std::array<float, 3>{float(j % 181), float(j / 181 % 181), float(j) * 0.5f}; };
+  const std::uint32_t facets = 32768;
+  std::vector<Tri> tris;
+  std::uint32_t made = 0;
+  for (std::uint32_t i = 0; i < facets; ++i) {
+    std::array<float, 3> c[3] = {point(made), point(made + 1), {}};
+    made += 2;
+    if (i % 2 == 0) {
+      c[2] = point(made++);
+    } else {
+      c[2] = point(std::uint32_t(i * 2654435761u % (made - 2)));
+      for (float& x : c[2]) x = x == 0 ? -0.0f : x;
+    }
+    tris.push_back(Tri{c[0][0], c[0][1], c[0][2], c[1][0], c[1][1], c[1][2], c[2][0], c[2][1], c[2][2]});
+  }
+  // The independent answer: vertices numbered in order of first appearance.
+  std::map<std::tuple<float, float, float>, int> first;
+  std::vector<int> expected;
+  for (const Tri& t : tris)
+    for (int c = 0; c < 3; ++c) {
+      auto key = std::make_tuple(t[3 * c] + 0.0f, t[3 * c + 1] + 0.0f, t[3 * c + 2] + 0.0f);
+      expected.push_back(first.emplace(key, int(first.size())).first->second);
+    }
+  ASSERT_EQ(first.size(), size_t(made));
+
+  for (const std::string& bytes : {binaryStl(tris), asciiStl(tris)}) {
+    ON_Mesh mesh;
+    ASSERT_EQ(read(bytes, mesh), 1) << KOSTL::GetError().GetString();
+    ASSERT_EQ(mesh.VertexCount(), int(made));
+    ASSERT_EQ(mesh.FaceCount(), int(facets));
+    int wrong = 0;
+    for (std::uint32_t f = 0; f < facets; ++f) {
+      const ON_MeshFace& face = mesh.m_F[int(f)];
+      wrong += face.vi[3] != face.vi[2];
+      for (int c = 0; c < 3; ++c) {
+        const float* at = &tris[f][size_t(3 * c)];
+        wrong += face.vi[c] != expected[3 * f + size_t(c)] || mesh.m_V[face.vi[c]] != ON_3fPoint(at[0], at[1], at[2]);
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
 TEST_F(StlReader, BrokenBinaryFilesAreRefusedWithTheirReason) {
   ON_Mesh mesh;
   EXPECT_EQ(KOSTL::STLToMesh((dir_ / "missing.stl").c_str(), mesh), 0);

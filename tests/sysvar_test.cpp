@@ -83,6 +83,20 @@ TEST_F(SysVars, SetvarThroughTheCommandLine) {
   EXPECT_EQ(acedCommand(RTSTR, "_zoom", RTSTR, "_extents", RTNONE), RTNORM);
 }
 
+TEST_F(SysVars, SetvarTakesOnlyWholeDecimalNumbers) {
+  EXPECT_EQ(acedCommand(RTSTR, "SETVAR", RTSTR, "FACETRES", RTSTR, " +2.5 ", RTNONE), RTNORM);
+  double v = 0;
+  GetSysVarReal("FACETRES", v);
+  EXPECT_EQ(v, 2.5);
+  // Refused and asked again until the list runs out.
+  for (const char* answer : {"0x2", "2.5abc", "2 3", "+-2", "nan", "1e-400"}) {
+    EXPECT_EQ(acedCommand(RTSTR, "SETVAR", RTSTR, "FACETRES", RTSTR, answer, RTNONE), RTCAN) << answer;
+    GetSysVarReal("FACETRES", v);
+    EXPECT_EQ(v, 2.5) << answer;
+  }
+  EXPECT_NE(ui_.printed().find("Requires numeric value."), std::string::npos);
+}
+
 TEST_F(SysVars, ZoomExtentsFramesTheDrawing) {
   append(new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(10, 20, 0)));
   ASSERT_EQ(acedCommand(RTSTR, "_zoom", RTSTR, "_e", RTNONE), RTNORM);

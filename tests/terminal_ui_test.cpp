@@ -70,6 +70,24 @@ TEST(TerminalDialog, EnterKeepsValuesAndPressesTheDefaultButtonLabelsAnswerSlide
   EXPECT_EQ(v.controls[1].value, 1);
 }
 
+TEST(TerminalDialog, SliderAnswersAreWholeNumbersHeldAtTheEnds) {
+  for (const auto& [answer, value] : {std::pair<const char*, int>{" +99999999999999999999999 ", 100},
+                                      {"-99999999999999999999999", 0}, {"\t70\r", 70}}) {
+    Terminal t(std::string(answer) + "\n\n\n");
+    kv::DialogView v = optionsView();
+    EXPECT_EQ(t.ui.dialog(v), IDOK) << answer;
+    EXPECT_EQ(v.controls[0].value, value) << answer;
+  }
+  Terminal t("12abc\n+-3\n7 0\n30\n\n\n");
+  kv::DialogView v = optionsView();
+  EXPECT_EQ(t.ui.dialog(v), IDOK);
+  EXPECT_EQ(v.controls[0].value, 30);
+  std::string out = t.out.str();
+  size_t refusals = 0;
+  for (size_t at = 0; (at = out.find("Requires an integer value", at)) != std::string::npos; ++at) ++refusals;
+  EXPECT_EQ(refusals, 3u) << out;
+}
+
 TEST(TerminalDialog, CancelOrTheEndOfInputCancelsAtAnyQuestion) {
   Terminal cancelled("70\n*cancel*\n");
   kv::DialogView v = optionsView();

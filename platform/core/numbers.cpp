@@ -1,5 +1,6 @@
 #include "core/numbers.h"
 
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <type_traits>
@@ -15,6 +16,7 @@ std::string_view trimBlanks(std::string_view text) {
 
 template <class T>
 NumberParse parseNumber(std::string_view text, T& out, int base) {
+  assert(base >= 2 && base <= 36);
   text = trimBlanks(text);
   bool plus = !text.empty() && text[0] == '+';
   if (plus) text.remove_prefix(1);

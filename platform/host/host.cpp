@@ -13,6 +13,7 @@
 #include "host/appservices.h"
 #include "host/commands.h"
 #include "host/menu.h"
+#include "core/numbers.h"
 #include "core/ui.h"
 #include "win/afx.h"
 
@@ -34,16 +35,6 @@ std::string formatReal(double v) {
   while (s.size() > 1 && s.back() == '0') s.pop_back();
   if (s.back() == '.') s.pop_back();
   return s;
-}
-
-bool parseReal(const std::string& text, double& value) {
-  const char* begin = text.c_str();
-  char* end = nullptr;
-  double v = strtod(begin, &end);
-  while (end && *end && std::isspace(static_cast<unsigned char>(*end))) ++end;
-  if (end == begin || (end && *end) || !std::isfinite(v)) return false;
-  value = v;
-  return true;
 }
 
 std::vector<std::pair<std::string, HostCommand>>& registeredBuiltins() {
@@ -351,7 +342,7 @@ int Host::setvar(CommandInput& in) {
     if (var->type == RTSTR) {
       rb.restype = RTSTR;
       rb.resval.rstring = text.data();
-    } else if (parseReal(answer, d) && (var->type == RTREAL || d == std::floor(d))) {
+    } else if (kv::toNumber(answer, d) && (var->type == RTREAL || d == std::floor(d))) {
       if (var->type == RTREAL) {
         rb.restype = RTREAL;
         rb.resval.rreal = d;

@@ -2,7 +2,6 @@
 // interface: the terminal on the console host, a queue in tests.
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <cstring>
 #include <sstream>
 #include <strings.h>
@@ -10,6 +9,7 @@
 #include "host/aced.h"
 #include "host/access.h"
 #include "core/faults.h"
+#include "core/numbers.h"
 #include "host/host.h"
 #include "host/stub.h"
 #include "core/ui.h"
@@ -66,9 +66,8 @@ bool passesFilter(const resbuf* filter, const AcDbEntity& ent) {
 // The live entity named by a handle text, or null.
 AcDbObjectId entityByHandle(AcDbDatabase& db, const std::string& text) {
   if (text.empty() || text.size() > 16) return AcDbObjectId();
-  char* end = nullptr;
-  unsigned long long value = strtoull(text.c_str(), &end, 16);
-  if (!end || *end) return AcDbObjectId();
+  unsigned long long value = 0;
+  if (!kv::toNumber(text, value, 16)) return AcDbObjectId();
   AcDbObjectId id;
   if (db.getAcDbObjectId(id, false, AcDbHandle(value)) != Acad::eOk || id.isErased()) return AcDbObjectId();
   AcDbStub* stub = kv::HostAccess::stub(id);
@@ -76,6 +75,15 @@ AcDbObjectId entityByHandle(AcDbDatabase& db, const std::string& text) {
   // Only entities that stand in a block can be picked: not vertices, not table records.
   if (!ent || ent->ownerId().isNull() || !AcDbBlockTableRecord::cast(kv::HostAccess::stub(ent->ownerId())->object)) return AcDbObjectId();
   return id;
+}
+
+// A picked point "x,y[,z]"; a coordinate missing or not a number is 0.
+void readPoint(std::string_view text, double xyz[3]) {
+  for (int i = 0; i < 3 && !text.empty(); ++i) {
+    size_t comma = text.find(',');
+    kv::toNumber(text.substr(0, comma), xyz[i]);
+    text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+  }
 }
 
 // Every live entity of model space and paper space, in drawing order.
@@ -223,12 +231,7 @@ int acedEntSel(const char* prompt, ads_name entity, ads_point point) {
   AcDbObjectId id = entityByHandle(host->database(), handle);
   if (id.isNull()) return RTERROR;
   double xyz[3] = {0, 0, 0};
-  if (!at.empty()) {
-    std::replace(at.begin(), at.end(), ',', ' ');
-    std::stringstream coords(at);
-    for (double& c : xyz)
-      if (!(coords >> c)) c = 0;
-  }
+  readPoint(at, xyz);
   if (point)
     for (int i = 0; i < 3; ++i) point[i] = xyz[i];
   return nameOf(id, entity);

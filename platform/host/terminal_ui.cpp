@@ -13,6 +13,7 @@
 #include <istream>
 #include <ostream>
 
+#include "core/numbers.h"
 #include "win/box_buttons.h"
 #include "win/winapi.h"
 
@@ -78,15 +79,18 @@ bool fileExists(const std::string& path) {
   return !path.empty() && std::filesystem::exists(path, ec);
 }
 
-// A whole integer with an optional sign; values past int are held at its ends.
-bool parseInteger(const std::string& text, long long& value) {
-  std::string t = trimmed(text);
-  if (t.empty()) return false;
-  char* end = nullptr;
-  long long v = std::strtoll(t.c_str(), &end, 10);
-  if (!end || *end) return false;
-  value = v;
-  return true;
+// A whole decimal integer with an optional sign; one past long long's range is held at its
+// ends, as the slider it answers will be.
+bool parseInteger(std::string_view text, long long& value) {
+  switch (kv::parseNumber(text, value)) {
+    case NumberParse::kOk:
+      return true;
+    case NumberParse::kOutOfRange:
+      value = kv::trimBlanks(text).front() == '-' ? LLONG_MIN : LLONG_MAX;
+      return true;
+    default:
+      return false;
+  }
 }
 
 int clampTo(long long v, int lo, int hi) { return int(std::max<long long>(lo, std::min<long long>(hi, v))); }

@@ -4,16 +4,12 @@
 #include "core/faults.h"
 #include "core/files.h"
 #include "core/numbers.h"
-
-#include <sys/mman.h>
+#include "opennurbs/point_index.h"
 
 #include <algorithm>
-#include <bit>
-#include <cerrno>
 #include <cstdarg>
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -48,104 +44,30 @@ bool readFully(kv::file::Input& in, void* buffer, size_t size) { return in.read(
 
 bool isFinite(std::uint32_t bits) { return (bits & 0x7F800000u) != 0x7F800000u; }
 
-// Open addressing with linear probing. A slot holds the point's bits beside its index, so a
-// lookup touches one cache line and never the vertex list; the table stays at most half full.
-// Lookups can be prefetched from the hash alone, which hides most of the memory latency.
+// Corners into the mesh through the platform's welding table.
 class Welder {
 public:
-  Welder(ON_Mesh& mesh, size_t expectedVertices) : mesh_(mesh) {
-    allocate(std::max<size_t>(16, std::bit_ceil(2 * expectedVertices)));
+  Welder(ON_Mesh& mesh, size_t expectedVertices) : mesh_(mesh), index_(expectedVertices) {
     mesh_.m_V.Reserve(int(std::min<size_t>(expectedVertices + 16, INT_MAX)));
   }
 
-  static std::uint64_t hash(const std::uint32_t* k) {
-    std::uint64_t h = k[0] * 0x9E3779B97F4A7C15ull;
-    h ^= (h >> 29) + k[1] * 0xC2B2AE3D27D4EB4Full;
-    h ^= (h >> 31) + k[2] * 0x165667B19E3779F9ull;
-    return h ^ (h >> 32);
-  }
-
-  void prefetch(std::uint64_t h) const { __builtin_prefetch(&table_.slots[h & mask_]); }
+  void prefetch(std::uint64_t h) const { index_.prefetch(h); }
 
   // k holds a normalised point (no -0); h is its hash.
   std::uint32_t add(const std::uint32_t* k, std::uint64_t h) {
-    size_t slot = h & mask_;
-    for (;; slot = (slot + 1) & mask_) {
-      Slot& s = table_.slots[slot];
-      if (s.indexPlus1 == 0) break;
-      if (s.key[0] == k[0] && s.key[1] == k[1] && s.key[2] == k[2]) return s.indexPlus1 - 1;
+    auto fresh = std::uint32_t(mesh_.m_V.Count());
+    std::uint32_t index = index_.findOrAdd(k, h, fresh);
+    if (index == fresh) {
+      float p[3];
+      std::memcpy(p, k, sizeof p);
+      mesh_.m_V.Append(ON_3fPoint(p[0], p[1], p[2]));
     }
-    auto index = std::uint32_t(mesh_.m_V.Count());
-    float p[3];
-    std::memcpy(p, k, sizeof p);
-    mesh_.m_V.Append(ON_3fPoint(p[0], p[1], p[2]));
-    table_.slots[slot] = Slot{{k[0], k[1], k[2]}, index + 1};
-    if (2 * size_t(index + 1) > mask_ + 1) grow();
     return index;
   }
 
 private:
-  struct Slot {
-    std::uint32_t key[3];
-    std::uint32_t indexPlus1;  // 0: empty, so fresh zero pages need no filling
-  };
-
-  // Zeroed memory; a large table straight from the system in huge pages where it has them:
-  // the lookups land anywhere in it, and small pages would cost a TLB miss on nearly each.
-  struct Table {
-    Slot* slots = nullptr;
-    void* mapped = MAP_FAILED;
-    size_t length = 0;
-    Table() = default;
-    explicit Table(size_t capacity) {
-      constexpr size_t kHuge = size_t(2) << 20;
-      size_t bytes = capacity * sizeof(Slot);
-      if (bytes < kHuge) {
-        slots = static_cast<Slot*>(std::calloc(capacity, sizeof(Slot)));
-        if (!slots) throw std::bad_alloc();
-        return;
-      }
-      length = bytes + kHuge;
-      mapped = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-      if (mapped == MAP_FAILED) throw std::bad_alloc();
-      auto start = (reinterpret_cast<std::uintptr_t>(mapped) + kHuge - 1) & ~(kHuge - 1);
-      ::madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);
-      slots = reinterpret_cast<Slot*>(start);
-    }
-    Table(Table&& o) noexcept { *this = std::move(o); }
-    Table& operator=(Table&& o) noexcept {
-      std::swap(slots, o.slots);
-      std::swap(mapped, o.mapped);
-      std::swap(length, o.length);
-      return *this;
-    }
-    ~Table() {
-      if (mapped != MAP_FAILED) ::munmap(mapped, length);
-      else std::free(slots);
-    }
-  };
-
-  void allocate(size_t capacity) {
-    table_ = Table(capacity);
-    mask_ = capacity - 1;
-  }
-
-  void grow() {
-    Table old = std::move(table_);
-    size_t oldCapacity = mask_ + 1;
-    allocate(2 * oldCapacity);
-    for (size_t i = 0; i < oldCapacity; ++i) {
-      const Slot& s = old.slots[i];
-      if (s.indexPlus1 == 0) continue;
-      size_t slot = hash(s.key) & mask_;
-      while (table_.slots[slot].indexPlus1 != 0) slot = (slot + 1) & mask_;
-      table_.slots[slot] = s;
-    }
-  }
-
   ON_Mesh& mesh_;
-  Table table_;
-  size_t mask_ = 0;
+  kv::PointIndex index_;
 };
 
 // One facet's corners, checked and normalised, waiting for its lookups.
@@ -162,13 +84,13 @@ int prepare(const void* coordinates, Pending& f) {
   std::uint32_t bad = 0;
   for (std::uint32_t& b : f.k) {
     bad |= std::uint32_t(!isFinite(b));
-    b = b == 0x80000000u ? 0 : b;  // -0 is 0
+    b = kv::foldMinusZero(b);
   }
   if (bad) return 0;
   const std::uint32_t* k = f.k;
   auto same = [k](int a, int b) { return k[a] == k[b] && k[a + 1] == k[b + 1] && k[a + 2] == k[b + 2]; };
   if (same(0, 3) || same(0, 6) || same(3, 6)) return -1;
-  for (int c = 0; c < 3; ++c) f.h[c] = Welder::hash(k + 3 * c);
+  for (int c = 0; c < 3; ++c) f.h[c] = kv::PointIndex::hash(k + 3 * c);
   return 1;
 }
 

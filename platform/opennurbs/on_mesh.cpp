@@ -1,89 +1,13 @@
 #include "opennurbs/on_mesh.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <tuple>
-
-namespace {
-
-// -0 and +0 are one location.
-std::uint64_t locationHash(const ON_3fPoint& p) {
-  const float xyz[3] = {p.x + 0.0f, p.y + 0.0f, p.z + 0.0f};
-  std::uint32_t b[3];
-  std::memcpy(b, xyz, sizeof b);
-  auto mix = [](std::uint64_t h) {  // a 64-bit finaliser: every input bit reaches every output bit
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDull;
-    h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ull;
-    h ^= h >> 33;
-    return h;
-  };
-  return mix((std::uint64_t(b[0]) | std::uint64_t(b[1]) << 32) ^ mix(b[2] + 0x9E3779B97F4A7C15ull));
-}
-
-bool sameLocation(const ON_3fPoint& a, const ON_3fPoint& b) {
-  return a.x + 0.0f == b.x + 0.0f && a.y + 0.0f == b.y + 0.0f && a.z + 0.0f == b.z + 0.0f;
-}
-
-}  // namespace
-
-// Open addressing over vertex indexes; the keys are the vertices themselves, compared on
-// every probe, so an entry made stale by a direct edit of m_V can never answer wrongly.
-struct ON_Mesh::VertexLookup {
-  std::vector<int> slots;  // vertex index or -1; size a power of two, at most half full
-  int indexed = 0;         // m_V[0 .. indexed) are in the table
-
-  void reset(int expected) {
-    size_t size = 16;
-    while (size < size_t(expected) * 2 + 2) size *= 2;
-    slots.assign(size, -1);
-    indexed = 0;
-  }
-  // The slot holding a vertex at p's location, or the empty slot where it belongs.
-  size_t probe(const ON_SimpleArray<ON_3fPoint>& v, const ON_3fPoint& p) const {
-    const size_t mask = slots.size() - 1;
-    for (size_t i = size_t(locationHash(p)) & mask;; i = (i + 1) & mask)
-      if (slots[i] < 0 || sameLocation(v[slots[i]], p)) return i;
-  }
-  void add(const ON_SimpleArray<ON_3fPoint>& v, int index) {
-    if (size_t(indexed + 1) * 2 > slots.size()) {
-      std::vector<int> old;
-      old.swap(slots);
-      slots.assign(old.size() * 2, -1);
-      for (int k : old)
-        if (k >= 0) slots[probe(v, v[k])] = k;
-    }
-    size_t at = probe(v, v[index]);
-    if (slots[at] < 0) slots[at] = index;  // the first vertex at a location answers for it
-    ++indexed;
-  }
-};
 
 ON_Mesh::ON_Mesh() = default;
 ON_Mesh::~ON_Mesh() = default;
 
-int ON_Mesh::FindOrAppendVertex(const ON_3fPoint& p) {
-  if (!lookup_) {
-    lookup_ = std::make_unique<VertexLookup>();
-    lookup_->reset(m_V.Count());
-  }
-  VertexLookup& L = *lookup_;
-  if (L.indexed > m_V.Count()) L.reset(m_V.Count());  // the list shrank behind our back
-  while (L.indexed < m_V.Count()) L.add(m_V, L.indexed);
-  size_t at = L.probe(m_V, p);
-  if (L.slots[at] >= 0) return L.slots[at];
-  m_V.Append(p);
-  topology_.reset();
-  L.add(m_V, m_V.Count() - 1);
-  return m_V.Count() - 1;
-}
-
-void ON_Mesh::Changed() {
-  topology_.reset();
-  lookup_.reset();
-}
+void ON_Mesh::Changed() { topology_.reset(); }
 
 ON_Mesh::ON_Mesh(int faceCapacity, int vertexCapacity, bool, bool) {
   m_F.Reserve(faceCapacity);
@@ -97,7 +21,6 @@ ON_Mesh& ON_Mesh::operator=(const ON_Mesh& other) {
     m_V = other.m_V;
     m_F = other.m_F;
     topology_.reset();
-    lookup_.reset();
   }
   return *this;
 }
@@ -105,7 +28,6 @@ ON_Mesh& ON_Mesh::operator=(const ON_Mesh& other) {
 // The topology names its mesh: it is rebuilt for the new owner, never carried over.
 ON_Mesh::ON_Mesh(ON_Mesh&& other) noexcept : m_V(std::move(other.m_V)), m_F(std::move(other.m_F)) {
   other.topology_.reset();
-  other.lookup_.reset();
 }
 
 ON_Mesh& ON_Mesh::operator=(ON_Mesh&& other) noexcept {
@@ -114,8 +36,6 @@ ON_Mesh& ON_Mesh::operator=(ON_Mesh&& other) noexcept {
     m_F = std::move(other.m_F);
     topology_.reset();
     other.topology_.reset();
-    lookup_.reset();
-    other.lookup_.reset();
   }
   return *this;
 }
@@ -124,12 +44,11 @@ void ON_Mesh::Destroy() {
   m_V.Destroy();
   m_F.Destroy();
   topology_.reset();
-  lookup_.reset();
 }
 
 bool ON_Mesh::SetVertex(int i, const ON_3dPoint& p) {
   if (i < 0 || i > m_V.Count()) return false;
-  topology_.reset();  // the vertex table checks itself on every hit
+  topology_.reset();
   if (i == m_V.Count()) m_V.Append(ON_3fPoint(p));
   else m_V[i] = ON_3fPoint(p);
   return true;
@@ -137,7 +56,7 @@ bool ON_Mesh::SetVertex(int i, const ON_3dPoint& p) {
 
 bool ON_Mesh::SetQuad(int f, int a, int b, int c, int d) {
   if (f < 0 || f > m_F.Count()) return false;
-  topology_.reset();  // the vertex table checks itself on every hit
+  topology_.reset();
   ON_MeshFace face;
   face.vi[0] = a;
   face.vi[1] = b;

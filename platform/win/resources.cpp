@@ -3,13 +3,14 @@
 #include "win/dllentry.h"
 #include "win/module_handles.h"
 
+#include "core/numbers.h"
+
 #include <dlfcn.h>
 #include <strings.h>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
-#include <cstdlib>
+#include <climits>
 #include <cstring>
 
 namespace kv::res {
@@ -29,6 +30,53 @@ struct Token {
   int line = 0;
   bool firstOnLine = false;
 };
+
+// Numbers may carry an L suffix in .rc text.
+std::string_view withoutSuffix(std::string_view word) {
+  if (!word.empty() && (word.back() == 'L' || word.back() == 'l')) word.remove_suffix(1);
+  return word;
+}
+
+// A number as resource scripts write it, the C way: an optional sign, then "0x" and hex
+// digits, a leading 0 and octal digits, or decimal digits; an L suffix allowed.
+bool scriptNumber(std::string_view word, long& value) {
+  word = withoutSuffix(word);
+  const bool negative = !word.empty() && word[0] == '-';
+  if (!word.empty() && (word[0] == '-' || word[0] == '+')) word.remove_prefix(1);
+  int base = 10;
+  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
+    base = 16;
+    word.remove_prefix(2);
+  } else if (word.size() > 1 && word[0] == '0') {
+    base = 8;
+    word.remove_prefix(1);
+  }
+  unsigned long magnitude = 0;
+  // The sign was taken above: the digits must not bring another.
+  if (word.empty() || !std::isalnum(static_cast<unsigned char>(word[0])) || !kv::toNumber(word, magnitude, base))
+    return false;
+  const unsigned long limit = negative ? (unsigned long)LONG_MAX + 1 : (unsigned long)LONG_MAX;
+  if (magnitude > limit) return false;
+  value = negative ? long(0 - magnitude) : long(magnitude);
+  return true;
+}
+
+// "#define NAME value", the rest of the line ignored; a value that is not a number
+// defines nothing.
+void readDefine(std::string_view directive, std::map<std::string, long>& defines) {
+  constexpr std::string_view kDefine = "#define";
+  if (directive.substr(0, kDefine.size()) != kDefine) return;
+  size_t at = kDefine.size();
+  auto word = [&] {
+    while (at < directive.size() && std::isspace(static_cast<unsigned char>(directive[at]))) ++at;
+    size_t b = at;
+    while (at < directive.size() && !std::isspace(static_cast<unsigned char>(directive[at]))) ++at;
+    return directive.substr(b, at - b);
+  };
+  std::string_view name = word();
+  long value = 0;
+  if (!name.empty() && scriptNumber(word(), value)) defines[std::string(name)] = value;
+}
 
 class Lexer {
 public:
@@ -63,9 +111,7 @@ public:
       if (c == '#' && lineStart) {
         size_t end = s_.find('\n', i_);
         std::string directive = s_.substr(i_, end == std::string::npos ? std::string::npos : end - i_);
-        char name[128];
-        long value = 0;
-        if (std::sscanf(directive.c_str(), "#define %127s %li", name, &value) == 2) defines[name] = value;
+        readDefine(directive, defines);
         skipLine();
         continue;
       }
@@ -77,13 +123,11 @@ public:
         if (!readString(t.text, error)) return false;
         t.kind = Token::kString;
       } else if (std::isdigit(static_cast<unsigned char>(c)) || (c == '-' && std::isdigit(static_cast<unsigned char>(peek(1))))) {
-        char* end = nullptr;
-        t.value = std::strtol(s_.c_str() + i_, &end, 0);
-        size_t n = size_t(end - (s_.c_str() + i_));
-        t.text = s_.substr(i_, n);
-        i_ += n;
-        // Numbers may carry an L suffix in .rc text.
-        if (i_ < s_.size() && (s_[i_] == 'L' || s_[i_] == 'l')) ++i_;
+        size_t b = i_++;
+        while (i_ < s_.size() && std::isalnum(static_cast<unsigned char>(s_[i_]))) ++i_;
+        std::string_view word = std::string_view(s_).substr(b, i_ - b);
+        if (!scriptNumber(word, t.value)) return fail(error, "'" + std::string(word) + "' is not a number");
+        t.text = std::string(withoutSuffix(word));
         t.kind = Token::kNumber;
       } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
         size_t b = i_;

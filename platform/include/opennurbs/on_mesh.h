@@ -76,11 +76,6 @@ public:
   bool IsValid(ON_TextLog* log = nullptr) const override;
   bool Transform(const ON_Xform& xform) override;
 
-  // Platform use only: the index of a vertex exactly equal to p (-0 equals 0), appended when
-  // the mesh has none. Amortised constant time: a lookup table is kept beside the mesh and
-  // checked against m_V on every hit, so direct edits of m_V never make it answer wrongly.
-  int FindOrAppendVertex(const ON_3fPoint& p);
-
   // Built on first use and kept until the mesh changes through its own functions; a caller
   // that edits m_V or m_F directly calls DestroyTopology.
   const ON_MeshTopology& Topology() const;
@@ -90,8 +85,6 @@ public:
   ON_SimpleArray<ON_MeshFace> m_F;
 
 private:
-  struct VertexLookup;
   void Changed();
   mutable std::unique_ptr<ON_MeshTopology> topology_;
-  std::unique_ptr<VertexLookup> lookup_;
 };
