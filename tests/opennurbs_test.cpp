@@ -185,8 +185,8 @@ TEST(OrvMesh, NaNCornersNeverShareButInfinitiesDo) {
   EXPECT_EQ(m.m_F[0].vi[2], m.m_F[1].vi[2]);
 }
 
-// The appender keeps nothing in the mesh: each mesh welds to its own vertices only, and a
-// mesh whose vertex list was replaced or cut short is welded to what it now holds.
+// Each mesh welds to its own vertices only, and a mesh whose vertex list was moved, replaced or
+// cut short is welded to what it now holds.
 TEST(OrvMesh, EachMeshWeldsToWhatItHoldsNow) {
   ON_Mesh a, b;
   ORVMesh::AddQuad(a, {0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0});
@@ -217,4 +217,12 @@ TEST(OrvMesh, EachMeshWeldsToWhatItHoldsNow) {
   EXPECT_EQ(a.m_F[0].vi[1], 1);
   EXPECT_EQ(a.m_F[0].vi[2], 3);
   EXPECT_EQ(kept.VertexCount(), 5);
+
+  // Moved through its own function: new faces find the vertices at their new places.
+  ASSERT_TRUE(kept.Translate(ON_3dVector(0, 0, 10)));
+  ORVMesh::AddTriangle(kept, {0, 0, 10}, {1, 1, 10}, {0, 0, 0});
+  EXPECT_EQ(kept.VertexCount(), 6);
+  EXPECT_EQ(kept.m_F[2].vi[0], 0);
+  EXPECT_EQ(kept.m_F[2].vi[1], 2);
+  EXPECT_EQ(kept.m_F[2].vi[2], 5);
 }

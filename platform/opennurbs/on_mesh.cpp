@@ -1,13 +1,21 @@
 #include "opennurbs/on_mesh.h"
 
+#include "opennurbs/mesh_access.h"
+#include "opennurbs/point_index.h"
+
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <tuple>
 
 ON_Mesh::ON_Mesh() = default;
 ON_Mesh::~ON_Mesh() = default;
 
-void ON_Mesh::Changed() { topology_.reset(); }
+void ON_Mesh::Changed() {
+  topology_.reset();
+  welding_.reset();
+  welded_ = 0;
+}
 
 ON_Mesh::ON_Mesh(int faceCapacity, int vertexCapacity, bool, bool) {
   m_F.Reserve(faceCapacity);
@@ -20,22 +28,22 @@ ON_Mesh& ON_Mesh::operator=(const ON_Mesh& other) {
   if (this != &other) {
     m_V = other.m_V;
     m_F = other.m_F;
-    topology_.reset();
+    Changed();
   }
   return *this;
 }
 
 // The topology names its mesh: it is rebuilt for the new owner, never carried over.
 ON_Mesh::ON_Mesh(ON_Mesh&& other) noexcept : m_V(std::move(other.m_V)), m_F(std::move(other.m_F)) {
-  other.topology_.reset();
+  other.Changed();
 }
 
 ON_Mesh& ON_Mesh::operator=(ON_Mesh&& other) noexcept {
   if (this != &other) {
     m_V = std::move(other.m_V);
     m_F = std::move(other.m_F);
-    topology_.reset();
-    other.topology_.reset();
+    Changed();
+    other.Changed();
   }
   return *this;
 }
@@ -43,7 +51,7 @@ ON_Mesh& ON_Mesh::operator=(ON_Mesh&& other) noexcept {
 void ON_Mesh::Destroy() {
   m_V.Destroy();
   m_F.Destroy();
-  topology_.reset();
+  Changed();
 }
 
 bool ON_Mesh::SetVertex(int i, const ON_3dPoint& p) {
@@ -189,3 +197,29 @@ const ON_MeshTopology& ON_Mesh::Topology() const {
   topology_ = std::move(top);
   return *topology_;
 }
+
+namespace kv {
+
+PointIndex& MeshAccess::welding(ON_Mesh& mesh) {
+  const int count = mesh.m_V.Count();
+  if (!mesh.welding_ || mesh.welded_ > count) {
+    mesh.welding_ = std::make_unique<PointIndex>(size_t(count));
+    mesh.welded_ = 0;
+  }
+  for (; mesh.welded_ < count; ++mesh.welded_) {
+    const ON_3fPoint& p = mesh.m_V[mesh.welded_];
+    if (std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z)) continue;  // at no location
+    std::uint32_t key[3];
+    pointKey(p, key);
+    mesh.welding_->findOrAdd(key, PointIndex::hash(key), std::uint32_t(mesh.welded_));
+  }
+  return *mesh.welding_;
+}
+
+void MeshAccess::appendWelded(ON_Mesh& mesh, const ON_3fPoint& p) {
+  mesh.m_V.Append(p);
+  mesh.topology_.reset();
+  mesh.welded_ = mesh.m_V.Count();
+}
+
+}  // namespace kv

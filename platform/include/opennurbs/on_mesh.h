@@ -28,6 +28,11 @@ struct KV_PLATFORM_API ON_MeshTopologyEdge {
 
 class ON_Mesh;
 
+namespace kv {
+class PointIndex;
+struct MeshAccess;
+}  // namespace kv
+
 class KV_PLATFORM_API ON_MeshTopology {
 public:
   int TopVertexCount() const { return m_topv.Count(); }
@@ -85,6 +90,11 @@ public:
   ON_SimpleArray<ON_MeshFace> m_F;
 
 private:
+  friend struct kv::MeshAccess;
   void Changed();
   mutable std::unique_ptr<ON_MeshTopology> topology_;
+  // The welding table of the maker's face appenders, holding m_V[0 .. welded_); dropped
+  // whenever the mesh changes through its own functions.
+  std::unique_ptr<kv::PointIndex> welding_;
+  int welded_ = 0;
 };
