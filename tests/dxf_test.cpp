@@ -375,6 +375,30 @@ TEST_F(dxf, WrittenFileHasTheStructureFullReadersNeed) {
       entries.insert(table + "/" + p.value);
   }
   EXPECT_EQ(sections, (std::vector<std::string>{"HEADER", "CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS"}));
+  // Each table ends before the next begins, and its count (70) is the number of its records.
+  std::vector<std::string> tables;
+  std::map<std::string, std::pair<int, int>> counts;  // table -> {70, records}
+  std::string open;
+  for (size_t i = 1; i + 1 < pairs.size(); ++i) {
+    const Pair& p = pairs[i];
+    if (p.code == 0 && (p.value == "TABLE" || p.value == "ENDSEC")) {
+      EXPECT_EQ(open, "") << "no ENDTAB before " << p.value;
+    }
+    if (p.code == 0 && p.value == "TABLE") {
+      open = pairs[i + 1].value;
+      tables.push_back(open);
+      counts[open] = {-1, 0};
+    } else if (p.code == 0 && p.value == "ENDTAB") {
+      open.clear();
+    } else if (!open.empty() && p.code == 0 && p.value == open) {
+      ++counts[open].second;
+    } else if (!open.empty() && p.code == 70 && pairs[i - 1].value == "AcDbSymbolTable") {
+      counts[open].first = std::stoi(p.value);
+    }
+  }
+  EXPECT_EQ(tables, (std::vector<std::string>{"VPORT", "LTYPE", "LAYER", "STYLE", "VIEW", "UCS", "APPID", "DIMSTYLE",
+                                              "BLOCK_RECORD"}));
+  for (const auto& [name, count] : counts) EXPECT_EQ(count.first, count.second) << name;
   for (const auto& [h, kind] : kinds) EXPECT_LT(h, seed) << kind;
   for (const char* e : {"VPORT/*Active", "LTYPE/ByBlock", "LTYPE/ByLayer", "LTYPE/Continuous", "LAYER/0",
                         "STYLE/Standard", "APPID/ACAD", "DIMSTYLE/Standard", "BLOCK_RECORD/*Model_Space",
@@ -602,7 +626,8 @@ TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
   // the table lacks, a paper-space entity, and entity types the host does not read.
   std::string text =
       "999\nwritten by hand\n"
-      "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n 70\n     1\n"
+      "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLTYPE\n  0\nLTYPE\n  2\nDOTS\n  3\nDots . . .\n  0\nENDTAB\n"
+      "  0\nTABLE\n  2\nLAYER\n 70\n     1\n"
       "  0\nLAYER\n  2\nWalls\n 70\n     4\n 62\n    -3\n  6\nCONTINUOUS\n  0\nENDTAB\n  0\nENDSEC\n"
       "  0\nSECTION\n  2\nENTITIES\n"
       "  0\nLINE\n  8\nWalls\n 10\n 1.5\n 20\n-2\n 30\n0.0\n 11\n  1.0E+2\n 21\n +3\n 31\n0\n"
@@ -633,6 +658,13 @@ TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
   EXPECT_TRUE(walls.locked);
   EXPECT_FALSE(walls.frozen);
   EXPECT_EQ(layerState(*back, "New layer").color.colorIndex(), 7);  // created as the host creates layers
+  AcDbLinetypeTable* linetypes = nullptr;
+  ASSERT_EQ(back->getLinetypeTable(linetypes), Acad::eOk);
+  AcDbLinetypeTableRecord* dots = nullptr;
+  ASSERT_EQ(linetypes->getAt("DOTS", dots, AcDb::kForRead), Acad::eOk);
+  linetypes->close();
+  EXPECT_STREQ(dots->comments(), "Dots . . .");  // a description is kept as written, less its line end
+  dots->close();
 
   std::vector<AcDbObjectId> ids = modelEntities(*back);
   ASSERT_EQ(ids.size(), 2u);
