@@ -375,6 +375,30 @@ TEST_F(dxf, WrittenFileHasTheStructureFullReadersNeed) {
       entries.insert(table + "/" + p.value);
   }
   EXPECT_EQ(sections, (std::vector<std::string>{"HEADER", "CLASSES", "TABLES", "BLOCKS", "ENTITIES", "OBJECTS"}));
+  // Each table ends before the next begins, and its count (70) is the number of its records.
+  std::vector<std::string> tables;
+  std::map<std::string, std::pair<int, int>> counts;  // table -> {70, records}
+  std::string open;
+  for (size_t i = 1; i + 1 < pairs.size(); ++i) {
+    const Pair& p = pairs[i];
+    if (p.code == 0 && (p.value == "TABLE" || p.value == "ENDSEC")) {
+      EXPECT_EQ(open, "") << "no ENDTAB before " << p.value;
+    }
+    if (p.code == 0 && p.value == "TABLE") {
+      open = pairs[i + 1].value;
+      tables.push_back(open);
+      counts[open] = {-1, 0};
+    } else if (p.code == 0 && p.value == "ENDTAB") {
+      open.clear();
+    } else if (!open.empty() && p.code == 0 && p.value == open) {
+      ++counts[open].second;
+    } else if (!open.empty() && p.code == 70 && pairs[i - 1].value == "AcDbSymbolTable") {
+      counts[open].first = std::stoi(p.value);
+    }
+  }
+  EXPECT_EQ(tables, (std::vector<std::string>{"VPORT", "LTYPE", "LAYER", "STYLE", "VIEW", "UCS", "APPID", "DIMSTYLE",
+                                              "BLOCK_RECORD"}));
+  for (const auto& [name, count] : counts) EXPECT_EQ(count.first, count.second) << name;
   for (const auto& [h, kind] : kinds) EXPECT_LT(h, seed) << kind;
   for (const char* e : {"VPORT/*Active", "LTYPE/ByBlock", "LTYPE/ByLayer", "LTYPE/Continuous", "LAYER/0",
                         "STYLE/Standard", "APPID/ACAD", "DIMSTYLE/Standard", "BLOCK_RECORD/*Model_Space",
@@ -500,6 +524,77 @@ TEST_F(dxf, MalformedFilesGiveStatusAndLine) {
   EXPECT_NE(error.find("missing.dxf"), std::string::npos);
 }
 
+// A refused file gives this status and error, and leaves the caller's database as it was.
+void expectRefused(const std::string& file, Acad::ErrorStatus status, const std::string& message,
+                   const std::string& what) {
+  auto sentinel = std::make_unique<AcDbDatabase>(false);
+  AcDbDatabase* before = sentinel.get();
+  std::string error;
+  EXPECT_EQ(readDrawing(file, sentinel, error), status) << what;
+  EXPECT_EQ(error, message) << what;
+  EXPECT_EQ(sentinel.get(), before) << what;
+}
+
+const std::string kLayerTable = "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n";  // entries from line 9
+const std::string kTablesEnd = "0\nENDTAB\n0\nENDSEC\n0\nEOF\n";
+const std::string kEntities = "0\nSECTION\n2\nENTITIES\n";  // entities from line 5
+const std::string kEntitiesEnd = "0\nENDSEC\n0\nEOF\n";
+
+TEST_F(dxf, FlagsThatAreNotNumbersGiveTheirLine) {
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"layer flags", kLayerTable + "0\nLAYER\n2\nWalls\n70\nfrozen\n" + kTablesEnd,
+       "line 13: group 70 is not an integer"},
+      {"layer flags past 64 bits", kLayerTable + "0\nLAYER\n70\n99999999999999999999\n2\nWalls\n" + kTablesEnd,
+       "line 11: group 70 is not an integer"},
+      {"face edge flags", kEntities + "0\n3DFACE\n8\n0\n70\n1.5\n" + kEntitiesEnd, "line 9: group 70 is not an integer"},
+      {"polyline flags", kEntities + "0\nPOLYLINE\n70\n\n0\nSEQEND\n" + kEntitiesEnd,
+       "line 7: group 70 is not an integer"},
+  };
+  for (const Case& c : cases) {
+    writeFile(path("bad.dxf"), c.text);
+    expectRefused(path("bad.dxf"), Acad::eBadDxfFile, c.error, c.name);
+  }
+  // A table's own count is not used, so a bad one costs nothing.
+  writeFile(path("count.dxf"), "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n70\nmany\n0\nLAYER\n2\nWalls\n70\n4\n" +
+                                   kTablesEnd);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  ASSERT_EQ(readDrawing(path("count.dxf"), back, error), Acad::eOk) << error;
+  EXPECT_TRUE(layerState(*back, "Walls").locked);
+}
+
+TEST_F(dxf, NamesTheHostCannotTakeAreTheFilesFault) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string error;
+  };
+  const std::string longName(256, 'n');
+  const Case cases[] = {
+      {"layer entry", kLayerTable + "0\nLAYER\n2\nA<B\n70\n0\n" + kTablesEnd,
+       "line 9: the drawing refused the name 'A<B' (status 32)"},
+      {"layer's linetype", kLayerTable + "0\nLAYER\n2\nWalls\n6\nx=y\n" + kTablesEnd,
+       "line 9: the drawing refused the name 'x=y' (status 32)"},
+      {"linetype entry", "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLTYPE\n0\nLTYPE\n2\nDa|sh\n" + kTablesEnd,
+       "line 9: the drawing refused the name 'Da|sh' (status 32)"},
+      {"entity's layer", kEntities + "0\nPOINT\n8\n0\n0\nPOINT\n8\nWall*s\n" + kEntitiesEnd,
+       "line 9: the drawing refused the name 'Wall*s' (status 32)"},
+      {"entity's linetype", kEntities + "0\nPOINT\n6\nDash?\n" + kEntitiesEnd,
+       "line 5: the drawing refused the name 'Dash?' (status 32)"},
+      {"name past 255 characters", kEntities + "0\nPOINT\n8\n" + longName + "\n" + kEntitiesEnd,
+       "line 5: the drawing refused the name '" + longName + "' (status 32)"},
+  };
+  for (const Case& c : cases) {
+    writeFile(path("bad.dxf"), c.text);
+    expectRefused(path("bad.dxf"), Acad::eBadDxfFile, c.error, c.name);
+  }
+}
+
 TEST_F(dxf, RandomBytesGiveAStatus) {
   std::mt19937 rng(20240611);
   buildDrawing();
@@ -531,7 +626,8 @@ TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
   // the table lacks, a paper-space entity, and entity types the host does not read.
   std::string text =
       "999\nwritten by hand\n"
-      "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n 70\n     1\n"
+      "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLTYPE\n  0\nLTYPE\n  2\nDOTS\n  3\nDots . . .\n  0\nENDTAB\n"
+      "  0\nTABLE\n  2\nLAYER\n 70\n     1\n"
       "  0\nLAYER\n  2\nWalls\n 70\n     4\n 62\n    -3\n  6\nCONTINUOUS\n  0\nENDTAB\n  0\nENDSEC\n"
       "  0\nSECTION\n  2\nENTITIES\n"
       "  0\nLINE\n  8\nWalls\n 10\n 1.5\n 20\n-2\n 30\n0.0\n 11\n  1.0E+2\n 21\n +3\n 31\n0\n"
@@ -562,6 +658,13 @@ TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
   EXPECT_TRUE(walls.locked);
   EXPECT_FALSE(walls.frozen);
   EXPECT_EQ(layerState(*back, "New layer").color.colorIndex(), 7);  // created as the host creates layers
+  AcDbLinetypeTable* linetypes = nullptr;
+  ASSERT_EQ(back->getLinetypeTable(linetypes), Acad::eOk);
+  AcDbLinetypeTableRecord* dots = nullptr;
+  ASSERT_EQ(linetypes->getAt("DOTS", dots, AcDb::kForRead), Acad::eOk);
+  linetypes->close();
+  EXPECT_STREQ(dots->comments(), "Dots . . .");  // a description is kept as written, less its line end
+  dots->close();
 
   std::vector<AcDbObjectId> ids = modelEntities(*back);
   ASSERT_EQ(ids.size(), 2u);
@@ -625,7 +728,7 @@ TEST_F(dxf, OwnersDecideModelSpace) {
 
 TEST_F(dxf, FailedSaveLeavesNoPartialFile) {
   buildDrawing();
-  // The target is a folder: the rename over it fails after the whole file was written.
+  // Neither a folder nor a path through missing folders takes a file.
   fs::create_directory(path("taken.dxf"));
   EXPECT_EQ(writeDrawing(db(), path("taken.dxf")), Acad::eFileAccessErr);
   EXPECT_EQ(writeDrawing(db(), path("no/such/folder/x.dxf")), Acad::eFileAccessErr);
@@ -659,6 +762,64 @@ TEST_F(dxf, FailedSaveLeavesNoPartialFile) {
   std::string windows = dir_ + "\\win.dxf";
   EXPECT_EQ(writeDrawing(db(), windows), Acad::eOk);
   EXPECT_TRUE(fs::exists(path("win.dxf")));
+}
+
+TEST_F(dxf, SavedFileGetsTheUmaskModeOrKeepsTheOldOne) {
+  buildDrawing();
+  const mode_t mask = umask(022);
+  ASSERT_EQ(writeDrawing(db(), path("a.dxf")), Acad::eOk);
+  EXPECT_EQ(fs::status(path("a.dxf")).permissions(), fs::perms(0644));
+  umask(077);
+  ASSERT_EQ(writeDrawing(db(), path("b.dxf")), Acad::eOk);
+  EXPECT_EQ(fs::status(path("b.dxf")).permissions(), fs::perms(0600));
+  // Saving over a file keeps its bits, whatever the umask says.
+  for (auto mode : {fs::perms(0640), fs::perms(0604), fs::perms(0666)}) {
+    fs::permissions(path("a.dxf"), mode);
+    ASSERT_EQ(writeDrawing(db(), path("a.dxf")), Acad::eOk);
+    EXPECT_EQ(fs::status(path("a.dxf")).permissions(), mode);
+  }
+  umask(mask);
+}
+
+TEST_F(dxf, SaveThroughASymlinkReplacesItsTarget) {
+  buildDrawing();
+  ASSERT_EQ(writeDrawing(db(), path("direct.dxf")), Acad::eOk);
+  fs::create_directory(path("real"));
+  writeFile(path("real/drawing.dxf"), "old");
+  fs::create_symlink("real/drawing.dxf", path("link.dxf"));
+  ASSERT_EQ(writeDrawing(db(), path("link.dxf")), Acad::eOk);
+  EXPECT_TRUE(fs::is_symlink(path("link.dxf")));
+  EXPECT_EQ(fs::read_symlink(path("link.dxf")), "real/drawing.dxf");
+  EXPECT_TRUE(readFile(path("real/drawing.dxf")) == readFile(path("direct.dxf")));
+  EXPECT_EQ(namesIn(path("real")), std::vector<std::string>{"drawing.dxf"});
+  EXPECT_EQ(namesIn(dir_), (std::vector<std::string>{"direct.dxf", "link.dxf", "real"}));
+}
+
+TEST_F(dxf, SaveWritesOverNothingButAWritableRegularFile) {
+  buildDrawing();
+  std::vector<std::string> targets = makeNotRegularFiles(dir_);
+  fs::create_symlink("pipe", path("pipe.dxf"));
+  targets.push_back(path("pipe.dxf"));
+  const std::vector<std::string> names = namesIn(dir_);
+  for (const std::string& target : targets) {
+    const std::string before = nodeState(target);
+    std::string error;
+    EXPECT_EQ(writeDrawing(db(), target, &error), Acad::eFileAccessErr) << target;
+    EXPECT_EQ(error, "not a regular file") << target;
+    EXPECT_EQ(nodeState(target), before) << target;
+  }
+  EXPECT_EQ(readFile(path("folder/inside")), "kept");
+  EXPECT_EQ(namesIn(dir_), names);
+
+  // The permission bits refuse even root, who passes every other check.
+  writeFile(path("read-only.dxf"), "old");
+  fs::permissions(path("read-only.dxf"), fs::perms(0444));
+  std::string error;
+  EXPECT_EQ(writeDrawing(db(), path("read-only.dxf"), &error), Acad::eFileAccessErr);
+  EXPECT_EQ(error, "Permission denied");
+  EXPECT_EQ(readFile(path("read-only.dxf")), "old");
+  EXPECT_EQ(fs::status(path("read-only.dxf")).permissions(), fs::perms(0444));
+  EXPECT_EQ(namesIn(dir_).size(), names.size() + 1);
 }
 
 TEST_F(dxf, RefusedAppendAbortsTheReadAndKeepsTheOldDatabase) {

@@ -117,7 +117,8 @@ std::ptrdiff_t Input::read(void* buffer, std::size_t n) {
 }
 
 int Input::seek(std::int64_t offset) {
-  if (::lseek(fd_, off_t(offset), SEEK_SET) != off_t(offset)) return error_ = errno;
+  // lseek's failure, -1, is also the offset a caller may wrongly ask for.
+  if (::lseek(fd_, off_t(offset), SEEK_SET) < 0) return error_ = errno;
   return 0;
 }
 

@@ -42,6 +42,8 @@ bool sameName(std::string_view a, const char* b) {
 
 std::string statusText(Acad::ErrorStatus es) { return "status " + std::to_string(int(es)); }
 
+class Builder;
+
 class DrawingReader {
 public:
   explicit DrawingReader(TagReader& in) : in_(in) {}
@@ -54,6 +56,10 @@ private:
   bool header();
   bool tables();
   bool table(const std::string& name);
+  // Table entries; false on a malformed one, with the error recorded.
+  bool layerEntry(const std::vector<Tag>& tags, long line);
+  bool linetypeEntry(const std::vector<Tag>& tags, long line);
+  void blockRecordEntry(const std::vector<Tag>& tags);
   bool blocks();
   bool entities();
   bool skipSection(const std::string& name);
@@ -62,6 +68,11 @@ private:
   bool skipEntity(EntityIn& in);
   bool ownedByModelSpace(const EntityCommon& c) const;
   bool entry(std::vector<Tag>& tags);
+  // The steps of build(); each leaves the first refusal in the builder.
+  void buildLinetypes(Builder& b, AcDbDatabase& db);
+  void buildLayers(Builder& b, AcDbDatabase& db);
+  void setCurrentLayer(AcDbDatabase& db) const;
+  void buildEntities(Builder& b, AcDbDatabase& db);
 
   TagReader& in_;
   std::vector<LayerDef> layers_;
@@ -165,62 +176,74 @@ bool DrawingReader::table(const std::string& name) {
       return true;
     }
     if (!entry(tags)) return false;
-    std::int64_t n = 0;
-    auto number = [&](const Tag& tag) {
-      return kv::toNumber(tag.value, n) || in_.fail(tag.line, "group " + std::to_string(tag.code) + " is not an integer");
-    };
-    if (name == "LAYER" && kind == "LAYER") {
-      LayerDef layer;
-      layer.line = line;
-      layer.color.setColorIndex(7);
-      bool trueColor = false;
-      for (const Tag& e : tags) {
-        switch (e.code) {
-          case 2: layer.name = std::string(kv::trimBlanks(e.value)); break;
-          case 6: layer.linetype = std::string(kv::trimBlanks(e.value)); break;
-          case 70:
-            if (!number(e)) return false;
-            layer.frozen = n & 1;
-            layer.locked = n & 4;
-            break;
-          case 62:
-            if (!number(e)) return false;
-            layer.off = n < 0;
-            n = std::llabs(n);
-            if (!trueColor && n >= 1 && n <= 255) layer.color.setColorIndex(Adesk::UInt16(n));
-            break;
-          case 420:
-            if (!number(e)) return false;
-            applyTrueColor(layer.color, n);
-            trueColor = true;
-            break;
-          default: break;
-        }
-      }
-      if (layer.name.empty()) return in_.fail(line, "LAYER without a name");
-      layers_.push_back(std::move(layer));
-    } else if (name == "LTYPE" && kind == "LTYPE") {
-      LinetypeDef lt;
-      lt.line = line;
-      for (const Tag& e : tags) {
-        if (e.code == 2) lt.name = std::string(kv::trimBlanks(e.value));
-        if (e.code == 3) lt.description = e.value;
-      }
-      if (lt.name.empty()) return in_.fail(line, "LTYPE without a name");
-      linetypes_.push_back(std::move(lt));
-    } else if (name == "BLOCK_RECORD" && kind == "BLOCK_RECORD") {
-      std::uint64_t handle = 0;
-      std::string recordName;
-      for (const Tag& e : tags) {
-        if (e.code == 5) handle = std::strtoull(std::string(kv::trimBlanks(e.value)).c_str(), nullptr, 16);
-        if (e.code == 2) recordName = std::string(kv::trimBlanks(e.value));
-      }
-      if (handle == 0) continue;
-      if (sameName(recordName, ACDB_MODEL_SPACE)) modelRecord_ = handle;
-      else otherRecords_.insert(handle);
-    }
+    bool ok = true;
+    if (name == "LAYER" && kind == "LAYER") ok = layerEntry(tags, line);
+    else if (name == "LTYPE" && kind == "LTYPE") ok = linetypeEntry(tags, line);
+    else if (name == "BLOCK_RECORD" && kind == "BLOCK_RECORD") blockRecordEntry(tags);
+    if (!ok) return false;
   }
   return in_.ok() && in_.fail(in_.line(), "file ends inside table " + name);
+}
+
+bool DrawingReader::layerEntry(const std::vector<Tag>& tags, long line) {
+  LayerDef layer;
+  layer.line = line;
+  layer.color.setColorIndex(7);
+  bool trueColor = false;
+  std::int64_t n = 0;
+  auto number = [&](const Tag& tag) {
+    return kv::toNumber(tag.value, n) || in_.fail(tag.line, "group " + std::to_string(tag.code) + " is not an integer");
+  };
+  for (const Tag& e : tags) {
+    switch (e.code) {
+      case 2: layer.name = std::string(kv::trimBlanks(e.value)); break;
+      case 6: layer.linetype = std::string(kv::trimBlanks(e.value)); break;
+      case 70:
+        if (!number(e)) return false;
+        layer.frozen = n & 1;
+        layer.locked = n & 4;
+        break;
+      case 62:
+        if (!number(e)) return false;
+        layer.off = n < 0;
+        n = std::llabs(n);
+        if (!trueColor && n >= 1 && n <= 255) layer.color.setColorIndex(Adesk::UInt16(n));
+        break;
+      case 420:
+        if (!number(e)) return false;
+        applyTrueColor(layer.color, n);
+        trueColor = true;
+        break;
+      default: break;
+    }
+  }
+  if (layer.name.empty()) return in_.fail(line, "LAYER without a name");
+  layers_.push_back(std::move(layer));
+  return true;
+}
+
+bool DrawingReader::linetypeEntry(const std::vector<Tag>& tags, long line) {
+  LinetypeDef lt;
+  lt.line = line;
+  for (const Tag& e : tags) {
+    if (e.code == 2) lt.name = std::string(kv::trimBlanks(e.value));
+    if (e.code == 3) lt.description = e.value;
+  }
+  if (lt.name.empty()) return in_.fail(line, "LTYPE without a name");
+  linetypes_.push_back(std::move(lt));
+  return true;
+}
+
+void DrawingReader::blockRecordEntry(const std::vector<Tag>& tags) {
+  std::uint64_t handle = 0;
+  std::string recordName;
+  for (const Tag& e : tags) {
+    if (e.code == 5) handle = std::strtoull(std::string(kv::trimBlanks(e.value)).c_str(), nullptr, 16);
+    if (e.code == 2) recordName = std::string(kv::trimBlanks(e.value));
+  }
+  if (handle == 0) return;
+  if (sameName(recordName, ACDB_MODEL_SPACE)) modelRecord_ = handle;
+  else otherRecords_.insert(handle);
 }
 
 bool DrawingReader::blocks() {
@@ -386,30 +409,43 @@ private:
 Acad::ErrorStatus DrawingReader::build(std::unique_ptr<AcDbDatabase>& out, std::string& error) {
   auto db = std::make_unique<AcDbDatabase>(true);
   Builder b(*db);
+  buildLinetypes(b, *db);
+  if (!b.status) buildLayers(b, *db);
+  if (!b.status) setCurrentLayer(*db);
+  if (!b.status) buildEntities(b, *db);
+  if (b.status) {
+    error = b.error;
+    return b.status;
+  }
+  out = std::move(db);
+  return Acad::eOk;
+}
 
+void DrawingReader::buildLinetypes(Builder& b, AcDbDatabase& db) {
   for (const LinetypeDef& def : linetypes_) {
     bool created = false;
-    AcDbObjectId id = b.record<AcDbLinetypeTable, AcDbLinetypeTableRecord>(db->linetypeTableId(), def.name, def.line, created);
-    if (id.isNull()) break;
+    AcDbObjectId id = b.record<AcDbLinetypeTable, AcDbLinetypeTableRecord>(db.linetypeTableId(), def.name, def.line, created);
+    if (id.isNull()) return;
     AcDbLinetypeTableRecord* rec = nullptr;
     if (Acad::ErrorStatus es = acdbOpenObject(rec, id, AcDb::kForWrite)) {
       b.fail(es, def.line, "cannot open linetype " + def.name);
-      break;
+      return;
     }
     if (created || !def.description.empty()) rec->setComments(def.description.c_str());
     rec->close();
   }
+}
 
+void DrawingReader::buildLayers(Builder& b, AcDbDatabase& db) {
   for (const LayerDef& def : layers_) {
-    if (b.status) break;
     AcDbObjectId id = b.layer(def.name, def.line);
-    if (id.isNull()) break;
-    AcDbObjectId lt = def.linetype.empty() ? db->continuousLinetype() : b.linetype(def.linetype, def.line);
-    if (b.status) break;
+    if (id.isNull()) return;
+    AcDbObjectId lt = def.linetype.empty() ? db.continuousLinetype() : b.linetype(def.linetype, def.line);
+    if (b.status) return;
     AcDbLayerTableRecord* rec = nullptr;
     if (Acad::ErrorStatus es = acdbOpenObject(rec, id, AcDb::kForWrite)) {
       b.fail(es, def.line, "cannot open layer " + def.name);
-      break;
+      return;
     }
     rec->setColor(def.color);
     rec->setIsOff(def.off);
@@ -418,25 +454,27 @@ Acad::ErrorStatus DrawingReader::build(std::unique_ptr<AcDbDatabase>& out, std::
     if (!lt.isNull()) rec->setLinetypeObjectId(lt);
     rec->close();
   }
+}
 
-  if (!b.status && !clayer_.empty()) {
-    // A current layer the table lacks falls back to "0", as the host does on open.
-    AcDbLayerTable* table = nullptr;
-    AcDbObjectId id;
-    if (db->getLayerTable(table) == Acad::eOk) {
-      table->getAt(clayer_.c_str(), id);
-      table->close();
-    }
-    if (!id.isNull()) db->setClayer(id);
+// A current layer the table lacks falls back to "0", as the host does on open.
+void DrawingReader::setCurrentLayer(AcDbDatabase& db) const {
+  if (clayer_.empty()) return;
+  AcDbLayerTable* table = nullptr;
+  AcDbObjectId id;
+  if (db.getLayerTable(table) == Acad::eOk) {
+    table->getAt(clayer_.c_str(), id);
+    table->close();
   }
+  if (!id.isNull()) db.setClayer(id);
+}
 
+void DrawingReader::buildEntities(Builder& b, AcDbDatabase& db) {
   AcDbBlockTableRecord* model = nullptr;
-  if (!b.status) {
-    if (Acad::ErrorStatus es = acdbOpenObject(model, db->modelSpaceId(), AcDb::kForWrite))
-      b.fail(es, 1, "cannot open model space");
+  if (Acad::ErrorStatus es = acdbOpenObject(model, db.modelSpaceId(), AcDb::kForWrite)) {
+    b.fail(es, 1, "cannot open model space");
+    return;
   }
   for (PendingEntity& p : entities_) {
-    if (b.status) break;
     AcDbObjectId layer = b.layer(p.common.layer, p.common.line);
     AcDbObjectId lt;
     if (!p.common.linetype.empty()) lt = b.linetype(p.common.linetype, p.common.line);
@@ -452,14 +490,7 @@ Acad::ErrorStatus DrawingReader::build(std::unique_ptr<AcDbDatabase>& out, std::
     e->close();
     ++report.entitiesRead;
   }
-  if (model) model->close();
-
-  if (b.status) {
-    error = b.error;
-    return b.status;
-  }
-  out = std::move(db);
-  return Acad::eOk;
+  model->close();
 }
 
 }  // namespace

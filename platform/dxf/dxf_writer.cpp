@@ -50,9 +50,20 @@ private:
   void header(TagWriter& w);
   void classes();
   void tables();
-  void tableHead(const char* name, std::uint64_t handle, int count);
-  void recordHead(const char* type, std::uint64_t handle, std::uint64_t owner, const char* subclass, const char* name,
-                  int handleCode = 5);
+  template <class Records>
+  void table(const char* name, std::uint64_t handle, int count, Records&& writeRecords);
+  void recordHead(const char* type, std::uint64_t handle, std::uint64_t owner, const char* subclass,
+                  std::string_view name, int flags = 0, int handleCode = 5);
+  void vportTable();
+  void linetypeTable();
+  void layerTable();
+  void layerRecord(const AcDbLayerTableRecord& layer);
+  void styleTable();
+  void viewTable();
+  void ucsTable();
+  void appidTable();
+  void dimstyleTable();
+  void blockRecordTable();
   template <class Record>
   std::vector<const Record*> records(AcDbObjectId tableId);
   void blocks();
@@ -214,139 +225,162 @@ void DrawingWriter::classes() {
   w_.str(0, "ENDSEC");
 }
 
-void DrawingWriter::tableHead(const char* name, std::uint64_t handle, int count) {
+// Every table has the same frame around its records.
+template <class Records>
+void DrawingWriter::table(const char* name, std::uint64_t handle, int count, Records&& writeRecords) {
   w_.str(0, "TABLE");
   w_.str(2, name);
   w_.handle(5, handle);
   w_.handle(330, 0);
   w_.str(100, "AcDbSymbolTable");
   w_.integer(70, count);
+  writeRecords();
+  w_.str(0, "ENDTAB");
 }
 
 void DrawingWriter::recordHead(const char* type, std::uint64_t handle, std::uint64_t owner, const char* subclass,
-                               const char* name, int handleCode) {
+                               std::string_view name, int flags, int handleCode) {
   w_.str(0, type);
   w_.handle(handleCode, handle);
   w_.handle(330, owner);
   w_.str(100, "AcDbSymbolTableRecord");
   w_.str(100, subclass);
   w_.str(2, name);
-  w_.integer(70, 0);
+  w_.integer(70, flags);
 }
 
 void DrawingWriter::tables() {
   w_.str(0, "SECTION");
   w_.str(2, "TABLES");
-
-  tableHead("VPORT", vportTable_, 1);
-  recordHead("VPORT", vportActive_, vportTable_, "AcDbViewportTableRecord", "*Active");
-  w_.real(10, 0);
-  w_.real(20, 0);
-  w_.real(11, 1);
-  w_.real(21, 1);
-  w_.real(12, 0);
-  w_.real(22, 0);
-  w_.real(13, 0);
-  w_.real(23, 0);
-  w_.real(14, 0.5);
-  w_.real(24, 0.5);
-  w_.real(15, 0.5);
-  w_.real(25, 0.5);
-  w_.point(16, AcGePoint3d(0, 0, 1));
-  w_.point(17, AcGePoint3d());
-  w_.real(40, 10);
-  w_.real(41, 1.34);
-  w_.real(42, 50);
-  w_.real(43, 0);
-  w_.real(44, 0);
-  w_.real(50, 0);
-  w_.real(51, 0);
-  w_.integer(71, 0);
-  w_.integer(72, 1000);
-  w_.integer(73, 1);
-  w_.integer(74, 3);
-  w_.integer(75, 0);
-  w_.integer(76, 0);
-  w_.integer(77, 0);
-  w_.integer(78, 0);
-  w_.integer(281, 0);
-  w_.integer(65, 1);
-  w_.str(0, "ENDTAB");
-
-  auto linetypes = records<AcDbLinetypeTableRecord>(db_.linetypeTableId());
-  tableHead("LTYPE", ltypeTable_, int(linetypes.size()));
-  for (const AcDbLinetypeTableRecord* lt : linetypes) {
-    recordHead("LTYPE", lt->handle().value(), ltypeTable_, "AcDbLinetypeTableRecord", lt->getName());
-    w_.str(3, lt->comments());
-    w_.integer(72, 65);
-    w_.integer(73, 0);  // the host keeps no dash pattern
-    w_.real(40, 0);
-  }
-  w_.str(0, "ENDTAB");
-
-  auto layers = records<AcDbLayerTableRecord>(db_.layerTableId());
-  tableHead("LAYER", layerTable_, int(layers.size()));
-  for (const AcDbLayerTableRecord* layer : layers) {
-    w_.str(0, "LAYER");
-    w_.handle(5, layer->handle().value());
-    w_.handle(330, layerTable_);
-    w_.str(100, "AcDbSymbolTableRecord");
-    w_.str(100, "AcDbLayerTableRecord");
-    w_.str(2, layer->getName());
-    w_.integer(70, (layer->isFrozen() ? 1 : 0) | (layer->isLocked() ? 4 : 0));
-    AcCmColor color = layer->color();
-    int index = color.colorIndex();
-    if (index < 1 || index > 255) index = 7;
-    w_.integer(62, layer->isOff() ? -index : index);
-    if (color.isByColor()) w_.integer(420, packTrueColor(color));
-    const auto* lt = liveAs<AcDbLinetypeTableRecord>(layer->linetypeObjectId());
-    w_.str(6, lt ? lt->getName() : "Continuous");
-    w_.integer(370, -3);
-    w_.handle(390, plotStyleNormal_);
-  }
-  w_.str(0, "ENDTAB");
-
-  tableHead("STYLE", styleTable_, 1);
-  recordHead("STYLE", styleStandard_, styleTable_, "AcDbTextStyleTableRecord", "Standard");
-  w_.real(40, 0);
-  w_.real(41, 1);
-  w_.real(50, 0);
-  w_.integer(71, 0);
-  w_.real(42, 2.5);
-  w_.str(3, "txt");
-  w_.str(4, "");
-  w_.str(0, "ENDTAB");
-
-  tableHead("VIEW", viewTable_, 0);
-  w_.str(0, "ENDTAB");
-  tableHead("UCS", ucsTable_, 0);
-  w_.str(0, "ENDTAB");
-
-  tableHead("APPID", appidTable_, 1);
-  recordHead("APPID", appidAcad_, appidTable_, "AcDbRegAppTableRecord", "ACAD");
-  w_.str(0, "ENDTAB");
-
-  tableHead("DIMSTYLE", dimstyleTable_, 1);
-  w_.str(100, "AcDbDimStyleTable");
-  recordHead("DIMSTYLE", dimstyleStandard_, dimstyleTable_, "AcDbDimStyleTableRecord", "Standard", 105);
-  w_.handle(340, styleStandard_);
-  w_.str(0, "ENDTAB");
-
-  tableHead("BLOCK_RECORD", blockTable_, int(blocks_.size()));
-  for (const BlockOut& b : blocks_) {
-    w_.str(0, "BLOCK_RECORD");
-    w_.handle(5, b.handle);
-    w_.handle(330, blockTable_);
-    w_.str(100, "AcDbSymbolTableRecord");
-    w_.str(100, "AcDbBlockTableRecord");
-    w_.str(2, b.name);
-    if (b.layout) w_.handle(340, b.layout);
-    w_.integer(70, 0);
-    w_.integer(280, 1);
-    w_.integer(281, 0);
-  }
-  w_.str(0, "ENDTAB");
+  vportTable();
+  linetypeTable();
+  layerTable();
+  styleTable();
+  viewTable();
+  ucsTable();
+  appidTable();
+  dimstyleTable();
+  blockRecordTable();
   w_.str(0, "ENDSEC");
+}
+
+void DrawingWriter::vportTable() {
+  table("VPORT", vportTable_, 1, [this] {
+    recordHead("VPORT", vportActive_, vportTable_, "AcDbViewportTableRecord", "*Active");
+    w_.real(10, 0);
+    w_.real(20, 0);
+    w_.real(11, 1);
+    w_.real(21, 1);
+    w_.real(12, 0);
+    w_.real(22, 0);
+    w_.real(13, 0);
+    w_.real(23, 0);
+    w_.real(14, 0.5);
+    w_.real(24, 0.5);
+    w_.real(15, 0.5);
+    w_.real(25, 0.5);
+    w_.point(16, AcGePoint3d(0, 0, 1));
+    w_.point(17, AcGePoint3d());
+    w_.real(40, 10);
+    w_.real(41, 1.34);
+    w_.real(42, 50);
+    w_.real(43, 0);
+    w_.real(44, 0);
+    w_.real(50, 0);
+    w_.real(51, 0);
+    w_.integer(71, 0);
+    w_.integer(72, 1000);
+    w_.integer(73, 1);
+    w_.integer(74, 3);
+    for (int code : {75, 76, 77, 78, 281}) w_.integer(code, 0);
+    w_.integer(65, 1);
+  });
+}
+
+void DrawingWriter::linetypeTable() {
+  auto linetypes = records<AcDbLinetypeTableRecord>(db_.linetypeTableId());
+  table("LTYPE", ltypeTable_, int(linetypes.size()), [&] {
+    for (const AcDbLinetypeTableRecord* lt : linetypes) {
+      recordHead("LTYPE", lt->handle().value(), ltypeTable_, "AcDbLinetypeTableRecord", lt->getName());
+      w_.str(3, lt->comments());
+      w_.integer(72, 65);
+      w_.integer(73, 0);  // the host keeps no dash pattern
+      w_.real(40, 0);
+    }
+  });
+}
+
+void DrawingWriter::layerTable() {
+  auto layers = records<AcDbLayerTableRecord>(db_.layerTableId());
+  table("LAYER", layerTable_, int(layers.size()), [&] {
+    for (const AcDbLayerTableRecord* layer : layers) layerRecord(*layer);
+  });
+}
+
+void DrawingWriter::layerRecord(const AcDbLayerTableRecord& layer) {
+  recordHead("LAYER", layer.handle().value(), layerTable_, "AcDbLayerTableRecord", layer.getName(),
+             (layer.isFrozen() ? 1 : 0) | (layer.isLocked() ? 4 : 0));
+  AcCmColor color = layer.color();
+  int index = color.colorIndex();
+  if (index < 1 || index > 255) index = 7;
+  w_.integer(62, layer.isOff() ? -index : index);
+  if (color.isByColor()) w_.integer(420, packTrueColor(color));
+  const auto* lt = liveAs<AcDbLinetypeTableRecord>(layer.linetypeObjectId());
+  w_.str(6, lt ? lt->getName() : "Continuous");
+  w_.integer(370, -3);
+  w_.handle(390, plotStyleNormal_);
+}
+
+void DrawingWriter::styleTable() {
+  table("STYLE", styleTable_, 1, [this] {
+    recordHead("STYLE", styleStandard_, styleTable_, "AcDbTextStyleTableRecord", "Standard");
+    w_.real(40, 0);
+    w_.real(41, 1);
+    w_.real(50, 0);
+    w_.integer(71, 0);
+    w_.real(42, 2.5);
+    w_.str(3, "txt");
+    w_.str(4, "");
+  });
+}
+
+// The host keeps no named views nor user coordinate systems: their tables stay empty.
+void DrawingWriter::viewTable() {
+  table("VIEW", viewTable_, 0, [] {});
+}
+
+void DrawingWriter::ucsTable() {
+  table("UCS", ucsTable_, 0, [] {});
+}
+
+void DrawingWriter::appidTable() {
+  table("APPID", appidTable_, 1,
+        [this] { recordHead("APPID", appidAcad_, appidTable_, "AcDbRegAppTableRecord", "ACAD"); });
+}
+
+void DrawingWriter::dimstyleTable() {
+  table("DIMSTYLE", dimstyleTable_, 1, [this] {
+    w_.str(100, "AcDbDimStyleTable");
+    recordHead("DIMSTYLE", dimstyleStandard_, dimstyleTable_, "AcDbDimStyleTableRecord", "Standard", 0, 105);
+    w_.handle(340, styleStandard_);
+  });
+}
+
+void DrawingWriter::blockRecordTable() {
+  table("BLOCK_RECORD", blockTable_, int(blocks_.size()), [this] {
+    for (const BlockOut& b : blocks_) {
+      w_.str(0, "BLOCK_RECORD");
+      w_.handle(5, b.handle);
+      w_.handle(330, blockTable_);
+      w_.str(100, "AcDbSymbolTableRecord");
+      w_.str(100, "AcDbBlockTableRecord");
+      w_.str(2, b.name);
+      if (b.layout) w_.handle(340, b.layout);
+      w_.integer(70, 0);
+      w_.integer(280, 1);
+      w_.integer(281, 0);
+    }
+  });
 }
 
 void DrawingWriter::blocks() {
