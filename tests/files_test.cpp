@@ -119,6 +119,9 @@ TEST_F(Files, ReadWholeTakesEveryByte) {
   writeFile(path("win.txt"), "both separators");
   ASSERT_EQ(kv::file::readWhole(dir_ + "\\win.txt", out), 0);
   EXPECT_EQ(out, "both separators");
+  // A file the system makes as it is read says it is empty, and is not.
+  ASSERT_EQ(kv::file::readWhole("/proc/self/status", out), 0);
+  EXPECT_NE(out.find("Name:"), std::string::npos);
 }
 
 TEST_F(Files, ReadWholeLeavesOutUntouchedOnFailure) {

@@ -126,7 +126,8 @@ int readWhole(std::string_view path, std::string& out, std::size_t limit) {
   Input in;
   if (int e = in.open(path)) return e;
   std::string text;
-  if (in.size() >= 0) {
+  // A size of 0 may be a file the system makes as it is read (/proc): read those in chunks.
+  if (in.size() > 0) {
     if (std::uint64_t(in.size()) > limit) return EFBIG;
     text.resize(size_t(in.size()));
     std::ptrdiff_t n = in.read(text.data(), text.size());
@@ -154,7 +155,9 @@ int replace(std::string_view path, std::string_view data, bool temporary) {
   bool exists = ::stat(target.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) return errno;
   if (exists && !S_ISREG(old.st_mode)) return kNotRegularFile;
-  if (exists && ((old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) return EACCES;
+  // The permission bits count even for root: a file its owner made read-only stays unwritten.
+  if (exists && (old.st_mode & 0222) == 0) return EACCES;
+  if (exists && ::access(target.c_str(), W_OK) != 0) return errno;
 
   std::string temp = target + ".XXXXXX";
   if (refused(Call::fileOpen, EACCES)) return errno;
