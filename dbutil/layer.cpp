@@ -32,8 +32,8 @@ T byValue(Acad::ErrorStatus (*get)(const AcDbObjectId&, T&), const AcDbObjectId&
 }
 
 bool sameClassName(const char* reported, const char* className) {
-  return _mbscmp(reinterpret_cast<const unsigned char*>(reported), reinterpret_cast<const unsigned char*>(className)) ==
-         0;
+  auto bytes = [](const char* text) { return reinterpret_cast<const unsigned char*>(text); };
+  return _mbscmp(bytes(reported), bytes(className)) == 0;
 }
 
 // Adds a new record to the layer table; the record is closed whatever the add answered.
