@@ -11,7 +11,6 @@
 #include "host/aced.h"
 #include "modeler/solids.h"
 #include "orvgui/orvgui.h"
-#include "win/crt.h"
 
 double ToleranceFromResolution(int resolution) { return double(resolution) * 0.01 * 9.99 + 0.01; }
 
@@ -36,11 +35,6 @@ void printSummary(int converted, int failed) {
   acutPrintf("\nSuccessfully converted %d solids", converted);
   if (failed > 0) acutPrintf(". %d objects could not be converted\n", failed);
   acutPrintf("\n");
-}
-
-bool isClass(const AcDbEntity* entity, const char* name) {
-  return _mbscmp(reinterpret_cast<const unsigned char*>(entity->isA()->name()),
-                 reinterpret_cast<const unsigned char*>(name)) == 0;
 }
 
 // The entities a SAT import hands over: in no drawing, owned by the command to its end.
@@ -114,8 +108,8 @@ void ConvertSatFile() {
   for (void* item : imported.items) {
     auto* entity = static_cast<AcDbEntity*>(item);
     const void* body = nullptr;
-    if (isClass(entity, "AcDb3dSolid")) body = static_cast<AcDb3dSolid*>(entity)->body();
-    else if (isClass(entity, "AcDbBody")) body = static_cast<AcDbBody*>(entity)->body();
+    if (IsEntityOfClass(entity, "AcDb3dSolid")) body = static_cast<AcDb3dSolid*>(entity)->body();
+    else if (IsEntityOfClass(entity, "AcDbBody")) body = static_cast<AcDbBody*>(entity)->body();
     else {
       ++failed;
       continue;

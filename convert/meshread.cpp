@@ -5,16 +5,11 @@
 #include "convert/solidmesh.h"
 #include "modeler/solids.h"
 #include "dbutil/errortext.h"
+#include "dbutil/layer.h"
 #include "dbutil/select.h"
 #include "orvgeo/orvgeo.h"
-#include "win/crt.h"
 
 namespace {
-
-bool isClass(const AcDbEntity* entity, const char* name) {
-  return _mbscmp(reinterpret_cast<const unsigned char*>(entity->isA()->name()),
-                 reinterpret_cast<const unsigned char*>(name)) == 0;
-}
 
 ON_3dPoint toOn(const AcGePoint3d& p) { return ON_3dPoint(p.x, p.y, p.z); }
 
@@ -77,20 +72,22 @@ BOOL MeshFromEntityId(const AcDbObjectId& id, ON_Mesh& mesh, const double* facet
 }
 
 BOOL MeshFromEntity(AcDbEntity* entity, ON_Mesh& mesh, const double* facetres) {
-  if (isClass(entity, "AcDbFace")) return MeshFromFace(static_cast<AcDbFace*>(entity), mesh);
-  if (isClass(entity, "AcDbPolyFaceMesh")) return MeshFromPolyFaceMesh(static_cast<AcDbPolyFaceMesh*>(entity), mesh);
-  if (isClass(entity, "AcDbPolygonMesh")) return MeshFromPolygonMesh(static_cast<AcDbPolygonMesh*>(entity), mesh);
-  if (isClass(entity, "AcDb3dSolid")) return StlMeshFromSolid(static_cast<AcDb3dSolid*>(entity), mesh, facetres);
-  if (isClass(entity, "AcDbBody")) return MeshFromBody(static_cast<AcDbBody*>(entity), mesh, facetres);
+  auto is = [entity](const char* className) { return IsEntityOfClass(entity, className); };
+  if (is("AcDbFace")) return MeshFromFace(static_cast<AcDbFace*>(entity), mesh);
+  if (is("AcDbPolyFaceMesh")) return MeshFromPolyFaceMesh(static_cast<AcDbPolyFaceMesh*>(entity), mesh);
+  if (is("AcDbPolygonMesh")) return MeshFromPolygonMesh(static_cast<AcDbPolygonMesh*>(entity), mesh);
+  if (is("AcDb3dSolid")) return StlMeshFromSolid(static_cast<AcDb3dSolid*>(entity), mesh, facetres);
+  if (is("AcDbBody")) return MeshFromBody(static_cast<AcDbBody*>(entity), mesh, facetres);
   SolidErrorText = "Entity is not a 3D Face, PolyFace Mesh, Polygon Mesh, Body or 3D Solid";
   return FALSE;
 }
 
 BOOL MeshFromFacetEntity(AcDbEntity* entity, ON_Mesh& mesh) {
-  if (isClass(entity, "AcDbFace")) return MeshFromFace(static_cast<AcDbFace*>(entity), mesh);
-  if (isClass(entity, "AcDbSolid")) return MeshFrom2dSolid(static_cast<AcDbSolid*>(entity), mesh);
-  if (isClass(entity, "AcDbPolyFaceMesh")) return MeshFromPolyFaceMesh(static_cast<AcDbPolyFaceMesh*>(entity), mesh);
-  if (isClass(entity, "AcDbPolygonMesh")) return MeshFromPolygonMesh(static_cast<AcDbPolygonMesh*>(entity), mesh);
+  auto is = [entity](const char* className) { return IsEntityOfClass(entity, className); };
+  if (is("AcDbFace")) return MeshFromFace(static_cast<AcDbFace*>(entity), mesh);
+  if (is("AcDbSolid")) return MeshFrom2dSolid(static_cast<AcDbSolid*>(entity), mesh);
+  if (is("AcDbPolyFaceMesh")) return MeshFromPolyFaceMesh(static_cast<AcDbPolyFaceMesh*>(entity), mesh);
+  if (is("AcDbPolygonMesh")) return MeshFromPolygonMesh(static_cast<AcDbPolygonMesh*>(entity), mesh);
   ConvertErrorText = "Entity is not a 3D Face, 2D Solid, PolyFace Mesh or Polygon Mesh";
   return FALSE;
 }

@@ -1,6 +1,7 @@
 #include "layer.h"
 
 #include "dbutil/color.h"
+#include "win/crt.h"
 
 namespace {
 
@@ -28,6 +29,11 @@ T byValue(Acad::ErrorStatus (*get)(const AcDbObjectId&, T&), const AcDbObjectId&
   T value{};
   get(id, value);
   return value;
+}
+
+bool sameClassName(const char* reported, const char* className) {
+  auto bytes = [](const char* text) { return reinterpret_cast<const unsigned char*>(text); };
+  return _mbscmp(bytes(reported), bytes(className)) == 0;
 }
 
 // Adds a new record to the layer table; the record is closed whatever the add answered.
@@ -162,4 +168,12 @@ CString GetEntityClassName(const AcDbObjectId& entity) {
   CString name;
   readEntity(entity, [&](const AcDbEntity& e) { name = e.isA()->name(); });
   return name;
+}
+
+bool IsEntityOfClass(const AcDbEntity* entity, const char* className) {
+  return sameClassName(entity->isA()->name(), className);
+}
+
+bool IsEntityOfClass(const AcDbObjectId& entity, const char* className) {
+  return sameClassName(GetEntityClassName(entity), className);
 }

@@ -48,3 +48,10 @@ CString GetEntityBlockName(const AcDbObjectId& entity);
 
 // The run-time class name the entity reports ("AcDb3dSolid"); empty when it cannot be opened.
 CString GetEntityClassName(const AcDbObjectId& entity);
+
+// The one test of an entity's class: whether the name its own run-time class reports equals
+// className byte for byte (case matters). A class derived from className does not match.
+bool IsEntityOfClass(const AcDbEntity* entity, const char* className);
+// The same for the entity behind an id, by its GetEntityClassName: one that cannot be opened
+// has the empty name.
+bool IsEntityOfClass(const AcDbObjectId& entity, const char* className);

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "dbutil/append.h"
 #include "dbutil/errortext.h"
 #include "dbutil/layer.h"
 
@@ -35,6 +34,14 @@ void highlight(const AcDbObjectId& id) {
   if (acdbOpenAcDbEntity(ent, id, AcDb::kForRead) != Acad::eOk) return;
   ent->highlight(NullSubentPath, false);
   ent->close();
+}
+
+// Whether the entity (a pointer or an id) is of one of the listed classes, first to last.
+template <class Entity>
+bool ofListedClass(const Entity& entity, const CStringArray& classNames) {
+  for (int i = 0; i < classNames.GetSize(); ++i)
+    if (IsEntityOfClass(entity, classNames[i])) return true;
+  return false;
 }
 
 int getSet(const CString& prompt, ads_name ss) {
@@ -88,7 +95,7 @@ BOOL SelectObjectsOfClasses(const CString& prompt, BOOL highlightFlag, const CSt
   forEachMember(ss, [&](const AcDbObjectId& id) {
     AcDbEntity* ent = nullptr;
     if (acdbOpenAcDbEntity(ent, id, AcDb::kForRead) != Acad::eOk) return;
-    if (IndexOfName(classNames, ent->isA()->name()) < 0) {
+    if (!ofListedClass(ent, classNames)) {
       ++filtered;
     } else {
       ids.append(id);
@@ -129,7 +136,7 @@ BOOL SelectPoints(AcGePoint3dArray& points) {
   forEachMember(ss, [&](const AcDbObjectId& id) {
     AcDbEntity* ent = nullptr;
     if (acdbOpenAcDbEntity(ent, id, AcDb::kForRead) != Acad::eOk) return;
-    if (strcmp(ent->isA()->name(), "AcDbPoint") == 0) points.append(AcDbPoint::cast(ent)->position());
+    if (IsEntityOfClass(ent, "AcDbPoint")) points.append(AcDbPoint::cast(ent)->position());
     ent->close();
   });
   return TRUE;
@@ -165,12 +172,9 @@ BOOL PickObjectOfClasses(const CString& prompt, BOOL highlightFlag, const CStrin
                          ads_point point) {
   if (!PickObject(prompt, FALSE, id, point)) return FALSE;
   for (;;) {
-    CString className = GetEntityClassName(id);
-    for (int i = 0; i < classNames.GetSize(); ++i) {
-      if (classNames[i] == className) {
-        if (highlightFlag == 1) highlight(id);
-        return TRUE;
-      }
+    if (ofListedClass(id, classNames)) {
+      if (highlightFlag == 1) highlight(id);
+      return TRUE;
     }
     acutPrintf("\nObject was filtered out\n");
     if (!PickObject(prompt, FALSE, id, point)) return FALSE;

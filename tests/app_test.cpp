@@ -2,6 +2,7 @@
 // the options dialog, help and About.
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -159,6 +160,60 @@ TEST_F(App, ConvertSolidKeepsASourceItCannotReplace) {
   convertRefusing(kv::fault::Call::acdbEntDel, 1);
   // Its layer and colour unreadable (the opens: highlight, mesh, layer): no mesh elsewhere.
   convertRefusing(kv::fault::Call::acdbOpenObject, 3);
+}
+
+TEST_F(App, WarningSettingDecidesTheLimitBoxOfBothCommands) {
+  init();
+  fs::path sat = base_ / "box.sat";
+  {
+    AcDb3dSolid solid;
+    ASSERT_EQ(solid.createBox(2, 3, 4), Acad::eOk);
+    AcDbVoidPtrArray out;
+    out.append(&solid);
+    ASSERT_EQ(AcDbBody::acisOut(sat.c_str(), out), Acad::eOk);
+  }
+  auto expectBoxes = [&](size_t shown, const char* command) {
+    ASSERT_EQ(ui_.boxes().size(), shown) << command;
+    for (const kv::RecordingUI::Box& box : ui_.boxes()) {
+      EXPECT_EQ(box.text.rfind("The mesh contains 8 vertices and 12 faces.\n\n", 0), 0u) << box.text;
+      EXPECT_EQ(box.caption, "AutoCAD limitation");
+      EXPECT_EQ(box.style, 0x40u);
+    }
+    EXPECT_NE(ui_.printed().find("\nSuccessfully converted 1 solids\n"), std::string::npos) << ui_.printed();
+  };
+  // The host refusing the first vertex stands for a mesh past its limit: both take the face road.
+  auto refuseThePolyfaceMesh = [] {
+    kv::fault::disarmAll();
+    kv::fault::arm(kv::fault::Call::appendVertex, 1, Acad::eInvalidMeshVertexIndex);
+  };
+  size_t runs = 0;
+  // Nothing stored yet: the warning is on.
+  for (int warning : {-1, 0, 1}) {
+    if (warning >= 0) store(50, warning);
+    const size_t shown = warning != 0 ? 1 : 0;
+    AcDbObjectId source = solidOn("Boxes", 1, AcGePoint3d(5, 5, 5), false);
+    ui_.clear();
+    ui_.answer(source.handle().text());
+    ui_.answer("");
+    refuseThePolyfaceMesh();
+    run("KVConvertSolid");
+    EXPECT_EQ(kv::fault::fired(), 1);
+    EXPECT_TRUE(source.isErased());
+    expectBoxes(shown, "KVConvertSolid");
+
+    ui_.clear();
+    ui_.answerFile(sat.string());
+    refuseThePolyfaceMesh();
+    run("KVConvertSolidFile");
+    EXPECT_EQ(kv::fault::fired(), 1);
+    expectBoxes(shown, "KVConvertSolidFile");
+    // Each run wrote its 12 faces, the selected solid's on its layer, the file's on the current.
+    runs += 1;
+    auto now = drawing();
+    EXPECT_EQ(now.size(), 24 * runs);
+    EXPECT_EQ(std::count(now.begin(), now.end(), std::make_pair(std::string("AcDbFace"), std::string("Boxes"))),
+              12 * long(runs));
+  }
 }
 
 TEST_F(App, ResolutionSetsFacetresForTheExportOnly) {

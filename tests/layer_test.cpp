@@ -2,6 +2,14 @@
 #include "dbutil/layer.h"
 #include "host_fixture.h"
 
+// Its own class name differs from its parent's: an exact test must tell them apart.
+class KvDerivedLine : public AcDbLine {
+public:
+  KV_RX_DECLARE_MEMBERS(KvDerivedLine)
+  using AcDbLine::AcDbLine;
+};
+KV_RX_DEFINE_MEMBERS(KvDerivedLine, AcDbLine, "LINE")
+
 class Layers : public HostTest {
 protected:
   int layerCount() {
@@ -114,4 +122,29 @@ TEST_F(EntityProperties, BlockNameOnlyForBlockRecords) {
   EXPECT_EQ(name, "kept");
   EXPECT_EQ(GetBlockName(db().modelSpaceId()), "*Model_Space");
   EXPECT_EQ(GetBlockName(db().paperSpaceId()), "*Paper_Space");
+}
+
+TEST_F(EntityProperties, ClassTestIsExact) {
+  AcDbObjectId line = addLine();
+  AcDbObjectId derived = append(new KvDerivedLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)));
+  AcDbEntity* ent = nullptr;
+  ASSERT_EQ(acdbOpenAcDbEntity(ent, line, AcDb::kForRead), Acad::eOk);
+  EXPECT_TRUE(IsEntityOfClass(ent, "AcDbLine"));
+  for (const char* other : {"AcDbEntity", "acdbline", "ACDBLINE", "AcDbLin", "AcDbLine ", ""})
+    EXPECT_FALSE(IsEntityOfClass(ent, other)) << other;
+  ent->close();
+  ASSERT_EQ(acdbOpenAcDbEntity(ent, derived, AcDb::kForRead), Acad::eOk);
+  ASSERT_TRUE(ent->isKindOf(AcDbLine::desc()));
+  EXPECT_FALSE(IsEntityOfClass(ent, "AcDbLine"));
+  EXPECT_TRUE(IsEntityOfClass(ent, "KvDerivedLine"));
+  ent->close();
+
+  EXPECT_TRUE(IsEntityOfClass(line, "AcDbLine"));
+  EXPECT_FALSE(IsEntityOfClass(derived, "AcDbLine"));
+  EXPECT_FALSE(IsEntityOfClass(line, "AcDbline"));
+  // An entity that cannot be opened has no class name but the empty one.
+  ASSERT_EQ(acdbOpenAcDbEntity(ent, line, AcDb::kForWrite), Acad::eOk);
+  EXPECT_FALSE(IsEntityOfClass(line, "AcDbLine"));
+  EXPECT_TRUE(IsEntityOfClass(line, ""));
+  ent->close();
 }

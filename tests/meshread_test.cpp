@@ -182,3 +182,30 @@ TEST_F(MeshRead, PickedObjectIsRead) {
   EXPECT_FALSE(MeshFromPickedObject("", TRUE, mesh));
   EXPECT_EQ(GetConvertErrorText(), "Object selection cancelled");
 }
+
+TEST_F(MeshRead, SuccessLeavesTheLastFailuresTexts) {
+  ON_Mesh mesh;
+  ASSERT_FALSE(read(AcDbObjectId(), mesh));
+  ASSERT_EQ(GetSolidErrorText(), "Unable to read object");
+  ASSERT_FALSE(read(polyface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {}), mesh));
+  ASSERT_EQ(GetConvertErrorText(), "Invalid mesh");
+
+  AcDbObjectId face = append(new AcDbFace(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0), AcGePoint3d(0, 1, 0)));
+  AcDbObjectId pf = polyface({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{1, 2, 3, 0}});
+  AcDbObjectId net = grid(2, 2, false, false);
+  for (AcDbObjectId id : {face, pf, net}) {
+    ASSERT_TRUE(read(id, mesh));
+    AcDbEntity* e = nullptr;
+    ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForRead), Acad::eOk);
+    EXPECT_TRUE(MeshFromFacetEntity(e, mesh));
+    e->close();
+  }
+  ui_.answer(handle(net));
+  ASSERT_TRUE(MeshFromPickedObject("", FALSE, mesh));
+  ui_.answer("ALL");
+  ui_.answer("");
+  ON_ClassArray<ON_Mesh> meshes;
+  ASSERT_TRUE(MeshesFromSelection("", FALSE, meshes));
+  EXPECT_EQ(GetSolidErrorText(), "Unable to read object");
+  EXPECT_EQ(GetConvertErrorText(), "Invalid mesh");
+}

@@ -110,7 +110,10 @@ TEST_F(PolyFaceWriter, TooManyVerticesFallBackToFacesWithTheBox) {
   ASSERT_EQ(ui_.boxes().size(), 1u);
   EXPECT_EQ(ui_.boxes()[0].caption, "AutoCAD limitation");
   EXPECT_EQ(ui_.boxes()[0].style, 0x40u);
-  EXPECT_EQ(ui_.boxes()[0].text.rfind("The mesh contains 32768 vertices and 2 faces.\n\nAutoCAD does not allow", 0), 0u);
+  EXPECT_EQ(ui_.boxes()[0].text,
+            "The mesh contains 32768 vertices and 2 faces.\n\nAutoCAD does not allow a PolyFace Mesh to contain more "
+            "than 32,767 vertices and/or faces. Due to this AutoCAD limitation the mesh will be created as a set of 3D "
+            "Faces and not a single PolyFace Mesh.");
   AcDbFace* face = nullptr;
   ASSERT_EQ(acdbOpenObject(face, faces[0], AcDb::kForRead), Acad::eOk);
   AcGePoint3d p;
@@ -118,6 +121,21 @@ TEST_F(PolyFaceWriter, TooManyVerticesFallBackToFacesWithTheBox) {
   EXPECT_EQ(p, AcGePoint3d(2, 2, 0));  // the triangle repeats its third corner
   EXPECT_EQ(face->layer(), "Big");
   face->close();
+}
+
+TEST_F(PolyFaceWriter, AtTheLimitItIsStillOnePolyfaceMesh) {
+  ON_Mesh m = oversized(32767, 32767);
+  m.SetTriangle(32766, 32766, 32765, 0);  // names the last vertex
+  ASSERT_TRUE(PolyFaceMeshFromMesh(m, TRUE, "", AcCmColor()));
+  EXPECT_TRUE(ui_.boxes().empty());
+  EXPECT_TRUE(live("AcDbFace").empty());
+  auto meshes = live("AcDbPolyFaceMesh");
+  ASSERT_EQ(meshes.size(), 1u);
+  int vertices = 0;
+  auto recs = records(meshes[0], &vertices);
+  EXPECT_EQ(vertices, 32767);
+  ASSERT_EQ(recs.size(), 32767u);
+  EXPECT_EQ(recs.back(), (std::array<int, 4>{32767, 32766, 1, 0}));
 }
 
 TEST_F(PolyFaceWriter, TooManyFacesFallBackWithoutTheBox) {
@@ -198,6 +216,24 @@ TEST_F(PolyFaceWriter, IndexesOutsideTheVerticesAreRefused) {
   EXPECT_FALSE(FacesFromMesh(m, "", AcCmColor()));
   EXPECT_TRUE(live("AcDbFace").empty());
   EXPECT_TRUE(live("AcDbPolyFaceMesh").empty());
+}
+
+TEST_F(PolyFaceWriter, SuccessLeavesTheLastFailuresText) {
+  ON_Mesh bad = twoTriangles();
+  bad.m_F[1].vi[2] = 9;
+  ASSERT_FALSE(PolyFaceMeshFromMesh(bad, FALSE, "", AcCmColor()));
+  ASSERT_EQ(GetConvertErrorText(), "Invalid mesh");
+
+  ON_Mesh good = twoTriangles();
+  ASSERT_TRUE(PolyFaceMeshFromMesh(good, TRUE, "", AcCmColor()));
+  AcDbPolyFaceMesh pf;
+  ASSERT_TRUE(FillPolyFaceMesh(good, &pf));
+  ASSERT_TRUE(FacesFromMesh(good, "", AcCmColor()));
+  ON_ClassArray<ON_Mesh> meshes;
+  meshes.Append(good);
+  ASSERT_TRUE(PolyFaceMeshesFromMeshes(meshes, TRUE, "", AcCmColor()));
+  ASSERT_TRUE(FacesFromMeshes(meshes, "", AcCmColor()));
+  EXPECT_EQ(GetConvertErrorText(), "Invalid mesh");
 }
 
 TEST_F(PolyFaceWriter, ArrayFormsWriteEveryElement) {

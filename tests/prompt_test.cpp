@@ -1,10 +1,36 @@
 // Message boxes, yes-or-no and keyword questions.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <deque>
 #include <string>
 
 #include "dbutil/prompt.h"
 #include "host_fixture.h"
 
-class Prompts : public HostTest {};
+namespace {
+// Keywords to hand back verbatim, in place of the host's answer.
+std::deque<std::string> handedKeywords;
+}  // namespace
+
+// The host hands a keyword back as it was registered ("Yes", whatever the user typed). To reach
+// the other spellings GetYesNo accepts, this program answers the question itself while a
+// keyword is queued, and leaves every other question to the host.
+extern "C" int acedGetKword(const char* prompt, char* result, size_t resultSize) {
+  if (handedKeywords.empty()) {
+    using HostGetKword = int (*)(const char*, char*, size_t);
+    static auto host = reinterpret_cast<HostGetKword>(dlsym(RTLD_NEXT, "acedGetKword"));
+    return host(prompt, result, resultSize);
+  }
+  std::snprintf(result, resultSize, "%s", handedKeywords.front().c_str());
+  handedKeywords.pop_front();
+  return RTNORM;
+}
+
+class Prompts : public HostTest {
+protected:
+  ~Prompts() override { handedKeywords.clear(); }
+};
 
 TEST_F(Prompts, MessageBoxFormatShowsTheFormattedText) {
   MessageBoxFormat("Caption", MB_OK | MB_ICONINFORMATION, "%d vertices and %s", 40000, "more");
@@ -36,6 +62,46 @@ TEST_F(Prompts, YesNoDefaultsAndAnswers) {
   EXPECT_TRUE(GetYesNo("Keep", answer));
   EXPECT_FALSE(answer);
   EXPECT_EQ(ui_.transcript(), "Keep [Yes/No] <No>: \n");
+}
+
+TEST_F(Prompts, YesNoTakesEveryCaseTheUserTypes) {
+  for (const char* typed : {"y", "Y", "yes", "YES", "Yes", "yEs"}) {
+    BOOL answer = FALSE;
+    ui_.answer(typed);
+    EXPECT_TRUE(GetYesNo("Erase", answer)) << typed;
+    EXPECT_TRUE(answer) << typed;
+  }
+  for (const char* typed : {"n", "N", "no", "NO", "No", "nO"}) {
+    BOOL answer = TRUE;
+    ui_.answer(typed);
+    EXPECT_TRUE(GetYesNo("Erase", answer)) << typed;
+    EXPECT_FALSE(answer) << typed;
+  }
+  EXPECT_EQ(ui_.answersLeft(), 0u);
+}
+
+TEST_F(Prompts, YesNoTakesExactlySixKeywords) {
+  for (const char* handed : {"Yes", "YES", "Y"}) {
+    BOOL answer = FALSE;
+    handedKeywords.push_back(handed);
+    EXPECT_TRUE(GetYesNo("Erase", answer)) << handed;
+    EXPECT_TRUE(answer) << handed;
+  }
+  for (const char* handed : {"No", "NO", "N"}) {
+    BOOL answer = TRUE;
+    handedKeywords.push_back(handed);
+    EXPECT_TRUE(GetYesNo("Erase", answer)) << handed;
+    EXPECT_FALSE(answer) << handed;
+  }
+  // Compared case by case: any other spelling is no answer, and the value stays.
+  for (const char* handed : {"yes", "y", "yES", "no", "n", "nO", "Yes ", "Ye", ""}) {
+    for (BOOL before : {FALSE, TRUE}) {
+      BOOL answer = before;
+      handedKeywords.push_back(handed);
+      EXPECT_FALSE(GetYesNo("Erase", answer)) << '"' << handed << '"';
+      EXPECT_EQ(answer, before) << '"' << handed << '"';
+    }
+  }
 }
 
 TEST_F(Prompts, YesNoRefusesOtherWordsAndCancel) {

@@ -6,6 +6,21 @@
 #include "host/entities.h"
 #include "host_fixture.h"
 
+// Classes with names of their own: the filters must not take them for faces or points.
+class KvDerivedFace : public AcDbFace {
+public:
+  KV_RX_DECLARE_MEMBERS(KvDerivedFace)
+  using AcDbFace::AcDbFace;
+};
+KV_RX_DEFINE_MEMBERS(KvDerivedFace, AcDbFace, "3DFACE")
+
+class KvDerivedPoint : public AcDbPoint {
+public:
+  KV_RX_DECLARE_MEMBERS(KvDerivedPoint)
+  using AcDbPoint::AcDbPoint;
+};
+KV_RX_DEFINE_MEMBERS(KvDerivedPoint, AcDbPoint, "POINT")
+
 class Select : public HostTest {
 protected:
   static std::string handle(AcDbObjectId id) { return id.handle().text(); }
@@ -116,6 +131,52 @@ TEST_F(Select, ClassFilterCountsWhatItDrops) {
   EXPECT_NE(ui_.printed().find("2 object(s) were filtered out"), std::string::npos);
 }
 
+TEST_F(Select, ClassFilterHighlightsForAnyNonzeroFlag) {
+  CStringArray classes;
+  classes.Add("AcDbFace");
+  for (BOOL flag : {0, 1, 2}) {
+    AcDbObjectId face = addFace();
+    ui_.answer(handle(face));
+    ui_.answer("");
+    AcDbObjectIdArray ids;
+    ASSERT_TRUE(SelectObjectsOfClasses("", flag, classes, ids));
+    ASSERT_EQ(ids.length(), 1);
+    EXPECT_EQ(highlighted(face), flag != 0) << flag;
+  }
+}
+
+TEST_F(Select, DerivedClassesPassNoFilter) {
+  AcDbObjectId face = addFace();
+  AcDbObjectId derived = append(new KvDerivedFace(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0), AcGePoint3d(0, 1, 0)));
+  CStringArray classes;
+  classes.Add("AcDbFace");
+  ui_.answer(handle(derived) + " " + handle(face));
+  ui_.answer("");
+  AcDbObjectIdArray ids;
+  ASSERT_TRUE(SelectObjectsOfClasses("", TRUE, classes, ids));
+  ASSERT_EQ(ids.length(), 1);
+  EXPECT_EQ(ids[0], face);
+  EXPECT_FALSE(highlighted(derived));
+  EXPECT_NE(ui_.printed().find("1 object(s) were filtered out\n"), std::string::npos);
+
+  ui_.clear();
+  ui_.answer(handle(derived));
+  ui_.answer(handle(face));
+  AcDbObjectId id;
+  ASSERT_TRUE(PickObjectOfClasses("", FALSE, classes, id));
+  EXPECT_EQ(id, face);
+  EXPECT_EQ(ui_.printed(), "\nObject was filtered out\n");
+
+  addPoint(1);
+  append(new KvDerivedPoint(AcGePoint3d(9, 9, 9)));
+  ui_.answer("ALL");
+  ui_.answer("");
+  AcGePoint3dArray points;
+  ASSERT_TRUE(SelectPoints(points));
+  ASSERT_EQ(points.length(), 1);
+  EXPECT_EQ(points[0], AcGePoint3d(1, 2, 3));
+}
+
 TEST_F(Select, UnopenableMemberIsNeitherKeptNorCounted) {
   AcDbObjectId face = addFace(), other = addFace();
   AcDbEntity* held = nullptr;
@@ -168,6 +229,32 @@ TEST_F(Select, FaultedSelectionFails) {
   AcDbObjectIdArray ids;
   EXPECT_FALSE(SelectAllObjects(ids));
   EXPECT_EQ(GetLastErrorText(), "Drawing empty");
+}
+
+TEST_F(Select, SuccessLeavesTheLastFailuresText) {
+  AcDbObjectId face = addFace();
+  addPoint(1);
+  AcDbObjectIdArray ids;
+  ui_.answer("*Cancel*");
+  ASSERT_FALSE(SelectObjects("", FALSE, ids));
+  ASSERT_EQ(GetLastErrorText(), "No entities selected");
+
+  CStringArray classes;
+  classes.Add("AcDbFace");
+  for (const char* answer : {"ALL", "", "ALL", "", "ALL", ""}) ui_.answer(answer);
+  ASSERT_TRUE(SelectObjects("", FALSE, ids));
+  ASSERT_TRUE(SelectObjectsOfClasses("", FALSE, classes, ids));
+  AcGePoint3dArray points;
+  ASSERT_TRUE(SelectPoints(points));
+  ASSERT_TRUE(SelectAllObjects(ids));
+  AcDbObjectId id;
+  ui_.answer(handle(face));
+  ASSERT_TRUE(PickObject("", FALSE, id));
+  ui_.answer(handle(face));
+  ASSERT_TRUE(PickObjectOfClasses("", FALSE, classes, id));
+  ui_.answer(handle(face));
+  ASSERT_TRUE(PickObjectOfClass("", FALSE, "AcDbFace", id));
+  EXPECT_EQ(GetLastErrorText(), "No entities selected");
 }
 
 class Pick : public Select {};
@@ -225,6 +312,26 @@ TEST_F(Pick, ClassFilterRejectsUntilCancelled) {
 
   ui_.answer(handle(face));
   EXPECT_TRUE(PickObjectOfClass("", FALSE, "AcDbFace", id));
+}
+
+TEST_F(Pick, ClassPicksHighlightOnlyForAFlagOfOne) {
+  CStringArray classes;
+  classes.Add("AcDbFace");
+  for (BOOL flag : {0, 1, 2}) {
+    AcDbObjectId ofClasses = addFace(), ofClass = addFace(), ofClassAt = addFace();
+    ui_.answer(handle(ofClasses));
+    ui_.answer(handle(ofClass));
+    ui_.answer(handle(ofClassAt));
+    AcDbObjectId id;
+    ads_point pt;
+    ASSERT_TRUE(PickObjectOfClasses("", flag, classes, id));
+    ASSERT_TRUE(PickObjectOfClass("", flag, "AcDbFace", id));
+    ASSERT_TRUE(PickObjectOfClass("", flag, "AcDbFace", id, pt));
+    EXPECT_EQ(id, ofClassAt);
+    EXPECT_EQ(highlighted(ofClasses), flag == 1) << flag;
+    EXPECT_EQ(highlighted(ofClass), flag == 1) << flag;
+    EXPECT_EQ(highlighted(ofClassAt), flag == 1) << flag;
+  }
 }
 
 TEST_F(Pick, HighlightEntityReportsTheOpen) {

@@ -239,3 +239,23 @@ TEST_F(SolidMesh, PolyfaceFormsFillTheCallersMesh) {
   EXPECT_EQ(GetSolidErrorText(), "Out Of Memory");
   EXPECT_EQ(pf2.numFaces(), 2);  // what went in stays
 }
+
+TEST_F(SolidMesh, SuccessLeavesTheLastFailuresText) {
+  AcDb3dSolid empty;
+  ON_Mesh mesh;
+  ASSERT_EQ(StlMeshFromSolid(&empty, mesh, nullptr), 0);
+  ASSERT_EQ(GetSolidErrorText(), "Null Extents");
+
+  AcDb3dSolid solid;
+  ASSERT_EQ(solid.createBox(2, 2, 2), Acad::eOk);  // centred: the moved copy's road too
+  const double res = 1;
+  ASSERT_EQ(StlMeshFromSolid(&solid, mesh, &res), 1);
+  AcDbBody body;
+  ASSERT_EQ(body.setBody(solid.body()), Acad::eOk);
+  ASSERT_TRUE(MeshFromBody(&body, mesh, nullptr));
+  AcDbPolyFaceMesh pf, pf2;
+  ASSERT_EQ(PolyFaceFromSolid(&solid, &pf, nullptr), 1);
+  ASSERT_EQ(PolyFaceFromBody(&body, &pf2, nullptr), 1);
+  ASSERT_TRUE(MeshFromEntityId(box(AcGeVector3d(1, 1, 1), AcGePoint3d(0, 0, 0)), mesh, &res));
+  EXPECT_EQ(GetSolidErrorText(), "Null Extents");
+}
