@@ -34,20 +34,6 @@ std::string absolutePath(const std::string& path) {
 
 }  // namespace
 
-bool matchesKeyword(const std::string& answer, const std::string& keyword) {
-  std::string capitals;
-  size_t reach = 0;
-  for (size_t i = 0; i < keyword.size(); ++i)
-    if (std::isupper(static_cast<unsigned char>(keyword[i]))) {
-      capitals += keyword[i];
-      reach = i + 1;
-    }
-  if (capitals.empty()) reach = keyword.size();
-  if (answer.empty()) return false;
-  if (!capitals.empty() && strcasecmp(answer.c_str(), capitals.c_str()) == 0) return true;
-  return answer.size() >= reach && answer.size() <= keyword.size() &&
-         strncasecmp(answer.c_str(), keyword.c_str(), answer.size()) == 0;
-}
 
 Applications::~Applications() {
   for (auto it = apps_.rbegin(); it != apps_.rend(); ++it) toClose_.push_back(it->handle);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "host/acrx.h"
+#include "host/keywords.h"
 #include "core/export.h"
 #include "win/winapi.h"
 
@@ -57,10 +58,6 @@ private:
   std::vector<App> apps_;
   std::vector<void*> toClose_;  // unloaded by unloadAll, or refused: closed at the end
 };
-
-// Matches an answer against a keyword as the host's keyword input does: the capitals of the
-// keyword ("X" for "eXtents"), or any prefix that reaches past its last capital; no case.
-KV_PLATFORM_API bool matchesKeyword(const std::string& answer, const std::string& keyword);
 
 }  // namespace kv
 

@@ -11,8 +11,24 @@
 #include "core/faults.h"
 #include "core/numbers.h"
 #include "host/host.h"
+#include "host/keywords.h"
 #include "host/stub.h"
 #include "core/ui.h"
+
+bool kv::matchesKeyword(const std::string& answer, const std::string& keyword) {
+  std::string capitals;
+  size_t reach = 0;
+  for (size_t i = 0; i < keyword.size(); ++i)
+    if (std::isupper(static_cast<unsigned char>(keyword[i]))) {
+      capitals += keyword[i];
+      reach = i + 1;
+    }
+  if (capitals.empty()) reach = keyword.size();
+  if (answer.empty()) return false;
+  if (!capitals.empty() && strcasecmp(answer.c_str(), capitals.c_str()) == 0) return true;
+  return answer.size() >= reach && answer.size() <= keyword.size() &&
+         strncasecmp(answer.c_str(), keyword.c_str(), answer.size()) == 0;
+}
 
 namespace {
 
@@ -155,23 +171,6 @@ int selectInteractively(kv::Host& host, const char* prompt, const resbuf* filter
   }
 }
 
-// Keyword match, without regard to case: the answer is the keyword's capitals ("X" for
-// "eXtents"), or a prefix of the keyword that reaches past its last capital ("ext"); a keyword
-// without capitals is typed in full.
-bool matchesKeyword(const std::string& answer, const std::string& keyword) {
-  std::string capitals;
-  size_t reach = keyword.size();
-  for (size_t i = 0; i < keyword.size(); ++i)
-    if (std::isupper(static_cast<unsigned char>(keyword[i]))) {
-      capitals += keyword[i];
-      reach = i + 1;
-    }
-  if (capitals.empty()) reach = keyword.size();
-  if (!capitals.empty() && strcasecmp(answer.c_str(), capitals.c_str()) == 0) return true;
-  return answer.size() >= reach && answer.size() <= keyword.size() &&
-         strncasecmp(answer.c_str(), keyword.c_str(), answer.size()) == 0;
-}
-
 }  // namespace
 
 int acedSSGet(const char* mode, const void* pt1, const void*, const resbuf* filter, ads_name ss) {
@@ -260,7 +259,7 @@ int acedGetKword(const char* prompt, char* result, size_t resultSize) {
       continue;
     }
     auto match = std::find_if(keywords.begin(), keywords.end(),
-                              [&](const std::string& k) { return matchesKeyword(line, k); });
+                              [&](const std::string& k) { return kv::matchesKeyword(line, k); });
     if (match == keywords.end()) {
       host->userInterface().print("Invalid option keyword.\n");
       continue;
