@@ -167,17 +167,8 @@ std::vector<std::vector<std::string>> records(const std::string& text) {
 
 class dxf : public ::testing::Test {
 protected:
-  void SetUp() override {
-    kv::fault::disarmAll();
-    std::string tmpl = (fs::temp_directory_path() / "kv_dxf_XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    kv::fault::disarmAll();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  void SetUp() override { kv::fault::disarmAll(); }
+  void TearDown() override { kv::fault::disarmAll(); }
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
   AcDbDatabase& db() { return host_.database(); }
 
@@ -242,7 +233,8 @@ protected:
 
   kv::RecordingUI ui_;
   kv::Host host_{ui_};
-  std::string dir_;
+  ScratchFolder scratch_;
+  std::string dir_ = scratch_.path().string();
   AcDbObjectId dashed_, red_, tc_, stopped_, line_;
 };
 

@@ -171,14 +171,7 @@ TopoDS_Shape splineProfilePrism() {
 
 class Sat : public HostTest {
 protected:
-  Sat() {
-    char pattern[] = "/tmp/kvsatXXXXXX";
-    dir_ = mkdtemp(pattern);
-  }
-  ~Sat() override {
-    deleteAll(read_);
-    fs::remove_all(dir_);
-  }
+  ~Sat() override { deleteAll(read_); }
   std::string path(const char* name) const { return (dir_ / name).string(); }
 
   static Acad::ErrorStatus acisIn(const std::string& file, AcDbVoidPtrArray& out) {
@@ -214,7 +207,8 @@ protected:
     EXPECT_EQ(count(after, TopAbs_FACE), count(before, TopAbs_FACE));
   }
 
-  fs::path dir_;
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
   AcDbVoidPtrArray read_;
 };
 

@@ -1,11 +1,17 @@
-// Files and outside programs, for the tests.
+// Files, folders, environment variables and outside programs, for the tests.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 
 // The whole file; empty when it cannot be read.
@@ -38,3 +44,71 @@ inline std::string runProcess(const std::string& command, int& status) {
 
 // Debian's own python3 with its ezdxf, the independent DXF reader.
 inline bool ezdxfAvailable() { return std::system("/usr/bin/python3 -c 'import ezdxf' >/dev/null 2>&1") == 0; }
+
+// A fresh empty folder for one test, named after it and unique even when several test programs
+// and checkouts share the temporary folder; removed with all it holds when the object goes,
+// whether the test passed or not. Throws when no folder can be made (the test then fails).
+class ScratchFolder {
+public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / ("kv-" + testName() + "-XXXXXX")).string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder " + pattern + ": " + std::strerror(errno));
+    path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+    if (!ec) return;
+    // A test may have taken away the write permission of a folder inside (root ignores it).
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
+      if (it->is_directory(ec)) std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                                             std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  // A folder inside, made if missing.
+  std::filesystem::path folder(const std::string& name) const {
+    std::filesystem::create_directories(path_ / name);
+    return path_ / name;
+  }
+
+private:
+  // Suite.Test, with the separators of parameterised names made harmless and the length kept
+  // well inside a file name's limit.
+  static std::string testName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info ? std::string(info->test_suite_name()) + "." + info->name() : "outside-a-test";
+    for (char& c : name)
+      if (c == '/' || c == '\\' || c == ' ') c = '_';
+    return name.substr(0, 96);
+  }
+
+  std::filesystem::path path_;
+};
+
+// Sets an environment variable (nullptr unsets it) for the life of the object; the old value,
+// or its absence, comes back at the end.
+class ScopedEnv {
+public:
+  ScopedEnv(std::string name, const char* value) : name_(std::move(name)) {
+    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    set(value);
+  }
+  ~ScopedEnv() { set(old_ ? old_->c_str() : nullptr); }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  void set(const char* value) {
+    if (value) setenv(name_.c_str(), value, 1);
+    else unsetenv(name_.c_str());
+  }
+
+private:
+  std::string name_;
+  std::optional<std::string> old_;
+};
