@@ -250,7 +250,7 @@ void Host::defineBuiltins() {
   addBuiltin("ARX", [this](CommandInput& in) { return applications_->arxCommand(in); });
   addBuiltin("MENULOAD", [this](CommandInput& in) { return menuload(in); });
   for (const auto& [name, command] : registeredBuiltins())
-    addBuiltin(name, [this, command](CommandInput& in) { return command(*this, in); });
+    addBuiltin(name, [this, run = command](CommandInput& in) { return run(*this, in); });
   addBuiltin("MENUBAR", [this](CommandInput&) {
     ui_.print(menus_->describeBar().c_str());
     return RTNORM;
