@@ -13,6 +13,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // The whole file; empty when it cannot be read.
 inline std::string readFile(const std::filesystem::path& path) {
@@ -54,6 +55,7 @@ public:
     std::string pattern = (std::filesystem::temp_directory_path() / ("kv-" + testName() + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a folder " + pattern + ": " + std::strerror(errno));
     path_ = pattern;
+    made().push_back(path_);
   }
   ~ScratchFolder() {
     std::error_code ec;
@@ -71,6 +73,12 @@ public:
 
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+  // Every folder made since the list was last cleared (test_isolation.cpp looks for them after
+  // each test).
+  static std::vector<std::filesystem::path>& made() {
+    static std::vector<std::filesystem::path> folders;
+    return folders;
+  }
   // A folder inside, made if missing.
   std::filesystem::path folder(const std::string& name) const {
     std::filesystem::create_directories(path_ / name);
