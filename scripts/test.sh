@@ -26,23 +26,35 @@ for name in bare: print("test: no time-out: " + name)
 sys.exit(1 if bare else 0)'
 }
 
+# Run as root (as CI is), the shuffled rounds run as nobody, so that a test that needs root
+# fails too; not when nobody cannot reach the build, the samples or the shared test data.
+unprivileged() {
+  local dir="$1" probe="$2"
+  [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null && id nobody >/dev/null 2>&1 || return 0
+  local as="setpriv --reuid=$(id -u nobody) --regid=$(id -g nobody) --clear-groups"
+  $as test -r "$root/samples/solids.sat" -a -r "$root/../shared/testdata" -a -x "$dir/bin/$probe" && echo "$as"
+}
+
 # Each test program runs all its tests in one process, in shuffled order, a few rounds: a test
 # that leans on what an earlier one left fails here. The seed is printed for a rerun.
 shuffled() {
   local dir="$1" seed=$((RANDOM % 99999 + 1))
-  echo "=== shuffled: every test program, 3 rounds, --gtest_random_seed=$seed"
   local programs=() source
   for source in "$root"/tests/*_test.cpp; do programs+=("$(basename "$source" .cpp)"); done
+  local as who="$(id -un)"
+  as="$(unprivileged "$dir" "${programs[0]}")"
+  [ -n "$as" ] && who="nobody"
+  echo "=== shuffled: every test program as $who, 3 rounds, --gtest_random_seed=$seed"
   local bad
   bad="$(printf '%s\n' "${programs[@]}" | xargs -P "$jobs" -I{} sh -c \
-    '"$1/bin/$2" --gtest_shuffle --gtest_repeat=3 --gtest_random_seed="$3" >"$1/shuffled-$2.log" 2>&1 || echo "$2"' \
-    _ "$dir" {} "$seed")"
+    '$4 "$1/bin/$2" --gtest_shuffle --gtest_repeat=3 --gtest_random_seed="$3" >"$1/shuffled-$2.log" 2>&1 || echo "$2"' \
+    _ "$dir" {} "$seed" "$as")"
   if [ -n "$bad" ]; then
     for p in $bad; do grep -E '^\[  FAILED  \]|Failure' "$dir/shuffled-$p.log" | sort | uniq -c | head -20; done
-    summary+=("shuffled (seed $seed): FAILED: $(echo $bad)")
+    summary+=("shuffled as $who (seed $seed): FAILED: $(echo $bad)")
     return 1
   fi
-  summary+=("shuffled (seed $seed): ${#programs[@]} programs passed")
+  summary+=("shuffled as $who (seed $seed): ${#programs[@]} programs passed")
 }
 
 # Runs one build and its tests; keeps ctest's closing lines for the summary at the end.
