@@ -26,12 +26,14 @@ for name in bare: print("test: no time-out: " + name)
 sys.exit(1 if bare else 0)'
 }
 
-# Run as root (as CI is), the shuffled rounds run as nobody, so that a test that needs root
-# fails too; not when nobody cannot reach the build, the samples or the shared test data.
+# Run as root (as CI is), the shuffled rounds run as nobody, with a home folder of its own (the
+# outside programs read their settings there), so that a test that needs root fails too; not
+# when nobody cannot reach the build, the samples or the shared test data.
 unprivileged() {
-  local dir="$1" probe="$2"
+  local dir="$1" probe="$2" home="$3"
   [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null && id nobody >/dev/null 2>&1 || return 0
-  local as="setpriv --reuid=$(id -u nobody) --regid=$(id -g nobody) --clear-groups"
+  chown nobody "$home" || return 0
+  local as="setpriv --reuid=$(id -u nobody) --regid=$(id -g nobody) --clear-groups env -u XDG_CONFIG_HOME HOME=$home"
   $as test -r "$root/samples/solids.sat" -a -r "$root/../shared/testdata" -a -x "$dir/bin/$probe" && echo "$as"
 }
 
@@ -41,14 +43,17 @@ shuffled() {
   local dir="$1" seed=$((RANDOM % 99999 + 1))
   local programs=() source
   for source in "$root"/tests/*_test.cpp; do programs+=("$(basename "$source" .cpp)"); done
-  local as who="$(id -un)"
-  as="$(unprivileged "$dir" "${programs[0]}")"
+  local as who home
+  who="$(id -un)"
+  home="$(mktemp -d)"
+  as="$(unprivileged "$dir" "${programs[0]}" "$home")"
   [ -n "$as" ] && who="nobody"
   echo "=== shuffled: every test program as $who, 3 rounds, --gtest_random_seed=$seed"
   local bad
   bad="$(printf '%s\n' "${programs[@]}" | xargs -P "$jobs" -I{} sh -c \
     '$4 "$1/bin/$2" --gtest_shuffle --gtest_repeat=3 --gtest_random_seed="$3" >"$1/shuffled-$2.log" 2>&1 || echo "$2"' \
     _ "$dir" {} "$seed" "$as")"
+  rm -rf "$home"
   if [ -n "$bad" ]; then
     for p in $bad; do grep -E '^\[  FAILED  \]|Failure' "$dir/shuffled-$p.log" | sort | uniq -c | head -20; done
     summary+=("shuffled as $who (seed $seed): FAILED: $(echo $bad)")
