@@ -61,7 +61,7 @@ public:
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
     if (!ec) return;
-    // A test may have taken away the write permission of a folder inside (root ignores it).
+    // A test may have taken the write permission from a folder inside: give it back, then retry.
     for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
       if (it->is_directory(ec)) std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
