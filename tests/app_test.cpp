@@ -14,6 +14,7 @@
 #include "dbutil/errortext.h"
 #include "dbutil/layer.h"
 #include "host_fixture.h"
+#include "test_files.h"
 #include "modeler/solids.h"
 #include "host/menu.h"
 #include "orvgui/orvgui.h"
@@ -22,15 +23,7 @@ namespace fs = std::filesystem;
 
 class App : public HostTest {
 protected:
-  explicit App(const std::string& release = "2011") : HostTest(release) {
-    base_ = fs::temp_directory_path() / ("kv-app-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(base_ / "temp");
-    fs::create_directories(base_ / "config");
-    setenv("temp", (base_ / "temp").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (base_ / "config").c_str(), 1);
-  }
-  ~App() override { fs::remove_all(base_); }
+  explicit App(const std::string& release = "2011") : HostTest(release) {}
 
   void init() { ASSERT_EQ(acrxEntryPoint(AcRx::kInitAppMsg, &theApp), AcRx::kRetOK); }
   void unload() { ASSERT_EQ(acrxEntryPoint(AcRx::kUnloadAppMsg, &theApp), AcRx::kRetOK); }
@@ -71,7 +64,10 @@ protected:
     return out;
   }
 
-  fs::path base_;
+  // The module's temporary folder and settings store, private to the test.
+  ScratchFolder base_;
+  ScopedEnv temp_{"temp", base_.folder("temp").c_str()};
+  ScopedEnv config_{"XDG_CONFIG_HOME", base_.folder("config").c_str()};
 };
 
 TEST_F(App, InitRegistersTheCommandsAndLoadsTheMenu) {

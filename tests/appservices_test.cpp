@@ -8,6 +8,7 @@
 #include "host/appservices.h"
 #include "host/menu.h"
 #include "host_fixture.h"
+#include "test_files.h"
 #include "win/afx.h"
 
 namespace {
@@ -16,15 +17,12 @@ namespace fs = std::filesystem;
 
 class AppServicesTest : public HostTest {
 protected:
-  AppServicesTest() {
-    unsetenv("KVFX_LOCKED");
-    unsetenv("KVHOST_ECHO_REFUSE");
-  }
-  ~AppServicesTest() override {
-    unsetenv("KVFX_LOCKED");
-    unsetenv("KVHOST_ECHO_REFUSE");
-  }
   kv::Applications& apps() { return host_.applications(); }
+
+  // What the test modules read at load: unset unless a test says otherwise, and put back after.
+  ScopedEnv locked_{"KVFX_LOCKED", nullptr};
+  ScopedEnv echoLocked_{"KVHOST_ECHO_LOCKED", nullptr};
+  ScopedEnv echoRefuse_{"KVHOST_ECHO_REFUSE", nullptr};
 };
 
 TEST_F(AppServicesTest, LoadedModuleRegistersItsCommandsAndKnowsItsOwnFile) {
@@ -66,7 +64,7 @@ TEST_F(AppServicesTest, ArxUnloadsAnUnlockedModuleAndItsCommandsGo) {
 }
 
 TEST_F(AppServicesTest, LockedModuleCannotBeUnloadedButGetsItsMessageAtTheEnd) {
-  setenv("KVFX_LOCKED", "1", 1);
+  locked_.set("1");
   std::string error;
   ASSERT_TRUE(apps().load(KV_COMMAND_MODULE, error)) << error;
   EXPECT_TRUE(acrxDynamicLinker->isApplicationLocked("command_module.arx"));
@@ -86,9 +84,9 @@ TEST_F(AppServicesTest, LoadFailuresNameTheirCause) {
   EXPECT_NE(error.find("cannot load module /no/such/module.arx"), std::string::npos) << error;
   EXPECT_FALSE(apps().load(KV_NO_ENTRY_MODULE, error));
   EXPECT_NE(error.find("does not export acrxEntryPoint"), std::string::npos) << error;
-  setenv("KVHOST_ECHO_LOCKED", "1", 1);
+  echoLocked_.set("1");
   ASSERT_TRUE(apps().load(KV_ECHO_MODULE, error)) << error;
-  unsetenv("KVHOST_ECHO_LOCKED");
+  echoLocked_.set(nullptr);
   EXPECT_FALSE(apps().load(KV_ECHO_MODULE, error));
   EXPECT_NE(error.find("already loaded"), std::string::npos) << error;
   EXPECT_EQ(apps().loaded().size(), 1u);
@@ -99,7 +97,7 @@ TEST_F(AppServicesTest, LoadFailuresNameTheirCause) {
 }
 
 TEST_F(AppServicesTest, RefusingModuleLosesItsCommandsAndGetsNoUnloadMessage) {
-  setenv("KVHOST_ECHO_REFUSE", "1", 1);
+  echoRefuse_.set("1");
   std::string error;
   EXPECT_FALSE(apps().load(KV_ECHO_MODULE, error));
   EXPECT_NE(error.find("kRetError"), std::string::npos) << error;

@@ -10,6 +10,7 @@
 #include "host/acrxapp.h"
 #include "win/resources.h"
 #include "host_fixture.h"
+#include "test_files.h"
 #include "orvgui/orvgui.h"
 #include "win/afx.h"
 #include "win/module_handles.h"
@@ -207,13 +208,9 @@ TEST_F(DialogTest, ThreeStateAndButtonStyleControls) {
 
 class FileDialogTest : public HostTest {
 protected:
-  FileDialogTest() {
-    dir_ = fs::temp_directory_path() / ("dialog_test-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-    std::ofstream(dir_ / "solids.sat") << "x";
-  }
-  ~FileDialogTest() override { fs::remove_all(dir_); }
-  fs::path dir_;
+  FileDialogTest() { std::ofstream(dir_ / "solids.sat") << "x"; }
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
 };
 
 TEST_F(FileDialogTest, OpenDialogShowsTheFilterAndAnswersThePath) {

@@ -167,17 +167,8 @@ std::vector<std::vector<std::string>> records(const std::string& text) {
 
 class dxf : public ::testing::Test {
 protected:
-  void SetUp() override {
-    kv::fault::disarmAll();
-    std::string tmpl = (fs::temp_directory_path() / "kv_dxf_XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    kv::fault::disarmAll();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  void SetUp() override { kv::fault::disarmAll(); }
+  void TearDown() override { kv::fault::disarmAll(); }
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
   AcDbDatabase& db() { return host_.database(); }
 
@@ -242,7 +233,8 @@ protected:
 
   kv::RecordingUI ui_;
   kv::Host host_{ui_};
-  std::string dir_;
+  ScratchFolder scratch_;
+  std::string dir_ = scratch_.path().string();
   AcDbObjectId dashed_, red_, tc_, stopped_, line_;
 };
 
@@ -430,7 +422,7 @@ TEST_F(dxf, WrittenFileHasTheStructureFullReadersNeed) {
 
 TEST_F(dxf, ReadsEveryOutsideFileWithItsLayers) {
   fs::path folder = fs::path(KV_SHARED_DIR) / "testdata" / "dxf";
-  if (!fs::is_directory(folder)) GTEST_SKIP() << "no outside DXF files at " << folder;
+  KV_SKIP_UNLESS(fs::is_directory(folder), "the outside DXF files at " << folder);
   int files = 0;
   for (const auto& entry : fs::directory_iterator(folder)) {
     if (entry.path().extension() != ".dxf") continue;
@@ -837,7 +829,7 @@ TEST_F(dxf, RefusedAppendAbortsTheReadAndKeepsTheOldDatabase) {
 // An independent reader and writer
 
 TEST_F(dxf, EzdxfReadsOurFileWithoutAuditComplaints) {
-  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  KV_SKIP_UNLESS(ezdxfAvailable(), "Debian's python3-ezdxf");
   buildDrawing();
   append(db(), new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 0, 0)), red_, AcCmColor(), AcDbObjectId(),
          db().paperSpaceId());
@@ -881,7 +873,7 @@ TEST_F(dxf, EzdxfReadsOurFileWithoutAuditComplaints) {
 }
 
 TEST_F(dxf, ReadsWhatEzdxfWrites) {
-  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  KV_SKIP_UNLESS(ezdxfAvailable(), "Debian's python3-ezdxf");
   int status = 0;
   std::string out =
       runProcess("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_write.py " + path("theirs.dxf") + " 2>&1", status);
@@ -1301,7 +1293,7 @@ TEST_F(dxf, TruncatedOrDamagedMeshFilesGiveAStatus) {
 
 TEST_F(dxf, CountsFacesSolidsAndMeshesOfOutsideFiles) {
   fs::path folder = fs::path(KV_SHARED_DIR) / "testdata" / "dxf";
-  if (!fs::is_directory(folder)) GTEST_SKIP() << "no outside DXF files at " << folder;
+  KV_SKIP_UNLESS(fs::is_directory(folder), "the outside DXF files at " << folder);
   // Counted once with ezdxf 0.18.1 (model space only).
   struct Expect {
     const char* file;
@@ -1359,7 +1351,7 @@ TEST_F(dxf, CountsFacesSolidsAndMeshesOfOutsideFiles) {
 }
 
 TEST_F(dxf, EzdxfReadsOurFacesSolidsAndMeshes) {
-  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  KV_SKIP_UNLESS(ezdxfAvailable(), "Debian's python3-ezdxf");
   buildMeshes();
   auto* tilted = new AcDbSolid(AcGePoint3d(1, 2, 3), AcGePoint3d(4, -5, 6), AcGePoint3d(7, 8, -9));
   ASSERT_EQ(tilted->setNormal(AcGeVector3d(0.6, -0.48, 0.64)), Acad::eOk);
@@ -1374,7 +1366,7 @@ TEST_F(dxf, EzdxfReadsOurFacesSolidsAndMeshes) {
 }
 
 TEST_F(dxf, ReadsFacesSolidsAndMeshesEzdxfWrites) {
-  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  KV_SKIP_UNLESS(ezdxfAvailable(), "Debian's python3-ezdxf");
   int status = 0;
   std::string out = runProcess(
       "/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_write.py " + path("theirs.dxf") + " meshes 2>&1", status);
@@ -1432,7 +1424,7 @@ void expectSameMeasures(const std::vector<Measure>& a, const std::vector<Measure
 
 TEST_F(dxf, SolidsOfOutsideFilesAreReadAndSurviveAWriteAndRead) {
   fs::path folder = fs::path(KV_SHARED_DIR) / "testdata" / "dxf";
-  if (!fs::is_directory(folder)) GTEST_SKIP() << "no outside DXF files at " << folder;
+  KV_SKIP_UNLESS(fs::is_directory(folder), "the outside DXF files at " << folder);
   struct Expect {
     const char* file;
     std::vector<std::string> classes;
@@ -1645,7 +1637,7 @@ TEST_F(dxf, DamagedAcisDataSkipsOnlyItsEntity) {
 }
 
 TEST_F(dxf, EzdxfDecodesTheSatLinesWeWrite) {
-  if (!ezdxfAvailable()) GTEST_SKIP() << "/usr/bin/python3 cannot import ezdxf";
+  KV_SKIP_UNLESS(ezdxfAvailable(), "Debian's python3-ezdxf");
   AcDbObjectId layer = addLayer(db(), "Parts", indexColor(2));
   buildModelers(db(), layer);
   ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);

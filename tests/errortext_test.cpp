@@ -4,11 +4,26 @@
 #include "dbutil/errortext.h"
 #include "host/acstatus.h"
 
-// Runs first in this program: nothing has failed yet.
+// The three texts as they were before the first test of this program ran, whatever order the
+// tests run in: nothing had failed yet.
+struct TextsAtStart : ::testing::Environment {
+  void SetUp() override {
+    if (taken) return;  // a repeated run sets up again
+    taken = true;
+    solid = GetSolidErrorText();
+    convert = GetConvertErrorText();
+    last = GetLastErrorText();
+  }
+  bool taken = false;
+  CString solid, convert, last;
+};
+TextsAtStart* const atStart = static_cast<TextsAtStart*>(::testing::AddGlobalTestEnvironment(new TextsAtStart));
+
 TEST(LastErrorTexts, StartEmpty) {
-  EXPECT_TRUE(GetSolidErrorText().IsEmpty());
-  EXPECT_TRUE(GetConvertErrorText().IsEmpty());
-  EXPECT_TRUE(GetLastErrorText().IsEmpty());
+  ASSERT_TRUE(atStart->taken);
+  EXPECT_TRUE(atStart->solid.IsEmpty());
+  EXPECT_TRUE(atStart->convert.IsEmpty());
+  EXPECT_TRUE(atStart->last.IsEmpty());
 }
 
 TEST(LastErrorTexts, EachUnitKeepsItsOwnTextUntilItsNextFailure) {

@@ -25,6 +25,7 @@
 #include "testing/recording_ui.h"
 #include "modeler/solids.h"
 #include "orvgui/orvgui.h"
+#include "test_files.h"
 
 namespace fs = std::filesystem;
 
@@ -111,19 +112,10 @@ std::string describe(const std::vector<kv::fault::LoggedCall>& log, int n) {
 
 class FaultSweep : public ::testing::Test {
 protected:
-  FaultSweep() {
-    base_ = fs::temp_directory_path() / ("kv-sweep-" + std::to_string(::getpid()) + "-" +
-                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(base_ / "temp");
-    fs::create_directories(base_ / "config");
-    setenv("temp", (base_ / "temp").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (base_ / "config").c_str(), 1);
-    kv::fault::disarmAll();
-  }
+  FaultSweep() { kv::fault::disarmAll(); }
   ~FaultSweep() override {
     end();
     kv::fault::disarmAll();
-    fs::remove_all(base_);
   }
 
   // A fresh host with the module loaded and the lowest Resolution stored, the temp folder empty.
@@ -524,7 +516,10 @@ protected:
     std::printf(" )\n");
   }
 
-  fs::path base_;
+  // The module's temporary folder and settings store, private to the test.
+  ScratchFolder base_;
+  ScopedEnv temp_{"temp", base_.folder("temp").c_str()};
+  ScopedEnv config_{"XDG_CONFIG_HOME", base_.folder("config").c_str()};
   std::optional<World> world_;
   std::vector<AcDbObjectId> sources_;
   AcDbObjectId bystander_;

@@ -80,15 +80,10 @@ protected:
     // A reader that stops early must give the writer EPIPE, not end the program.
     ::signal(SIGPIPE, SIG_IGN);
     mask_ = ::umask(022);
-    std::string tmpl = (fs::temp_directory_path() / "kv_files_XXXXXX").string();
-    ASSERT_NE(mkdtemp(tmpl.data()), nullptr);
-    dir_ = tmpl;
   }
   void TearDown() override {
     kv::fault::disarmAll();
     ::umask(mask_);
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
   }
   std::string path(const std::string& name) const { return dir_ + "/" + name; }
   std::string fifo(const std::string& name) const {
@@ -97,7 +92,8 @@ protected:
     return p;
   }
 
-  std::string dir_;
+  ScratchFolder scratch_;
+  std::string dir_ = scratch_.path().string();
   mode_t mask_ = 022;
 };
 

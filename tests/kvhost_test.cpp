@@ -52,16 +52,6 @@ size_t count(const std::string& text, const std::string& what) {
 // folder kvhost makes for its run can be looked for afterwards.
 class KvhostTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "kvhost_test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
-
   fs::path path(const std::string& name) const { return dir_ / name; }
 
   // Runs kvhost with args; script, when given, is written to a file and passed with -s.
@@ -122,7 +112,8 @@ protected:
     return left;
   }
 
-  fs::path dir_;
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
   std::string exe_ = kKvhost;  // the kvhost that runs
 };
 
@@ -566,17 +557,8 @@ struct NoAnswers : kv::CommandInput {
 
 class AcisinInProcess : public ::testing::Test {
 protected:
-  void SetUp() override {
-    kv::fault::disarmAll();
-    std::string pattern = (fs::temp_directory_path() / "acisin_test-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    kv::fault::disarmAll();
-    std::error_code ec;
-    fs::remove_all(dir_, ec);
-  }
+  void SetUp() override { kv::fault::disarmAll(); }
+  void TearDown() override { kv::fault::disarmAll(); }
   int acisin(const std::optional<std::string>& answer) {
     ui_.answerFile(answer);
     NoAnswers none;
@@ -584,7 +566,8 @@ protected:
   }
   kv::RecordingUI ui_;
   kv::Host host_{ui_};
-  fs::path dir_;
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
 };
 
 TEST_F(AcisinInProcess, CancelAddsNothing) {

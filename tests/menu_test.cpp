@@ -6,6 +6,7 @@
 #include "host/acrxapp.h"
 #include "host/menu.h"
 #include "host_fixture.h"
+#include "test_files.h"
 
 namespace {
 
@@ -33,16 +34,12 @@ const char* const kMenu =
 
 class MenuTest : public HostTest {
 protected:
-  MenuTest() {
-    dir_ = fs::temp_directory_path() / ("menu_test-" + std::to_string(::getpid()));
-    fs::create_directories(dir_);
-  }
-  ~MenuTest() override { fs::remove_all(dir_); }
   std::string write(const std::string& name, const std::string& text) {
     std::ofstream(dir_ / name, std::ios::binary) << text;
     return (dir_ / name).string();
   }
-  fs::path dir_;
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
 };
 
 TEST(MenuParse, ReadsGroupPopupsAliasesTitlesAndItems) {

@@ -16,6 +16,7 @@
 #include <GProp_GProps.hxx>
 
 #include "host_fixture.h"
+#include "test_files.h"
 #include "kolib/kostl.h"
 #include "modeler/occ_shape.h"
 #include "modeler/solids.h"
@@ -68,12 +69,6 @@ std::map<std::string, int> census(const AcDbVoidPtrArray& pieces) {
 
 class Modeler : public HostTest {
 protected:
-  Modeler() {
-    char pattern[] = "/tmp/kvmodelerXXXXXX";
-    dir_ = mkdtemp(pattern);
-  }
-  ~Modeler() override { fs::remove_all(dir_); }
-
   void setFacetres(double f) { host_.sysvars().find("FACETRES")->real = f; }
   std::string path(const char* name) const { return (dir_ / name).string(); }
 
@@ -100,7 +95,8 @@ protected:
     return n;
   }
 
-  fs::path dir_;
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
 };
 
 TEST_F(Modeler, PrimitivesHaveTheVolumesAndExtentsOfTheirGeometry) {

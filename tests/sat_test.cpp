@@ -171,14 +171,7 @@ TopoDS_Shape splineProfilePrism() {
 
 class Sat : public HostTest {
 protected:
-  Sat() {
-    char pattern[] = "/tmp/kvsatXXXXXX";
-    dir_ = mkdtemp(pattern);
-  }
-  ~Sat() override {
-    deleteAll(read_);
-    fs::remove_all(dir_);
-  }
+  ~Sat() override { deleteAll(read_); }
   std::string path(const char* name) const { return (dir_ / name).string(); }
 
   static Acad::ErrorStatus acisIn(const std::string& file, AcDbVoidPtrArray& out) {
@@ -214,7 +207,8 @@ protected:
     EXPECT_EQ(count(after, TopAbs_FACE), count(before, TopAbs_FACE));
   }
 
-  fs::path dir_;
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
   AcDbVoidPtrArray read_;
 };
 
@@ -440,8 +434,8 @@ TEST_F(Sat, OurOutputFollowsTheRecordRules) {
 // The independent reader of ezdxf takes our output: every body with its faces, and the
 // planar ones meshed to their volume.
 TEST_F(Sat, EzdxfReadsOurOutput) {
-  if (std::system("/usr/bin/python3 -c 'import ezdxf.acis.api' >/dev/null 2>&1") != 0)
-    GTEST_SKIP() << "Debian's python3-ezdxf with its ACIS module is not installed";
+  KV_SKIP_UNLESS(std::system("/usr/bin/python3 -c 'import ezdxf.acis.api' >/dev/null 2>&1") == 0,
+                 "Debian's python3-ezdxf with its ACIS module");
   // Two cubes overlapping at a corner: an L-shaped solid whose faces have no holes.
   AcDb3dSolid box, other, wedge, cylinder, sphere, torus, cone;
   box.createBox(2, 2, 2);
@@ -481,7 +475,7 @@ TEST_F(Sat, EzdxfReadsOurOutput) {
 // --- outside files ---------------------------------------------------------------------------
 
 TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
-  if (!fs::is_directory(kSharedSat)) GTEST_SKIP() << "no shared test data at " << kSharedSat;
+  KV_SKIP_UNLESS(fs::is_directory(kSharedSat), "the shared test data at " << kSharedSat);
   struct Expect {
     const char* file;
     int faces;
@@ -496,12 +490,10 @@ TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
       {"ezdxf_prism.sat", 10, 20.493389172734968, {}, {}},
       {"pymapdl_cube_with_hole.sat", 7, 0.04 * 0.04 * 0.04 - hole, {-0.02, 0, -0.02}, {0.02, 0.04, 0.02}},
   };
-  int seen = 0;
   for (const Expect& e : expected) {
     SCOPED_TRACE(e.file);
     fs::path file = kSharedSat / e.file;
-    if (!fs::exists(file)) continue;
-    ++seen;
+    KV_SKIP_UNLESS(fs::exists(file), file);
     deleteAll(read_);
     std::string why;
     ASSERT_EQ(kv::modeler::satIn(file.c_str(), read_, &why), Acad::eOk) << why;
@@ -532,7 +524,6 @@ TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
     EXPECT_EQ(again[0].kind, sat::BodyKind::Solid);
     EXPECT_NEAR(volume(again[0].shape), v, 1e-6 * v);
   }
-  if (seen == 0) GTEST_SKIP() << "none of the outside SAT files is present";
 }
 
 // A file written as 4.0, without record numbers, or with Windows line ends, reads as its 7.0
@@ -793,7 +784,7 @@ TEST_F(Sat, InconsistentGeometryIsRefusedOrReadNeverCrashes) {
   EXPECT_NE(refusal(moved).find("not on its surface"), std::string::npos);
 
   fs::path cones = kSharedSat / "dagmc_cones.sat";
-  if (!fs::exists(cones)) GTEST_SKIP() << "no " << cones;
+  KV_SKIP_UNLESS(fs::exists(cones), cones);
   std::vector<sat::ReadBody> bodies;
   ASSERT_TRUE(sat::read(readFile(cones), bodies, error)) << error;
   ASSERT_TRUE(sat::write({{bodies[0].shape, sat::BodyKind::Solid}}, text, error)) << error;
@@ -818,7 +809,7 @@ TEST_F(Sat, InconsistentGeometryIsRefusedOrReadNeverCrashes) {
 TEST_F(Sat, ReferenceCubeReadsAsTheUnitCube) {
   std::string notes = readFile(fs::path(KV_SHARED_DIR) / "formats.md");
   std::size_t start = notes.find("```\n700 0 1 0\n", notes.find("## 2. Example"));
-  if (start == std::string::npos) GTEST_SKIP() << "no format notes with the reference cube";
+  KV_SKIP_UNLESS(start != std::string::npos, "the format notes with the reference cube");
   start += 4;
   std::string cube = notes.substr(start, notes.find("```", start) - start);
   std::vector<sat::ReadBody> bodies;

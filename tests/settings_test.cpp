@@ -12,6 +12,7 @@
 #include "testing/faults.h"
 #include "orvgui/orvgui.h"
 #include "orvgui/settings_store.h"
+#include "test_files.h"
 
 namespace {
 
@@ -20,22 +21,8 @@ const char* const kKey = "Software\\Orvanta\\Kavlor for AutoCAD";
 
 class SettingsTest : public ::testing::Test {
 protected:
-  SettingsTest() {
-    dir_ = fs::temp_directory_path() / ("settings_test-" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-    const char* old = std::getenv("XDG_CONFIG_HOME");
-    if (old) saved_ = old;
-    hadOld_ = old != nullptr;
-    setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-    kv::fault::disarmAll();
-  }
-  ~SettingsTest() override {
-    if (hadOld_) setenv("XDG_CONFIG_HOME", saved_.c_str(), 1);
-    else unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(dir_);
-    kv::fault::disarmAll();
-  }
+  SettingsTest() { kv::fault::disarmAll(); }
+  ~SettingsTest() override { kv::fault::disarmAll(); }
   fs::path file() const { return dir_ / "kavlor" / "settings.ini"; }
   std::string text() const {
     std::ifstream in(file());
@@ -43,9 +30,9 @@ protected:
     s << in.rdbuf();
     return s.str();
   }
-  fs::path dir_;
-  std::string saved_;
-  bool hadOld_ = false;
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
+  ScopedEnv config_{"XDG_CONFIG_HOME", dir_.c_str()};
 };
 
 TEST_F(SettingsTest, NothingStoredGivesTheDefaults) {
@@ -164,15 +151,11 @@ TEST(SettingsFormat, RoundTripsAndEveryTruncationParsesOrIsRefused) {
 }
 
 TEST(SettingsPath, FollowsXdgConfigHomeOrHome) {
-  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
-  std::string keepXdg = oldXdg ? oldXdg : "";
-  setenv("XDG_CONFIG_HOME", "/x/config", 1);
+  ScopedEnv xdg("XDG_CONFIG_HOME", "/x/config");
   EXPECT_EQ(kv::settings::storePath(), "/x/config/kavlor/settings.ini");
-  setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored, as XDG says
+  xdg.set("relative");  // not absolute: ignored, as XDG says
   const char* home = std::getenv("HOME");
   EXPECT_EQ(kv::settings::storePath(), std::string(home ? home : ".") + "/.config/kavlor/settings.ini");
-  if (oldXdg) setenv("XDG_CONFIG_HOME", keepXdg.c_str(), 1);
-  else unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

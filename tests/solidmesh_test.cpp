@@ -8,23 +8,13 @@
 #include "dbutil/errortext.h"
 #include "dbutil/sysvar.h"
 #include "host_fixture.h"
+#include "test_files.h"
 #include "modeler/solids.h"
 
 namespace fs = std::filesystem;
 
 class SolidMesh : public HostTest {
 protected:
-  SolidMesh() {
-    temp_ = fs::temp_directory_path() / ("kv-solidmesh-" + std::to_string(::getpid()));
-    fs::create_directories(temp_);
-    oldTemp_ = getenv("temp") ? getenv("temp") : "";
-    setenv("temp", temp_.c_str(), 1);
-  }
-  ~SolidMesh() override {
-    if (oldTemp_.empty()) unsetenv("temp");
-    else setenv("temp", oldTemp_.c_str(), 1);
-    fs::remove_all(temp_);
-  }
   fs::path stlFile() const { return temp_ / "ORVTemp.stl"; }
   double facetres() {
     double v = -1;
@@ -57,8 +47,9 @@ protected:
       }
   }
 
-  fs::path temp_;
-  std::string oldTemp_;
+  ScratchFolder scratch_;
+  fs::path temp_ = scratch_.path();
+  ScopedEnv tempVariable_{"temp", temp_.c_str()};
 };
 
 TEST_F(SolidMesh, ShiftedSolidComesBackWhereItWas) {
@@ -181,7 +172,7 @@ TEST_F(SolidMesh, FailedReadLeavesTheFileAndTheReadersText) {
 
 TEST_F(SolidMesh, MissingTempFolderVariableFails) {
   AcDbObjectId id = box(AcGeVector3d(1, 1, 1), AcGePoint3d(0, 0, 0));
-  unsetenv("temp");
+  tempVariable_.set(nullptr);
   AcDb3dSolid* solid = nullptr;
   ASSERT_EQ(acdbOpenObject(solid, id, AcDb::kForRead), Acad::eOk);
   ON_Mesh mesh;

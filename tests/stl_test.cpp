@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include "kolib/kostl.h"
+#include "test_files.h"
 
 namespace fs = std::filesystem;
 
@@ -78,12 +79,6 @@ std::set<std::tuple<float, float, float>> pointSet(const ON_Mesh& mesh) {
 
 class StlReader : public ::testing::Test {
 protected:
-  StlReader() {
-    char pattern[] = "/tmp/kvstlXXXXXX";
-    dir_ = mkdtemp(pattern);
-  }
-  ~StlReader() override { fs::remove_all(dir_); }
-
   std::string write(const std::string& bytes, const char* name = "t.stl") {
     std::string p = (dir_ / name).string();
     std::ofstream(p, std::ios::binary) << bytes;
@@ -105,7 +100,8 @@ protected:
     return ok;
   }
 
-  fs::path dir_;
+  ScratchFolder scratch_;
+  fs::path dir_ = scratch_.path();
 };
 
 TEST_F(StlReader, BinaryAndAsciiWeldCornersIntoSharedVertices) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "host/terminal_ui.h"
+#include "test_files.h"
 #include "win/winapi.h"
 
 namespace {
@@ -114,16 +115,13 @@ TEST(TerminalBoxes, FileDialogAboutAndMessageBoxCancel) {
 
 TEST(TerminalShell, MissingFileAndNoViewerAnswerAsWindows) {
   namespace fs = std::filesystem;
-  fs::path file = fs::temp_directory_path() / ("terminal_ui_test-" + std::to_string(::getpid()) + ".chm");
+  ScratchFolder scratch;
+  fs::path file = scratch / "help.chm";
   std::ofstream(file) << "x";
   Terminal t("");
   EXPECT_EQ(t.ui.shellOpen((file.string() + ".absent"), ""), kv::kShellFileNotFound);
-  const char* old = std::getenv("PATH");
-  std::string keep = old ? old : "";
-  setenv("PATH", "/nonexistent-folder", 1);  // no xdg-open anywhere
+  ScopedEnv path("PATH", "/nonexistent-folder");  // no xdg-open anywhere
   EXPECT_EQ(t.ui.shellOpen(file.string(), ""), kv::kShellNoAssociation);
-  setenv("PATH", keep.c_str(), 1);
-  fs::remove(file);
 }
 
 }  // namespace
