@@ -212,21 +212,31 @@ TEST_F(App, WarningSettingDecidesTheLimitBoxOfBothCommands) {
   }
 }
 
+// Resolution r gives FACETRES r x 0.01 x 9.99 + 0.01 while the host writes the solid's STL
+// file, worked out by hand: 0.01 at 0, 0.3700 x 9.99 + 0.01 = 3.7063 at 37, 10 at 100 (the top
+// of FACETRES's range, so the host takes it); the old 0.5 comes back after.
 TEST_F(App, ResolutionSetsFacetresForTheExportOnly) {
   init();
-  store(0, 1);
-  AcDbObjectId coarse = solidOn("A", 2, AcGePoint3d(5, 5, 5), true);
-  ui_.answer(coarse.handle().text());
-  ui_.answer("");
-  kv::fault::disarmAll();
-  run("KVConvertSolid");
-  // FACETRES went to 0.01 for the export and back to 0.5.
-  double f = 0;
-  resbuf rb{};
-  acedGetVar("FACETRES", &rb);
-  f = rb.resval.rreal;
-  EXPECT_EQ(f, 0.5);
-  EXPECT_EQ(kv::fault::calls(kv::fault::Call::acedSetVar), 2);
+  const std::pair<int, double> cases[] = {{0, 0.01}, {37, 3.7063}, {100, 10.0}};
+  std::vector<double> seen;
+  for (auto [resolution, facetres] : cases) {
+    SCOPED_TRACE("Resolution " + std::to_string(resolution));
+    store(resolution, 1);
+    AcDbObjectId sphere = solidOn("A", 2, AcGePoint3d(5, 5, 5), true);
+    ui_.answer(sphere.handle().text());
+    ui_.answer("");
+    kv::fault::disarmAll();
+    seen.clear();
+    kv::fault::watch(kv::fault::Call::stlOut, [&] { seen.push_back(host_.sysvars().find("FACETRES")->real); });
+    run("KVConvertSolid");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_DOUBLE_EQ(seen[0], facetres);
+    resbuf rb{};
+    ASSERT_EQ(acedGetVar("FACETRES", &rb), RTNORM);
+    EXPECT_EQ(rb.resval.rreal, 0.5);
+    EXPECT_EQ(kv::fault::calls(kv::fault::Call::acedSetVar), 2);
+    EXPECT_TRUE(sphere.isErased());
+  }
 }
 
 TEST_F(App, OptionsDialogLoadsAndStoresTheSettings) {

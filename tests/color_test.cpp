@@ -19,6 +19,19 @@ TEST(Palette, RowsAtTheEdgesOfTheRules) {
   EXPECT_EQ(RgbFromColorIndex(133), rgb(83, 166, 166));
   EXPECT_EQ(RgbFromColorIndex(247), rgb(77, 38, 48));
   EXPECT_EQ(RgbFromColorIndex(249), rgb(38, 19, 24));
+  // Rows the rule gives that the figures above do not pin: shades of the red group, a hue in
+  // each third of the circle, and the greys between the ends.
+  EXPECT_EQ(RgbFromColorIndex(12), rgb(166, 0, 0));
+  EXPECT_EQ(RgbFromColorIndex(15), rgb(128, 64, 64));
+  EXPECT_EQ(RgbFromColorIndex(16), rgb(77, 0, 0));
+  EXPECT_EQ(RgbFromColorIndex(18), rgb(38, 0, 0));
+  EXPECT_EQ(RgbFromColorIndex(60), rgb(191, 255, 0));
+  EXPECT_EQ(RgbFromColorIndex(200), rgb(191, 0, 255));
+  EXPECT_EQ(RgbFromColorIndex(230), rgb(255, 0, 128));
+  EXPECT_EQ(RgbFromColorIndex(251), rgb(118, 118, 118));
+  EXPECT_EQ(RgbFromColorIndex(252), rgb(152, 152, 152));
+  EXPECT_EQ(RgbFromColorIndex(253), rgb(187, 187, 187));
+  EXPECT_EQ(RgbFromColorIndex(254), rgb(221, 221, 221));
   EXPECT_EQ(RgbFromColorIndex(250), rgb(84, 84, 84));
   EXPECT_EQ(RgbFromColorIndex(255), rgb(255, 255, 255));
   // Apart from 112 the module's palette is the host's.
@@ -26,6 +39,23 @@ TEST(Palette, RowsAtTheEdgesOfTheRules) {
     if (i == 112) continue;
     EXPECT_EQ(RgbFromColorIndex(i), kvAciToRgb(i)) << i;
   }
+}
+
+// The nearest index of colours far from every row, by squared distance, worked out from the
+// rows named: (12, 34, 56) to 149 (19, 33, 38) at 49 + 1 + 324 = 374, before 139 (19, 38, 38)
+// at 389; (1, 2, 3) to 178 (0, 0, 38) at 1230, before 168 (0, 10, 38) at 1290; (200, 40, 160)
+// to 212 (166, 0, 166) at 1156 + 1600 + 36 = 2792, before 213 (166, 83, 166) at 3041;
+// (120, 200, 80) to 73 (124, 166, 83) at 16 + 1156 + 9 = 1181, before 83 (104, 166, 83) at 1421;
+// (30, 144, 255) to 150 (0, 128, 255) at 1156, before 140 (0, 191, 255) at 3109.
+TEST(Palette, NearestIndexOfColoursBetweenTheRows) {
+  EXPECT_EQ(kvRgbToNearestAci(12, 34, 56), 149);
+  EXPECT_EQ(kvRgbToNearestAci(1, 2, 3), 178);
+  EXPECT_EQ(kvRgbToNearestAci(200, 40, 160), 212);
+  EXPECT_EQ(kvRgbToNearestAci(120, 200, 80), 73);
+  EXPECT_EQ(kvRgbToNearestAci(30, 144, 255), 150);
+  // A row's own colour is its index, the lowest of equal rows: 255, 255, 255 is 7, not 255.
+  EXPECT_EQ(kvRgbToNearestAci(166, 0, 0), 12);
+  EXPECT_EQ(kvRgbToNearestAci(255, 255, 255), 7);
 }
 
 TEST(Palette, ColorFromRgbIsATrueColour) {

@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <numbers>
 #include <random>
 #include <set>
 #include <sstream>
@@ -852,7 +853,9 @@ TEST_F(dxf, EzdxfReadsOurFileWithoutAuditComplaints) {
     if (r[0] == "LINE" || r[0] == "POINT" || r[0] == "other") entities.push_back(r);
   }
   ASSERT_EQ(layers.count("True colour"), 1u) << out;
-  EXPECT_EQ(layers["True colour"][2], std::to_string(-trueColor(12, 34, 56).colorIndex()));  // off: negative
+  // (12, 34, 56) is nearest to ACI 149 (19, 33, 38), at 49 + 1 + 324 = 374 against 389 for 139
+  // (19, 38, 38); the layer is off, so the index is negative.
+  EXPECT_EQ(layers["True colour"][2], "-149");
   EXPECT_EQ(layers["True colour"][3], std::to_string(12 << 16 | 34 << 8 | 56));
   EXPECT_EQ(layers["Stopped"], (std::vector<std::string>{"layer", "Stopped", "140", "-", "1", "1", "DASHED"}));
   EXPECT_EQ(layers["Red"], (std::vector<std::string>{"layer", "Red", "1", "-", "0", "0", "Continuous"}));
@@ -864,6 +867,7 @@ TEST_F(dxf, EzdxfReadsOurFileWithoutAuditComplaints) {
   EXPECT_EQ(std::stod(entities[0][5]), 0.1);
   EXPECT_EQ(std::stod(entities[0][6]), 1.0 / 3.0);
   EXPECT_EQ(std::stod(entities[0][8]), 123456789.123456789);
+  EXPECT_EQ(entities[1][2], "30");  // (255, 128, 1) is 1 away from ACI 30 (255, 128, 0)
   EXPECT_EQ(entities[1][3], std::to_string(255 << 16 | 128 << 8 | 1));
   EXPECT_EQ(entities[1][4], "DASHED");
   EXPECT_EQ(entities[2][0], "POINT");
@@ -1084,12 +1088,67 @@ TEST_F(dxf, TiltedSolidKeepsItsWorldCornersWithinRounding) {
   std::string error;
   ASSERT_EQ(readDrawing(path("t.dxf"), back, error), Acad::eOk) << error;
   expectSameListing(faceListing(db()), faceListing(*back), 1e-14);
-  // The file holds corners in the solid's own system: none of them is the world point.
+  // The file holds the corners in the solid's own system. By the arbitrary-axis rule the normal
+  // N = (0.6, -0.48, 0.64) is not near the world Z axis, so X = Wz x N = (0.48, 0.6, 0) / r and
+  // Y = N x X = (-0.384, 0.3072, 0.5904) / r with r = sqrt(0.5904); the corner (1, 2, 3) is then
+  // (1.68 / r, 2.0016 / r, 1.56).
   std::vector<Pair> pairs = pairsOf(readFile(path("t.dxf")));
   auto it = std::find_if(pairs.begin(), pairs.end(), [](const Pair& p) { return p.value == "AcDbTrace"; });
   ASSERT_NE(it, pairs.end());
-  EXPECT_EQ(it[1].code, 10);
-  EXPECT_NE(std::stod(it[1].value), 1.0);
+  std::map<int, double> stored;
+  for (++it; it != pairs.end() && it->code != 0; ++it) stored[it->code] = std::stod(it->value);
+  EXPECT_NEAR(stored[10], 2.1864326664404845, 1e-14);
+  EXPECT_NEAR(stored[20], 2.6049783483019486, 1e-14);
+  EXPECT_NEAR(stored[30], 1.56, 1e-14);
+  EXPECT_NEAR(stored[11], -1.4055638569974547, 1e-14);  // (4, -5, 6)
+  EXPECT_NEAR(stored[21], 0.6122011466033355, 1e-14);
+  EXPECT_NEAR(stored[31], 8.64, 1e-14);
+  EXPECT_EQ(stored[210], 0.6);
+  EXPECT_EQ(stored[220], -0.48);
+  EXPECT_EQ(stored[230], 0.64);
+}
+
+TEST_F(dxf, TrueColoursAreStoredAsGroup420BesideTheNearestIndex) {
+  buildDrawing();
+  ASSERT_EQ(writeDrawing(db(), path("c.dxf")), Acad::eOk);
+  // The groups of each LAYER entry and entity, by the name or layer it carries.
+  std::map<std::string, std::map<int, std::string>> layers, lines;
+  std::vector<Pair> pairs = pairsOf(readFile(path("c.dxf")));
+  for (size_t i = 0; i < pairs.size(); ++i) {
+    if (pairs[i].code != 0 || (pairs[i].value != "LAYER" && pairs[i].value != "LINE")) continue;
+    std::map<int, std::string> groups;
+    for (size_t j = i + 1; j < pairs.size() && pairs[j].code != 0; ++j) groups[pairs[j].code] = pairs[j].value;
+    (pairs[i].value == "LAYER" ? layers[groups[2]] : lines[groups[8]]) = groups;
+  }
+  // 0x0C2238 = 795192; (12, 34, 56) is nearest to ACI 149 (19, 33, 38), and the layer is off.
+  EXPECT_EQ(layers["True colour"][420], "795192");
+  EXPECT_EQ(layers["True colour"][62], "-149");
+  EXPECT_EQ(layers["Red"].count(420), 0u);
+  EXPECT_EQ(layers["Red"][62], "1");
+  // 0xFF8001 = 16744449, 1 away from ACI 30 (255, 128, 0).
+  EXPECT_EQ(lines["True colour"][420], "16744449");
+  EXPECT_EQ(lines["True colour"][62], "30");
+
+  // Read: 420 holds 0x00RRGGBB and wins over 62, whichever comes first.
+  std::string text = "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLAYER\n"
+                     "  0\nLAYER\n  2\nTC\n 70\n0\n 62\n5\n420\n1193046\n  6\nContinuous\n"
+                     "  0\nLAYER\n  2\nFirst\n 70\n0\n420\n16711935\n 62\n-3\n  6\nContinuous\n"
+                     "  0\nENDTAB\n  0\nENDSEC\n  0\nEOF\n";
+  writeFile(path("tc.dxf"), text);
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  ASSERT_EQ(readDrawing(path("tc.dxf"), back, error), Acad::eOk) << error;
+  AcCmColor tc = layerState(*back, "TC").color;
+  EXPECT_TRUE(tc.isByColor());
+  EXPECT_EQ(tc.red(), 0x12);
+  EXPECT_EQ(tc.green(), 0x34);
+  EXPECT_EQ(tc.blue(), 0x56);
+  LayerState first = layerState(*back, "First");
+  EXPECT_TRUE(first.color.isByColor());
+  EXPECT_EQ(first.color.red(), 255);
+  EXPECT_EQ(first.color.green(), 0);
+  EXPECT_EQ(first.color.blue(), 255);
+  EXPECT_TRUE(first.off);
 }
 
 TEST_F(dxf, WrittenPolylinesHaveTheStructureReadersNeed) {
@@ -1362,7 +1421,12 @@ TEST_F(dxf, EzdxfReadsOurFacesSolidsAndMeshes) {
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("audit\t0\t0"), std::string::npos) << out;
   // ezdxf's own arbitrary-axis rule turns the tilted solid's corners back into ours.
-  expectSameListing(faceListing(db()), listingOf(out), 1e-14);
+  std::vector<std::string> theirs = listingOf(out);
+  expectSameListing(faceListing(db()), theirs, 1e-14);
+  // The first face's (1, 2, 3) is nearest to ACI 178 (0, 0, 38), at 1 + 4 + 1225 = 1230
+  // against 1290 for 168 (0, 10, 38).
+  ASSERT_FALSE(theirs.empty());
+  EXPECT_EQ(records(theirs[0])[0][2], "178") << theirs[0];
 }
 
 TEST_F(dxf, ReadsFacesSolidsAndMeshesEzdxfWrites) {
@@ -1462,6 +1526,28 @@ TEST_F(dxf, SolidsOfOutsideFilesAreReadAndSurviveAWriteAndRead) {
     ASSERT_EQ(readDrawing(path("again.dxf"), second, error), Acad::eOk) << error;
     expectSameMeasures(before, measureModelers(*second), x.file);
   }
+
+  // The torus file's own SAT holds a torus-surface of radii 32 and 10 about Z and a transform
+  // that moves it by (128, 135, 0): volume 2 pi^2 R r^2, area 4 pi^2 R r, and a box of
+  // 128 +- 42, 135 +- 42, 0 +- 10.
+  std::unique_ptr<AcDbDatabase> torus;
+  std::string error;
+  ASSERT_EQ(readDrawing((folder / "ezdxf_torus_r2000.dxf").string(), torus, error), Acad::eOk) << error;
+  std::vector<Measure> m = measureModelers(*torus);
+  ASSERT_EQ(m.size(), 1u);
+  const double pi2 = std::numbers::pi * std::numbers::pi;
+  EXPECT_NEAR(m[0].volume, 6400 * pi2, 1e-6 * 6400 * pi2);
+  EXPECT_NEAR(m[0].area, 1280 * pi2, 1e-6 * 1280 * pi2);
+  AcDbEntity* e = nullptr;
+  ASSERT_EQ(acdbOpenObject(e, modelEntities(*torus).at(0), AcDb::kForRead), Acad::eOk);
+  AcDbExtents box;
+  EXPECT_EQ(e->getGeomExtents(box), Acad::eOk);
+  e->close();
+  const AcGePoint3d lo(86, 93, -10), hi(170, 177, 10);
+  for (unsigned k = 0; k < 3; ++k) {
+    EXPECT_NEAR(box.minPoint()[k], lo[k], 1e-6) << k;
+    EXPECT_NEAR(box.maxPoint()[k], hi[k], 1e-6) << k;
+  }
 }
 
 // A box with a hole on a layer in a true colour, a body (the box's shell), a region (a face of
@@ -1540,14 +1626,24 @@ TEST_F(dxf, SolidsBodiesAndRegionsRoundTripWithTheirGroups) {
     EXPECT_EQ(marker[1].code, 70);
     EXPECT_EQ(std::stoi(marker[1].value), 1);
     std::string sat;
+    std::vector<std::string> stored;
     for (const Pair& p : own) {
       EXPECT_NE(p.value, "AcDb3dSolid");
       EXPECT_LE(p.value.size(), 255u);
-      if (p.code == 1) sat += decodeStored(p.value) + "\n";
+      if (p.code == 1) {
+        sat += decodeStored(p.value) + "\n";
+        stored.push_back(p.value);
+      }
     }
     if (names.size() == 4) {
       EXPECT_TRUE(sat.empty());  // the null solid
     } else {
+      // The stored text itself, each character c as 159 - c and 'A' as "^ ": "700 0 1 0",
+      // "11 ACIS 7.0 NT" inside the second line, and "End-of-ACIS-data".
+      ASSERT_GE(stored.size(), 4u);
+      EXPECT_EQ(stored[0], "hoo o n o");
+      EXPECT_NE(stored[1].find("nn ^ \\VL hqo QK "), std::string::npos) << stored[1];
+      EXPECT_EQ(stored.back(), "Z1;r09r^ \\VLr;>+>");
       EXPECT_EQ(sat.rfind("700 0 1 0\n", 0), 0u) << sat.substr(0, 40);
       EXPECT_NE(sat.find("ACIS 7.0 NT"), std::string::npos);  // 'A' stored as "^ "
       EXPECT_NE(sat.find("End-of-ACIS-data\n"), std::string::npos);

@@ -1,8 +1,9 @@
 // The whole road of the README's main command: kvhost with Kavlor.arx runs the sample scripts
-// on the sample SAT file and drawing, and the saved drawings are checked against the sources:
-// sources gone, a polyface mesh for each on its layer in its colour, closed solids giving closed
-// meshes of the solid's volume within the faceting tolerance, files that ezdxf reads. Also: the
-// committed samples are what their generator makes.
+// on the sample SAT file and drawing, and the saved drawings are checked against the shapes the
+// samples hold, written down by hand: sources gone, a polyface mesh for each on its layer in its
+// colour, closed solids giving closed meshes of the solid's volume within what the faceting
+// angle allows, files that ezdxf reads. Also: the committed samples hold those shapes and are
+// what their generator makes.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -15,6 +16,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -34,28 +36,67 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kRoot = KV_SOURCE_DIR;
+constexpr double pi = std::numbers::pi;
 
-// The FACETRES the commands use at the default Resolution of 50.
-constexpr double kFacetres = 50 * 0.01 * 9.99 + 0.01;
+// The commands facet at the default Resolution of 50, FACETRES 50 x 0.01 x 9.99 + 0.01 = 5.005,
+// where the mesher lets a facet turn through at most a = 0.4 / 5.005^0.4 = 0.2100 radians of a
+// curved face. A chord over an arc of angle a keeps sin(a) / a of the sector it cuts, so a face
+// curved one way (cylinder, cone) strays from the volume it bounds by at most a^2 / 6 = 0.74%,
+// one curved both ways (sphere, torus) by at most twice that; planar faces are exact, but for
+// the single precision of the STL file.
+constexpr double kOneWay = 0.0075, kTwoWay = 0.015, kPlanar = 1e-4;
 
 struct Source {
   std::string cls, layer;
   AcCmColor color;
-  AcDbExtents box;
-  bool closed = false;  // its mesh must be closed
-  double volume = 0;    // of a closed source
-  double slack = 0;     // how far the faceted volume may stray
+  AcGePoint3d lo, hi;  // extents
+  double volume = 0;   // of a closed source; 0 for an open one
+  double slack = 0;    // how far the faceted volume may stray
 };
 
-void measure(const AcDbModelerEntity& m, Source& s) {
-  GProp_GProps v, a;
-  BRepGProp::VolumeProperties(m.data().shape, v, 1e-9);
-  BRepGProp::SurfaceProperties(m.data().shape, a, 1e-9);
-  s.volume = v.Mass();
-  s.closed = s.volume > 0;
-  // Each facet lies within the chordal tolerance of its surface, so the volume between them
-  // is at most that tolerance times the area.
-  s.slack = a.Mass() * kv::modeler::facetTolerances(m.data().shape, kFacetres).linear + 1e-9;
+AcCmColor byIndex(int index) {
+  AcCmColor c;
+  c.setColorIndex(Adesk::UInt16(index));
+  return c;
+}
+
+AcCmColor byRgb(int r, int g, int b) {
+  AcCmColor c;
+  c.setRGB(Adesk::UInt8(r), Adesk::UInt8(g), Adesk::UInt8(b));
+  return c;
+}
+
+using P = AcGePoint3d;
+
+// What samples/make_samples.cpp builds, worked out by hand: primitives centred at the origin,
+// then moved. solids.sat's meshes land on the current layer 0.
+std::vector<Source> satSamples() {
+  const AcCmColor layer;
+  return {
+      {"AcDb3dSolid", "0", layer, P(-3, -2, -0.75), P(1, 1, 1.25), 24, kPlanar},                    // box 4 x 3 x 2
+      {"AcDb3dSolid", "0", layer, P(5, -1, -1), P(7, 1, 3), 4 * pi, 4 * pi * kOneWay},              // cylinder r 1, h 4
+      {"AcDb3dSolid", "0", layer, P(-7.5, 0.5, -2.5), P(-4.5, 3.5, 0.5), 4.5 * pi, 4.5 * pi * kTwoWay},  // sphere r 1.5
+      {"AcDb3dSolid", "0", layer, P(-3.75, 5.25, -0.75), P(3.75, 12.75, 0.75), 3.375 * pi * pi,
+       3.375 * pi * pi * kTwoWay},  // torus 3, 0.75: 2 pi^2 R r^2
+      {"AcDb3dSolid", "0", layer, P(1, -9, -3), P(5, -5, -1), 32 - 2 * pi, 2 * pi * kOneWay},  // 4 x 4 x 2 less r 1
+  };
+}
+
+std::vector<Source> drawingSamples() {
+  const AcCmColor layer;
+  return {
+      {"AcDb3dSolid", "Solids", layer, P(-3.5, -3, -1.25), P(-0.5, -1, 0.25), 9, kPlanar},  // box 3 x 2 x 1.5
+      {"AcDb3dSolid", "Solids", byIndex(3), P(1.75, -1.25, -1.25), P(4.25, 1.25, 1.25), 125.0 / 48 * pi,
+       125.0 / 48 * pi * kTwoWay},  // sphere r 1.25
+      {"AcDb3dSolid", "Solids", byRgb(250, 160, 20), P(-1.5, 3.5, 0), P(1.5, 6.5, 3), 2.25 * pi,
+       2.25 * pi * kOneWay},  // cone r 1.5, h 3
+      {"AcDb3dSolid", "0", byIndex(6), P(-8, 2, -2), P(-4, 6, 0), 32 - 2.88 * pi, 2.88 * pi * kOneWay},  // less r 1.2
+      {"AcDbBody", "Bodies", layer, P(5.5, -4, -2), P(8.5, -2, 0), 6, kPlanar},  // wedge 3 x 2 x 2
+      {"AcDbBody", "Bodies", byRgb(120, 200, 80), P(4.5, 1.5, -0.5), P(9.5, 6.5, 0.5), pi * pi,
+       pi * pi * kTwoWay},  // torus 2, 0.5
+      {"AcDbPolyFaceMesh", "Meshes", layer, P(-4, -7, -1), P(-2, -5, 2), 4, kPlanar},  // pyramid 2 x 2, h 3
+      {"AcDbPolygonMesh", "Meshes", byRgb(200, 40, 160), P(1, -8, -0.25), P(5, -3, 0.25), 0, 0},  // open wave
+  };
 }
 
 struct Mesh {
@@ -128,53 +169,71 @@ void closeAll(std::vector<AcDbEntity*>& entities) {
   entities.clear();
 }
 
-std::vector<Source> drawingSources(const std::string& file) {
+// A source as the readers give it, for the check that the committed samples hold what
+// make_samples.cpp builds.
+struct Read {
+  std::string cls, layer;
+  AcCmColor color;
+  AcDbExtents box;
+  double volume = 0;  // 0 for an open mesh
+};
+
+void readEntity(AcDbEntity* e, Read& r) {
+  r.cls = e->isA()->name();
+  e->getGeomExtents(r.box);
+  if (const auto* m = AcDbModelerEntity::cast(e)) {
+    GProp_GProps v;
+    BRepGProp::VolumeProperties(m->data().shape, v, 1e-9);
+    r.volume = v.Mass();
+  }
+  if (const auto* pf = AcDbPolyFaceMesh::cast(e)) {
+    Mesh mesh = meshOf(*pf);
+    if (isClosed(mesh)) r.volume = volumeOf(mesh);
+  }
+}
+
+std::vector<Read> drawingSources(const std::string& file) {
   std::unique_ptr<AcDbDatabase> db;
   std::string error;
   EXPECT_EQ(kv::dxf::readDrawing(file, db, error), Acad::eOk) << error;
-  std::vector<Source> out;
+  std::vector<Read> out;
   if (!db) return out;
   std::vector<AcDbEntity*> entities = openModel(*db);
   for (AcDbEntity* e : entities) {
-    Source s;
-    s.cls = e->isA()->name();
-    s.layer = e->layer().GetString();
-    s.color = e->color();
-    e->getGeomExtents(s.box);
-    if (const auto* m = AcDbModelerEntity::cast(e)) measure(*m, s);
-    if (const auto* pf = AcDbPolyFaceMesh::cast(e)) {
-      Mesh mesh = meshOf(*pf);
-      s.closed = isClosed(mesh);
-      s.volume = volumeOf(mesh);
-      s.slack = 1e-9;
-    }
-    out.push_back(s);
+    Read r;
+    readEntity(e, r);
+    r.layer = e->layer().GetString();
+    r.color = e->color();
+    out.push_back(r);
   }
   closeAll(entities);
   return out;
 }
 
-std::vector<Source> satSources(const std::string& file, const std::string& layer) {
+std::vector<Read> satSources(const std::string& file) {
   AcDbVoidPtrArray items;
   EXPECT_EQ(kv::modeler::satIn(file.c_str(), items), Acad::eOk);
-  std::vector<Source> out;
+  std::vector<Read> out;
   for (void* item : items) {
     auto* e = static_cast<AcDbEntity*>(item);
-    Source s;
-    s.cls = e->isA()->name();
-    s.layer = layer;
-    e->getGeomExtents(s.box);
-    measure(*AcDbModelerEntity::cast(e), s);
-    out.push_back(s);
+    Read r;
+    readEntity(e, r);
+    r.layer = "0";
+    out.push_back(r);
     delete e;
   }
   return out;
 }
 
+// The same method and, where the method has them, the same index or the same red, green, blue.
 bool sameColor(const AcCmColor& a, const AcCmColor& b) {
-  return a.isByLayer() == b.isByLayer() && a.isByBlock() == b.isByBlock() && a.colorIndex() == b.colorIndex() &&
-         a.red() == b.red() && a.green() == b.green() && a.blue() == b.blue();
+  if (a.colorMethod() != b.colorMethod()) return false;
+  if (a.isByACI()) return a.colorIndex() == b.colorIndex();
+  if (a.isByColor()) return a.red() == b.red() && a.green() == b.green() && a.blue() == b.blue();
+  return true;
 }
+
+double distance(const AcGePoint3d& a, const AcGePoint3d& b) { return (a - b).length(); }
 
 class e2e : public ::testing::Test {
 protected:
@@ -188,7 +247,9 @@ protected:
     return runProcess(command, status);
   }
 
-  // The saved drawing holds one polyface mesh per source, in order, and nothing else.
+  // The saved drawing holds one polyface mesh per source, in order, and nothing else. A mesh's
+  // corners lie on its source's faces, so its box lies inside the source's, short of it by at
+  // most the sagitta of a facet: the largest radius, 3.75, times 1 - cos(a / 2) = 0.0055.
   void expectMeshesOf(const std::vector<Source>& sources, const std::string& saved) {
     std::unique_ptr<AcDbDatabase> db;
     std::string error;
@@ -204,12 +265,15 @@ protected:
       EXPECT_TRUE(sameColor(entities[i]->color(), s.color));
       AcDbExtents box;
       ASSERT_EQ(entities[i]->getGeomExtents(box), Acad::eOk);
-      double reach = (s.box.maxPoint() - s.box.minPoint()).length();
-      EXPECT_LT((box.minPoint() - s.box.minPoint()).length(), 0.05 * reach);
-      EXPECT_LT((box.maxPoint() - s.box.maxPoint()).length(), 0.05 * reach);
+      for (unsigned k = 0; k < 3; ++k) {
+        EXPECT_GE(box.minPoint()[k], s.lo[k] - 1e-5) << k;
+        EXPECT_LE(box.minPoint()[k], s.lo[k] + 0.021) << k;
+        EXPECT_LE(box.maxPoint()[k], s.hi[k] + 1e-5) << k;
+        EXPECT_GE(box.maxPoint()[k], s.hi[k] - 0.021) << k;
+      }
       Mesh mesh = meshOf(*pf);
       ASSERT_FALSE(mesh.faces.empty());
-      if (s.closed) {
+      if (s.volume > 0) {
         EXPECT_TRUE(isClosed(mesh));
         EXPECT_NEAR(volumeOf(mesh), s.volume, s.slack);
       }
@@ -235,57 +299,47 @@ protected:
 };
 
 TEST_F(e2e, ConvertFileScriptMeshesEverySolidOfTheSampleSatFile) {
-  std::vector<Source> sources = satSources(kRoot + "/samples/solids.sat", "0");
-  ASSERT_EQ(sources.size(), 5u);
-  for (const Source& s : sources) ASSERT_TRUE(s.closed) << s.cls;
   std::string saved = (dir_ / "solids.dxf").string();
   int status = 0;
   std::string out = kvhost("samples/convert_file.scr", saved, "", status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Successfully converted 5 solids\n"), std::string::npos) << out;
-  expectMeshesOf(sources, saved);
+  expectMeshesOf(satSamples(), saved);
   expectEzdxfReads(saved, 5);
 }
 
 TEST_F(e2e, ConvertDrawingScriptReplacesEverySourceByItsMesh) {
-  std::vector<Source> sources = drawingSources(kRoot + "/samples/drawing.dxf");
-  ASSERT_EQ(sources.size(), 8u);
-  std::map<std::string, int> kinds;
-  for (const Source& s : sources) ++kinds[s.cls];
-  EXPECT_EQ(kinds, (std::map<std::string, int>{
-                       {"AcDb3dSolid", 4}, {"AcDbBody", 2}, {"AcDbPolyFaceMesh", 1}, {"AcDbPolygonMesh", 1}}));
   std::string saved = (dir_ / "drawing.dxf").string();
   int status = 0;
   std::string out = kvhost("samples/convert_drawing.scr", saved, "samples/drawing.dxf", status);
   ASSERT_EQ(status, 0) << out;
   EXPECT_NE(out.find("Successfully converted 8 solids\n"), std::string::npos) << out;
-  expectMeshesOf(sources, saved);
+  expectMeshesOf(drawingSamples(), saved);
   expectEzdxfReads(saved, 8);
 }
 
+// The committed samples read to the shapes written down above, and are what the generator
+// makes today.
 TEST_F(e2e, SamplesAreWhatTheGeneratorMakes) {
+  auto expectShapes = [](const std::vector<Source>& want, const std::vector<Read>& got) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+      EXPECT_EQ(got[i].cls, want[i].cls) << i;
+      EXPECT_EQ(got[i].layer, want[i].layer) << i;
+      EXPECT_TRUE(sameColor(got[i].color, want[i].color)) << i;
+      EXPECT_NEAR(got[i].volume, want[i].volume, 1e-6 * std::max(1.0, want[i].volume)) << i;
+      EXPECT_LT(distance(got[i].box.minPoint(), want[i].lo), 1e-6) << i;
+      EXPECT_LT(distance(got[i].box.maxPoint(), want[i].hi), 1e-6) << i;
+    }
+  };
+  expectShapes(satSamples(), satSources(kRoot + "/samples/solids.sat"));
+  expectShapes(drawingSamples(), drawingSources(kRoot + "/samples/drawing.dxf"));
+
   int status = 0;
   std::string out = runProcess("'" KV_MAKE_SAMPLES "' '" + dir_.string() + "' 2>&1", status);
   ASSERT_EQ(status, 0) << out;
-  auto expectSame = [](const std::vector<Source>& a, const std::vector<Source>& b) {
-    ASSERT_EQ(a.size(), b.size());
-    for (size_t i = 0; i < a.size(); ++i) {
-      EXPECT_EQ(a[i].cls, b[i].cls) << i;
-      EXPECT_EQ(a[i].layer, b[i].layer) << i;
-      EXPECT_TRUE(sameColor(a[i].color, b[i].color)) << i;
-      EXPECT_NEAR(a[i].volume, b[i].volume, 1e-9 * std::max(1.0, a[i].volume)) << i;
-      EXPECT_LT((a[i].box.minPoint() - b[i].box.minPoint()).length(), 1e-9) << i;
-      EXPECT_LT((a[i].box.maxPoint() - b[i].box.maxPoint()).length(), 1e-9) << i;
-    }
-  };
-  std::vector<Source> committed = satSources(kRoot + "/samples/solids.sat", "0");
-  expectSame(committed, satSources((dir_ / "solids.sat").string(), "0"));
-  // Some reach below zero on an axis.
-  int below = 0;
-  for (const Source& s : committed)
-    below += s.box.minPoint().x < 0 || s.box.minPoint().y < 0 || s.box.minPoint().z < 0;
-  EXPECT_GE(below, 3);
-  expectSame(drawingSources(kRoot + "/samples/drawing.dxf"), drawingSources((dir_ / "drawing.dxf").string()));
+  expectShapes(satSamples(), satSources((dir_ / "solids.sat").string()));
+  expectShapes(drawingSamples(), drawingSources((dir_ / "drawing.dxf").string()));
 }
 
 }  // namespace

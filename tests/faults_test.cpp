@@ -78,3 +78,18 @@ TEST_F(Faults, CloneAndTransformCanBeMadeToFail) {
   EXPECT_EQ(line.transformBy(AcGeMatrix3d::translation(AcGeVector3d(1, 0, 0))), Acad::eCannotScaleNonUniformly);
   EXPECT_EQ(line.startPoint(), AcGePoint3d(0, 0, 0));
 }
+
+TEST_F(Faults, WatchSeesTheStateEachCallFindsUntilDisarmed) {
+  std::vector<double> seen;
+  kv::fault::watch(kv::fault::Call::acedSetVar, [&] { seen.push_back(host_.sysvars().find("FACETRES")->real); });
+  resbuf rb{};
+  rb.restype = RTREAL;
+  for (double f : {2.0, 3.0}) {
+    rb.resval.rreal = f;
+    EXPECT_EQ(acedSetVar("FACETRES", &rb), RTNORM);
+  }
+  EXPECT_EQ(seen, (std::vector<double>{0.5, 2.0}));  // each before its call
+  kv::fault::disarmAll();
+  EXPECT_EQ(acedSetVar("FACETRES", &rb), RTNORM);
+  EXPECT_EQ(seen.size(), 2u);
+}

@@ -1,4 +1,5 @@
 // The solid modeller: primitives, extents, copies, transforms, Booleans, explode and STL output.
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,8 +10,10 @@
 #include <map>
 #include <memory>
 #include <numbers>
+#include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
@@ -51,6 +54,72 @@ bool isClosed(const ON_Mesh& mesh) {
     if (back == directed.end() || back->second != 1) return false;
   }
   return !directed.empty();
+}
+
+// One facet of an STL file as stored: its normal, then its corners.
+struct StoredFacet {
+  double n[3], v[3][3];
+};
+
+// The facets of a binary STL file, read by its layout alone: 80 bytes of header, a
+// little-endian 32-bit count, then 50 bytes a facet (12 floats and 2 spare bytes).
+std::vector<StoredFacet> binaryFacets(const std::string& bytes) {
+  std::vector<StoredFacet> out;
+  if (bytes.size() < 84) return out;
+  std::uint32_t count = 0;
+  std::memcpy(&count, bytes.data() + 80, 4);
+  if (bytes.size() != 84 + 50 * std::size_t(count)) return out;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    float f[12];
+    std::memcpy(f, bytes.data() + 84 + 50 * std::size_t(i), sizeof f);
+    StoredFacet facet{};
+    for (int k = 0; k < 3; ++k) facet.n[k] = f[k];
+    for (int c = 0; c < 3; ++c)
+      for (int k = 0; k < 3; ++k) facet.v[c][k] = f[3 + 3 * c + k];
+    out.push_back(facet);
+  }
+  return out;
+}
+
+// The facets of an ASCII STL file: "facet normal" and "vertex" lines, numbers after the words.
+std::vector<StoredFacet> asciiFacets(const std::string& text) {
+  std::vector<StoredFacet> out;
+  std::istringstream in(text);
+  std::string word;
+  int corner = 0;
+  while (in >> word) {
+    if (word == "normal") {
+      out.emplace_back();
+      corner = 0;
+      in >> out.back().n[0] >> out.back().n[1] >> out.back().n[2];
+    } else if (word == "vertex" && !out.empty() && corner < 3) {
+      double* v = out.back().v[corner++];
+      in >> v[0] >> v[1] >> v[2];
+    }
+  }
+  return out;
+}
+
+// (v1 - v0) x (v2 - v0): the facet's normal by its winding, as long as twice its area.
+std::array<double, 3> windingNormal(const StoredFacet& f) {
+  double a[3], b[3];
+  for (int k = 0; k < 3; ++k) {
+    a[k] = f.v[1][k] - f.v[0][k];
+    b[k] = f.v[2][k] - f.v[0][k];
+  }
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+// Six times the signed volume the facets enclose: positive when they wind outward.
+double sixVolume(const std::vector<StoredFacet>& facets) {
+  double six = 0;
+  for (const StoredFacet& f : facets) {
+    const double* a = f.v[0];
+    const double* b = f.v[1];
+    const double* c = f.v[2];
+    six += a[0] * (b[1] * c[2] - b[2] * c[1]) + a[1] * (b[2] * c[0] - b[0] * c[2]) + a[2] * (b[0] * c[1] - b[1] * c[0]);
+  }
+  return six;
 }
 
 void deleteAll(AcDbVoidPtrArray& pieces) {
@@ -469,6 +538,42 @@ TEST_F(Modeler, StlOutOfABoxReadsBackToEightSharedVerticesInBothFormats) {
     for (int k = 0; k < 4; ++k) EXPECT_EQ(binary.m_F[i].vi[k], ascii.m_F[i].vi[k]);
 }
 
+// The box [0, 2] x [0, 3] x [0, 4] in both formats: twelve facets enclosing +24, each on a
+// side of the box with the side's outward axis as its normal, and that normal also the
+// winding's (v1 - v0) x (v2 - v0) normalised.
+TEST_F(Modeler, StlOutOfABoxWindsEveryFacetOutwardWithItsNormal) {
+  AcDb3dSolid box;
+  box.createBox(2, 3, 4);
+  box.transformBy(AcGeMatrix3d::translation({1, 1.5, 2}));
+  const double size[3] = {2, 3, 4};
+  for (bool asText : {false, true}) {
+    SCOPED_TRACE(asText ? "ASCII" : "binary");
+    std::string file = path("golden.stl");
+    ASSERT_EQ(box.stlOut(file.c_str(), asText), Acad::eOk);
+    std::vector<StoredFacet> facets = asText ? asciiFacets(readFile(file)) : binaryFacets(readFile(file));
+    ASSERT_EQ(facets.size(), 12u);
+    EXPECT_NEAR(sixVolume(facets) / 6, 24, 1e-5);
+    std::map<std::string, int> sides;
+    for (const StoredFacet& f : facets) {
+      std::array<double, 3> w = windingNormal(f);
+      double length = std::sqrt(w[0] * w[0] + w[1] * w[1] + w[2] * w[2]);
+      ASSERT_GT(length, 0);
+      for (int k = 0; k < 3; ++k) EXPECT_NEAR(f.n[k], w[k] / length, 1e-6);
+      // The side the facet lies on: the axis on which its three corners agree, at 0 or the far end.
+      for (int k = 0; k < 3; ++k) {
+        if (f.v[0][k] != f.v[1][k] || f.v[0][k] != f.v[2][k]) continue;
+        bool far = f.v[0][k] == size[k];
+        ASSERT_TRUE(far || f.v[0][k] == 0) << f.v[0][k];
+        double want[3] = {0, 0, 0};
+        want[k] = far ? 1 : -1;
+        for (int j = 0; j < 3; ++j) EXPECT_EQ(f.n[j], want[j]) << "side " << k << (far ? "+" : "-");
+        ++sides[std::string(1, char('x' + k)) + (far ? "+" : "-")];
+      }
+    }
+    EXPECT_EQ(sides, (std::map<std::string, int>{{"x+", 2}, {"x-", 2}, {"y+", 2}, {"y-", 2}, {"z+", 2}, {"z-", 2}}));
+  }
+}
+
 TEST_F(Modeler, StlOutOfCurvedSolidsReadsBackClosed) {
   AcDb3dSolid s;
   for (int kind = 0; kind < 4; ++kind) {
@@ -487,6 +592,10 @@ TEST_F(Modeler, StlOutOfCurvedSolidsReadsBackClosed) {
     ASSERT_NE(KOSTL::STLToMesh(file.c_str(), mesh), 0) << KOSTL::GetError().GetString();
     EXPECT_TRUE(isClosed(mesh)) << kind;
     EXPECT_TRUE(mesh.IsValid()) << kind;
+    // Wound outward: the facets enclose the solid's own volume, less what the chords cut off.
+    double enclosed = sixVolume(binaryFacets(readFile(file))) / 6;
+    EXPECT_LT(enclosed, volume(s) * 1.001) << kind;
+    EXPECT_GT(enclosed, volume(s) * 0.9) << kind;
     if (kind == 0) {
       EXPECT_LT(std::uint32_t(mesh.FaceCount()), trianglesAt(s, 0.5)) << "pole facets are dropped";
     }

@@ -150,6 +150,33 @@ TEST(SettingsFormat, RoundTripsAndEveryTruncationParsesOrIsRefused) {
   }
 }
 
+// Escapes are '%' and two hex digits; the texts are written out by hand.
+TEST(SettingsFormat, BytesThatWouldBreakALineAreTwoHexDigits) {
+  kv::settings::Store store;
+  store["B\r\n"]["100%"] = 1;
+  store["B\r\n"]["x\x7Fy"] = 2;
+  store["B\r\n"][" [a=b] "] = 3;
+  store["B\r\n"][";c"] = 4;
+  store["B\r\n"]["d;\t\xE9"] = 5;  // ';' inside a name is plain; bytes past 0x7F too
+  EXPECT_EQ(kv::settings::format(store),
+            "; Kavlor settings\n"
+            "[B%0D%0A]\n"
+            "%20%5Ba%3Db%5D%20=3\n"
+            "100%25=1\n"
+            "%3Bc=4\n"
+            "d;%09\xE9=5\n"
+            "x%7Fy=2\n");
+
+  kv::settings::Store read;
+  ASSERT_TRUE(kv::settings::parse("[Sect%5Bion%5D]\nx%7fy=2\n%E9t%e9=-7\n%25%0A=1\n", read));
+  EXPECT_EQ(read, (kv::settings::Store{{"Sect[ion]", {{"x\x7Fy", 2}, {"\xE9t\xE9", -7}, {"%\n", 1}}}}));
+  for (const char* bad : {"[K]\na%7=1\n", "[K]\na%G0=1\n", "[K%]\na=1\n"}) {
+    kv::settings::Store untouched{{"k", {{"n", 1}}}};
+    EXPECT_FALSE(kv::settings::parse(bad, untouched)) << bad;
+    EXPECT_EQ(untouched, (kv::settings::Store{{"k", {{"n", 1}}}})) << bad;
+  }
+}
+
 TEST(SettingsPath, FollowsXdgConfigHomeOrHome) {
   ScopedEnv xdg("XDG_CONFIG_HOME", "/x/config");
   EXPECT_EQ(kv::settings::storePath(), "/x/config/kavlor/settings.ini");

@@ -19,6 +19,7 @@ struct State {
   std::vector<LoggedCall> log;
   std::array<int, kCallCount> calls{};
   std::array<int, kCallCount> fired{};
+  std::array<std::function<void()>, kCallCount> watches;
 };
 
 State& state() {
@@ -28,6 +29,7 @@ State& state() {
 
 int inject(Call call, int naturalFailure) {
   State& s = state();
+  if (s.watches[size_t(call)]) s.watches[size_t(call)]();
   ++s.calls[size_t(call)];
   int answer = 0;
   for (Trap& t : s.traps) {
@@ -71,7 +73,10 @@ void disarmAll() {
   s.log.clear();
   s.calls.fill(0);
   s.fired.fill(0);
+  s.watches.fill(nullptr);
 }
+
+void watch(Call call, std::function<void()> what) { installed().watches[size_t(call)] = std::move(what); }
 
 int fired() { return sum(installed().fired); }
 int fired(Call call) { return installed().fired[size_t(call)]; }

@@ -3,6 +3,7 @@
 // injector into the platform; it stays installed for the rest of the test program.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <vector>
 
@@ -30,6 +31,11 @@ struct LoggedCall {
   bool fired;
 };
 const std::vector<LoggedCall>& callLog();
+
+// Runs what just before each call of that name asks whether to fail, for tests that look at
+// the state the call finds; a new watch replaces the old, an empty one ends it, and disarmAll
+// ends them all.
+void watch(Call call, std::function<void()> what);
 
 // Calls print by name in test messages.
 inline std::ostream& operator<<(std::ostream& out, Call call) { return out << name(call); }
