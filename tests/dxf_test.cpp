@@ -1103,9 +1103,9 @@ TEST_F(dxf, TiltedSolidKeepsItsWorldCornersWithinRounding) {
   EXPECT_NEAR(stored[11], -1.4055638569974547, 1e-14);  // (4, -5, 6)
   EXPECT_NEAR(stored[21], 0.6122011466033355, 1e-14);
   EXPECT_NEAR(stored[31], 8.64, 1e-14);
-  EXPECT_EQ(stored[210], 0.6);
-  EXPECT_EQ(stored[220], -0.48);
-  EXPECT_EQ(stored[230], 0.64);
+  EXPECT_DOUBLE_EQ(stored[210], 0.6);
+  EXPECT_DOUBLE_EQ(stored[220], -0.48);
+  EXPECT_DOUBLE_EQ(stored[230], 0.64);
 }
 
 TEST_F(dxf, TrueColoursAreStoredAsGroup420BesideTheNearestIndex) {
