@@ -108,7 +108,4 @@ private:
   std::uint32_t end_;
 };
 
-bool parseReal(std::string_view text, double& out);
-bool parseInteger(std::string_view text, long long& out);
-
 }  // namespace kv::modeler::sat
