@@ -1,6 +1,6 @@
 // Platform only: the token and record layer of ACIS SAT text. It knows the file's syntax
 // (header lines, records, pointers, counted strings, subtype braces) and nothing of what the
-// records mean; sat_reader.cpp gives them meaning.
+// records hold; sat_records.h lays out their fields, sat_reader.cpp gives them meaning.
 //
 // Limits: at most kMaxText bytes of text; every count taken from the file is checked against
 // what is left of it, so no input makes the parser allocate more than a few times its size.
