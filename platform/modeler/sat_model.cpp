@@ -89,8 +89,9 @@ bool tokenize(std::string_view text, std::size_t pos, Model& model, std::string&
       continue;
     }
     if (w[0] == '$') {
-      long long n = 0;
-      if (!kv::toNumber(w.substr(1), n) || n < -1) {
+      long long n = -1;
+      // Null pointers are the most common token of all.
+      if (w != "$-1" && (!kv::toNumber(w.substr(1), n) || n < -1)) {
         error = "bad pointer '" + std::string(w) + "'";
         return false;
       }
@@ -156,11 +157,12 @@ bool readHeader(std::string_view text, std::size_t& pos, Header& header, std::st
 // The record whose type is at token `i`, its data up to the '#'; `i` ends on that '#'.
 bool readRecord(Model& model, std::uint32_t& i, Record& record, std::string& error) {
   const auto& tokens = model.tokens;
-  std::string number = std::to_string(record.number);
-  if (i >= tokens.size() || tokens[i].kind != TokenKind::Word || !isIdentifier(tokens[i].text)) {
-    error = "record " + number + " has no type";
+  auto refuse = [&](const std::string& what) {
+    error = "record " + std::to_string(record.number) + what;
     return false;
-  }
+  };
+  if (i >= tokens.size() || tokens[i].kind != TokenKind::Word || !isIdentifier(tokens[i].text))
+    return refuse(" has no type");
   record.type = tokens[i].text;
   record.first = ++i;
   int depth = 0;
@@ -170,20 +172,14 @@ bool readRecord(Model& model, std::uint32_t& i, Record& record, std::string& err
       bool isRef = i + 1 < tokens.size() && tokens[i + 1].kind == TokenKind::Word && tokens[i + 1].text == "ref";
       if (!isRef) model.subtypes.push_back(i);
     } else if (tokens[i].kind == TokenKind::Close && --depth < 0) {
-      error = "record " + number + " closes a brace it never opened";
-      return false;
+      return refuse(" closes a brace it never opened");
     } else if (tokens[i].kind == TokenKind::Word && isEndMarker(tokens[i].text)) {
       break;
     }
   }
-  if (i >= tokens.size() || tokens[i].text != "#") {
-    error = "record " + number + " (" + std::string(record.type) + ") is not terminated";
-    return false;
-  }
-  if (depth != 0) {
-    error = "record " + number + " leaves a brace open";
-    return false;
-  }
+  if (i >= tokens.size() || tokens[i].text != "#")
+    return refuse(" (" + std::string(record.type) + ") is not terminated");
+  if (depth != 0) return refuse(" leaves a brace open");
   record.count = i - record.first;
   return true;
 }

@@ -214,7 +214,8 @@ public:
   void count(const char* name, std::vector<T>& list, long long least, long long tokensEach) {
     long long n = 0;
     if (!c_.integer(n)) missing(name);
-    if (n < least || n > tokensLeft() / tokensEach) fail(r_, std::string(name) + " " + std::to_string(n) + " out of range");
+    if (n < least || n > tokensLeft() / tokensEach)
+      fail(r_, std::string(name) + " " + std::to_string(n) + " out of range");
     list.resize(std::size_t(n));
   }
   void knots(std::vector<rec::Knot>& knots, int degree) {
@@ -373,7 +374,8 @@ struct Surface {
 
 // An axis system from a normal and a direction in its plane, when that is not along it.
 gp_Ax3 axes(const gp_XYZ& origin, const gp_Dir& normal, const gp_XYZ& x) {
-  return x.CrossMagnitude(normal.XYZ()) > 1e-12 ? gp_Ax3(gp_Pnt(origin), normal, gp_Dir(x)) : gp_Ax3(gp_Pnt(origin), normal);
+  return x.CrossMagnitude(normal.XYZ()) > 1e-12 ? gp_Ax3(gp_Pnt(origin), normal, gp_Dir(x))
+                                                : gp_Ax3(gp_Pnt(origin), normal);
 }
 
 Surface plane(const rec::PlaneSurface& x) {
@@ -397,7 +399,8 @@ Surface cone(const rec::ConeSurface& x, const Record& r) {
 
 Surface sphere(const rec::SphereSurface& x, const Record& r) {
   if (std::fabs(x.radius) < 1e-12) fail(r, "zero radius");
-  return {new Geom_SphericalSurface(axes(x.centre, gp_Dir(x.pole), x.uvOrigin), std::fabs(x.radius)), x.radius < 0, false};
+  gp_Ax3 ax = axes(x.centre, gp_Dir(x.pole), x.uvOrigin);
+  return {new Geom_SphericalSurface(ax, std::fabs(x.radius)), x.radius < 0, false};
 }
 
 Surface torus(const rec::TorusSurface& x, const Record& r) {
@@ -764,19 +767,23 @@ private:
     }
   }
 
-  TopoDS_Face face(const Record& r) {
-    rec::Face info = load<rec::Face>(r);
+  TopoDS_Face face(const Record& r, const rec::Face& info) {
     Surface s = surface(r, info.surface);
     // Built forward on the modeller's surface; its loops run the other way round when the
     // face's normal is opposite to the surface's, and the face is turned over at the end.
     bool flip = info.reversed != s.flip;
-    std::vector<const Record*> loops = chain(info.loop, "loop", r, [&](const Record& l) { return load<rec::Loop>(l).next; });
+    std::vector<rec::Ptr> rings;  // of each loop, its first coedge
+    std::vector<const Record*> loops = chain(info.loop, "loop", r, [&](const Record& l) {
+      rec::Loop x = load<rec::Loop>(l);
+      rings.push_back(x.coedge);
+      return x.next;
+    });
     double tol = 1e-7;
     TopoDS_Face f;
     try {
       std::vector<TopoDS_Wire> wires;
-      for (const Record* l : loops) {
-        TopoDS_Wire w = wire(*l, load<rec::Loop>(*l).coedge, flip);
+      for (std::size_t i = 0; i < loops.size(); ++i) {
+        TopoDS_Wire w = wire(*loops[i], rings[i], flip);
         if (!w.IsNull()) wires.push_back(w);
       }
       if (wires.empty()) {
@@ -925,20 +932,31 @@ private:
   // The faces of a lump's shells, those under subshells included; `sheet` tells whether any
   // is double-sided.
   std::vector<TopoDS_Face> faces(const Record& lump, bool& sheet) {
-    std::vector<const Record*> shells =
-        chain(load<rec::Lump>(lump).shell, "shell", lump, [&](const Record& s) { return load<rec::Shell>(s).next; });
+    std::vector<rec::Ptr> heads;  // of each shell, its first face
+    std::vector<const Record*> shells = chain(load<rec::Lump>(lump).shell, "shell", lump, [&](const Record& s) {
+      rec::Shell x = load<rec::Shell>(s);
+      heads.push_back(x.face);
+      return x.next;
+    });
     std::vector<TopoDS_Face> out;
-    for (const Record* s : shells) {
-      std::vector<const Record*> list =
-          chain(load<rec::Shell>(*s).face, "face", *s, [&](const Record& f) { return load<rec::Face>(f).next; });
+    for (std::size_t i = 0; i < shells.size(); ++i) {
+      std::vector<rec::Face> infos;
+      std::vector<const Record*> list = chain(heads[i], "face", *shells[i], [&](const Record& f) {
+        infos.push_back(load<rec::Face>(f));
+        return infos.back().next;
+      });
       std::unordered_set<const Record*> inList(list.begin(), list.end());
-      auto found = facesOfShell_.find(s->number);
-      if (found != facesOfShell_.end())
-        for (const Record* f : found->second)
-          if (inList.insert(f).second) list.push_back(f);
-      for (const Record* f : list) {
-        out.push_back(face(*f));
-        sheet = sheet || load<rec::Face>(*f).doubleSided;
+      auto found = facesOfShell_.find(shells[i]->number);
+      if (found != facesOfShell_.end()) {
+        for (const Record* f : found->second) {
+          if (!inList.insert(f).second) continue;
+          list.push_back(f);
+          infos.push_back(load<rec::Face>(*f));
+        }
+      }
+      for (std::size_t k = 0; k < list.size(); ++k) {
+        out.push_back(face(*list[k], infos[k]));
+        sheet = sheet || infos[k].doubleSided;
       }
     }
     return out;
@@ -948,7 +966,8 @@ private:
     vertices_.clear();
     edges_.clear();
     rec::Body x = load<rec::Body>(r);
-    std::vector<const Record*> lumps = chain(x.lump, "lump", r, [&](const Record& l) { return load<rec::Lump>(l).next; });
+    std::vector<const Record*> lumps =
+        chain(x.lump, "lump", r, [&](const Record& l) { return load<rec::Lump>(l).next; });
     if (lumps.empty()) fail(r, "body has no lump (wire bodies are not supported)");
     std::vector<TopoDS_Shape> solids, open;
     for (const Record* l : lumps) {

@@ -59,8 +59,8 @@ public:
 
   void start(long long number, std::string_view type) {
     lineStart_ = out_.size();
-    out_ += '-';
-    out_ += std::to_string(number);
+    char buf[24] = "-";
+    out_.append(buf, std::size_t(std::to_chars(buf + 1, buf + sizeof buf, number).ptr - buf));
     out_ += ' ';
     out_ += type;
   }
@@ -75,6 +75,7 @@ public:
   }
   // Numbers are formatted on the stack: a file has tens of thousands of them.
   void ptr(long long index) {
+    if (index == -1) return tok("$-1");  // most of them
     char buf[24] = "$";
     tok(std::string_view(buf, std::size_t(std::to_chars(buf + 1, buf + sizeof buf, index).ptr - buf)));
   }
@@ -117,7 +118,9 @@ public:
     assert(v);
     l_.num(*v);
   }
-  void logical(bool& v, std::string_view no, std::string_view yes, rec::Read = rec::Read::must) { l_.tok(v ? yes : no); }
+  void logical(bool& v, std::string_view no, std::string_view yes, rec::Read = rec::Read::must) {
+    l_.tok(v ? yes : no);
+  }
   void word(const char*, std::string_view& w, rec::Read = rec::Read::must) { l_.tok(w); }
   void oneOf(const char*, std::string_view& w, std::initializer_list<std::string_view>, rec::Read) { l_.tok(w); }
   void position(const char*, gp_XYZ& p, rec::Read = rec::Read::must) { l_.xyz(p); }
@@ -159,7 +162,9 @@ public:
       if (rational) l_.num(p.weight);
     }
   }
-  void poleGrid(std::vector<rec::Pole>& grid, bool rational, long long nu, long long nv) { poles(grid, rational, nu * nv); }
+  void poleGrid(std::vector<rec::Pole>& grid, bool rational, long long nu, long long nv) {
+    poles(grid, rational, nu * nv);
+  }
 
 private:
   void bound(const std::optional<double>& b) {
@@ -191,7 +196,10 @@ void put(Line& l, long long number, T& record) {
 // and so on (a face's surface and an edge's curve share their owner's index). All block sizes
 // are known once the bodies are collected and the vertices numbered, so every pointer is known
 // before the first record is written.
-enum Block { kBodies, kLumps, kShells, kFaces, kLoops, kCoedges, kEdges, kVertices, kPoints, kSurfaces, kCurves, kBlocks };
+enum Block {
+  kBodies, kLumps, kShells, kFaces, kLoops, kCoedges, kEdges, kVertices, kPoints, kSurfaces, kCurves,
+  kBlocks  // how many there are
+};
 
 class Numbering {
 public:
@@ -586,11 +594,15 @@ private:
   void link() {
     for (auto& list : coedgesOfEdge_) {
       if (list.size() < 2) continue;
-      for (std::size_t i = 0; i < list.size(); ++i) coedges_[std::size_t(list[i])].partner = list[(i + 1) % list.size()];
+      for (std::size_t i = 0; i < list.size(); ++i)
+        coedges_[std::size_t(list[i])].partner = list[(i + 1) % list.size()];
     }
-    for (long long i = (long long)shells_.size() - 1; i >= 0; --i) lumps_[std::size_t(shells_[std::size_t(i)].lump)].firstShell = i;
-    for (long long i = (long long)faces_.size() - 1; i >= 0; --i) shells_[std::size_t(faces_[std::size_t(i)].shell)].firstFace = i;
-    for (long long i = (long long)loops_.size() - 1; i >= 0; --i) faces_[std::size_t(loops_[std::size_t(i)].face)].firstLoop = i;
+    for (long long i = (long long)shells_.size() - 1; i >= 0; --i)
+      lumps_[std::size_t(shells_[std::size_t(i)].lump)].firstShell = i;
+    for (long long i = (long long)faces_.size() - 1; i >= 0; --i)
+      shells_[std::size_t(faces_[std::size_t(i)].shell)].firstFace = i;
+    for (long long i = (long long)loops_.size() - 1; i >= 0; --i)
+      faces_[std::size_t(loops_[std::size_t(i)].face)].firstLoop = i;
   }
 
   static void header(std::string& out, std::size_t bodies) {
