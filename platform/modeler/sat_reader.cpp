@@ -105,6 +105,7 @@ public:
       : m_(model), r_(record), c_(cursor), idInts_(idInts) {}
 
   int version() const { return m_.header.version; }
+  // Ids are nothing we use.
   void ids(long long&) {
     for (int i = 0; i < idInts_ && c_.nextIsInteger(); ++i) c_.skip();
   }
