@@ -201,10 +201,12 @@ bool readRecords(Model& model, std::string& error) {
       ++i;
     }
     if (!readRecord(model, i, record, error)) return false;
-    if (!model.byNumber.emplace(record.number, std::uint32_t(model.records.size())).second) {
+    if (model.at(record.number)) {
       error = "record number " + std::to_string(record.number) + " appears twice";
       return false;
     }
+    auto place = std::uint32_t(model.records.size());
+    if (record.number != place) model.byNumber.emplace(record.number, place);
     model.records.push_back(record);
     nextNumber = record.number + 1;
   }
