@@ -151,6 +151,22 @@ std::string asVersion400(const std::string& text) {
   return out;
 }
 
+// Our text with its records in reverse order, each keeping its number.
+std::string reversedRecords(const std::string& text) {
+  std::size_t start = 0;
+  for (int i = 0; i < 3; ++i) start = text.find('\n', start) + 1;
+  std::size_t end = text.find("End-of-ACIS-data");
+  std::vector<std::string> records;
+  for (std::size_t at = start; at < end;) {
+    std::size_t stop = text.find(" #\n", at) + 3;
+    records.push_back(text.substr(at, stop - at));
+    at = stop;
+  }
+  std::string out = text.substr(0, start);
+  for (auto it = records.rbegin(); it != records.rend(); ++it) out += *it;
+  return out + text.substr(end);
+}
+
 TopoDS_Shape splineProfilePrism() {
   // A closed non-rational B-spline outline extruded: B-spline edges and swept side faces.
   TColgp_Array1OfPnt poles(1, 7);
@@ -695,8 +711,8 @@ TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
   if (seen == 0) GTEST_SKIP() << "none of the outside SAT files is present";
 }
 
-// A file written as 4.0, without record numbers, or with Windows line ends, reads as its 7.0
-// original does.
+// A file written as 4.0, without record numbers, with Windows line ends, or with its records
+// in another order, reads as its 7.0 original does.
 TEST_F(Sat, OlderAndUnnumberedFormsReadAlike) {
   TopoDS_Shape holed = BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(gp_Pnt(-2, -2, 0), 4, 4, 2).Shape(),
                                        BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, -1), gp::DZ()), 1, 4).Shape())
@@ -707,7 +723,7 @@ TEST_F(Sat, OlderAndUnnumberedFormsReadAlike) {
     std::string text, error;
     ASSERT_TRUE(sat::write({{shape, sat::BodyKind::Solid}}, text, error)) << error;
     const std::string forms[] = {asVersion400(text), std::regex_replace(text, std::regex("\\n-\\d+ "), "\n"),
-                                 std::regex_replace(text, std::regex("\\n"), "\r\n")};
+                                 std::regex_replace(text, std::regex("\\n"), "\r\n"), reversedRecords(text)};
     for (const std::string& form : forms) {
       ASSERT_NE(form, text);
       std::vector<sat::ReadBody> bodies;
