@@ -27,6 +27,7 @@
 #include <BRepPrimAPI_MakePrism.hxx>
 #include <BRepPrimAPI_MakeSphere.hxx>
 #include <BRepPrimAPI_MakeTorus.hxx>
+#include <BRep_Tool.hxx>
 #include <BRepAdaptor_Curve.hxx>
 #include <BRepAdaptor_Surface.hxx>
 #include <GCPnts_AbscissaPoint.hxx>
@@ -150,6 +151,22 @@ std::string asVersion400(const std::string& text) {
   return out;
 }
 
+// Our text with its records in reverse order, each keeping its number.
+std::string reversedRecords(const std::string& text) {
+  std::size_t start = 0;
+  for (int i = 0; i < 3; ++i) start = text.find('\n', start) + 1;
+  std::size_t end = text.find("End-of-ACIS-data");
+  std::vector<std::string> records;
+  for (std::size_t at = start; at < end;) {
+    std::size_t stop = text.find(" #\n", at) + 3;
+    records.push_back(text.substr(at, stop - at));
+    at = stop;
+  }
+  std::string out = text.substr(0, start);
+  for (auto it = records.rbegin(); it != records.rend(); ++it) out += *it;
+  return out + text.substr(end);
+}
+
 TopoDS_Shape splineProfilePrism() {
   // A closed non-rational B-spline outline extruded: B-spline edges and swept side faces.
   TColgp_Array1OfPnt poles(1, 7);
@@ -165,6 +182,37 @@ TopoDS_Shape splineProfilePrism() {
   TopoDS_Wire wire = BRepBuilderAPI_MakeWire(BRepBuilderAPI_MakeEdge(outline).Edge()).Wire();
   TopoDS_Face face = BRepBuilderAPI_MakeFace(wire, Standard_True).Face();
   return BRepPrimAPI_MakePrism(face, gp_Vec(0, 0, 3)).Shape();
+}
+
+// Our own output's records by number: the type, then the fields behind the 7.0 prefix.
+struct TextRecord {
+  std::string type;
+  std::vector<std::string> fields;
+};
+
+std::map<int, TextRecord> recordsOf(const std::string& text) {
+  std::istringstream in(text);
+  std::string line;
+  for (int i = 0; i < 3; ++i) std::getline(in, line);
+  std::map<int, TextRecord> out;
+  std::string word, number;
+  TextRecord r;
+  while (in >> word && word != "End-of-ACIS-data") {
+    if (number.empty()) {
+      number = word;
+    } else if (r.type.empty()) {
+      r.type = word;
+    } else if (word == "#") {
+      EXPECT_GE(r.fields.size(), 3u) << number;
+      r.fields.erase(r.fields.begin(), r.fields.begin() + 3);  // $attrib id $pattern
+      out[-std::stoi(number)] = r;
+      number.clear();
+      r = TextRecord();
+    } else {
+      r.fields.push_back(word);
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -431,6 +479,96 @@ TEST_F(Sat, OurOutputFollowsTheRecordRules) {
   EXPECT_EQ(types["edge"], types["straight-curve"] + types["ellipse-curve"] + types["intcurve-curve"]);
 }
 
+// What our own reader passes over must be right for other readers: every link of the topology
+// agrees with its way back, partners share their edge, and each coedge ends where the next
+// one starts.
+TEST_F(Sat, OurTopologyLinksAgreeBothWays) {
+  TopoDS_Shape holed = BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(4, 4, 2).Shape(),
+                                       BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(2, 2, -1), gp::DZ()), 1, 4).Shape())
+                           .Shape();
+  TopoDS_Shape plate = BRepAlgoAPI_Cut(BRepBuilderAPI_MakeFace(gp_Pln(gp::XOY()), -2, 2, -2, 2).Shape(),
+                                       BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, -1), gp::DZ()), 1, 2).Shape())
+                           .Shape();
+  struct Case {
+    const char* name;
+    TopoDS_Shape shape;
+    sat::BodyKind kind;
+  };
+  const Case cases[] = {{"box with a hole", holed, sat::BodyKind::Solid},
+                        {"sphere", BRepPrimAPI_MakeSphere(2).Shape(), sat::BodyKind::Solid},
+                        {"plate with a hole", plate, sat::BodyKind::Region}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string text, error;
+    ASSERT_TRUE(sat::write({{c.shape, c.kind}}, text, error)) << error;
+    std::map<int, TextRecord> recs = recordsOf(text);
+    // Field i of record n, a pointer to a record of `type` or null.
+    auto at = [&](int n, std::size_t i, const std::string& type) {
+      const std::vector<std::string>& f = recs.at(n).fields;
+      EXPECT_LT(i, f.size());
+      if (i >= f.size() || f[i] == "$-1") return -1;
+      int p = std::stoi(f[i].substr(1));
+      EXPECT_EQ(recs.count(p) ? recs.at(p).type : "none", type) << "field " << i << " of record " << n;
+      return recs.count(p) && recs.at(p).type == type ? p : -1;
+    };
+    // Whether the chain from `head` through field `next` reaches `target`.
+    auto reaches = [&](int head, std::size_t next, const std::string& type, int target) {
+      for (int p = head, steps = 0; p >= 0 && steps <= int(recs.size()); p = at(p, next, type), ++steps)
+        if (p == target) return true;
+      return false;
+    };
+    // The vertex a coedge starts or ends at, by its edge and sense.
+    auto vertexOf = [&](int coedge, bool head) {
+      int edge = at(coedge, 3, "edge");
+      if (edge < 0) return -1;
+      bool forward = recs.at(coedge).fields[4] == "forward";
+      return at(edge, forward == head ? 2 : 0, "vertex");
+    };
+    int coedges = 0;
+    for (const auto& [n, r] : recs) {
+      if (r.type == "face") {
+        // Solids' faces have material on one side; a sheet's are void on both.
+        const std::vector<std::string> single{"single"}, sheet{"double", "out"};
+        std::vector<std::string> sides(r.fields.begin() + 6, r.fields.end());
+        EXPECT_EQ(sides, c.kind == sat::BodyKind::Solid ? single : sheet) << "face " << n;
+      }
+      if (r.type == "coedge") {
+        ++coedges;
+        int next = at(n, 0, "coedge"), previous = at(n, 1, "coedge"), partner = at(n, 2, "coedge");
+        ASSERT_GE(next, 0);
+        ASSERT_GE(previous, 0);
+        EXPECT_EQ(at(next, 1, "coedge"), n);
+        EXPECT_EQ(at(previous, 0, "coedge"), n);
+        EXPECT_EQ(at(next, 5, "loop"), at(n, 5, "loop"));
+        EXPECT_EQ(vertexOf(n, true), vertexOf(next, false)) << "coedge " << n;
+        if (c.kind == sat::BodyKind::Solid) {
+          EXPECT_GE(partner, 0) << "coedge " << n;
+        }
+        if (partner >= 0) {
+          EXPECT_EQ(at(partner, 2, "coedge"), n);
+          EXPECT_EQ(at(partner, 3, "edge"), at(n, 3, "edge"));
+          EXPECT_NE(recs.at(partner).fields[4], r.fields[4]);
+        }
+        EXPECT_TRUE(reaches(at(at(n, 5, "loop"), 1, "coedge"), 0, "coedge", n));
+      } else if (r.type == "edge") {
+        EXPECT_EQ(at(at(n, 4, "coedge"), 3, "edge"), n);
+      } else if (r.type == "vertex") {
+        int edge = at(n, 0, "edge");
+        EXPECT_TRUE(at(edge, 0, "vertex") == n || at(edge, 2, "vertex") == n) << "vertex " << n;
+      } else if (r.type == "loop") {
+        EXPECT_TRUE(reaches(at(at(n, 2, "face"), 1, "loop"), 0, "loop", n)) << "loop " << n;
+      } else if (r.type == "face") {
+        EXPECT_TRUE(reaches(at(at(n, 2, "shell"), 2, "face"), 0, "face", n)) << "face " << n;
+      } else if (r.type == "shell") {
+        EXPECT_TRUE(reaches(at(at(n, 4, "lump"), 1, "shell"), 0, "shell", n)) << "shell " << n;
+      } else if (r.type == "lump") {
+        EXPECT_TRUE(reaches(at(at(n, 2, "body"), 0, "lump"), 0, "lump", n)) << "lump " << n;
+      }
+    }
+    EXPECT_GE(coedges, 2);
+  }
+}
+
 // The independent reader of ezdxf takes our output: every body with its faces, and the
 // planar ones meshed to their volume.
 TEST_F(Sat, EzdxfReadsOurOutput) {
@@ -470,6 +608,44 @@ TEST_F(Sat, EzdxfReadsOurOutput) {
   ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + file + " > " + result).c_str()), 0);
   ASSERT_EQ(count(box.data().shape, TopAbs_FACE), 10);
   EXPECT_EQ(readFile(result), "10 14.0\n5 4.0\n3\n1\n1\n2\n");
+}
+
+// DXF keeps one entity per solid: every body of its data goes into that entity.
+TEST_F(Sat, TextIntoOneEntityTakesEveryBody) {
+  std::string two, error;
+  TopoDS_Shape square = BRepBuilderAPI_MakeFace(gp_Pln(gp::XOY()), 5, 6, 0, 1).Shape();
+  ASSERT_TRUE(sat::write(
+      {{BRepPrimAPI_MakeBox(1, 2, 3).Shape(), sat::BodyKind::Solid}, {square, sat::BodyKind::Region}}, two, error))
+      << error;
+  AcDb3dSolid solid;
+  int bodies = 0;
+  ASSERT_EQ(kv::modeler::satInTextInto(two, solid, bodies), Acad::eOk);
+  EXPECT_EQ(bodies, 2);
+  ASSERT_EQ(solid.data().shape.ShapeType(), TopAbs_COMPOUND);
+  EXPECT_EQ(count(solid.data().shape, TopAbs_SOLID), 1);
+  EXPECT_EQ(count(solid.data().shape, TopAbs_FACE), 7);
+  EXPECT_NEAR(volume(TopExp_Explorer(solid.data().shape, TopAbs_SOLID).Current()), 6, 1e-9);
+  EXPECT_NEAR(area(solid.data().shape), 22 + 1, 1e-9);
+
+  // One body is the entity's shape itself.
+  AcDbRegion region;
+  ASSERT_EQ(kv::modeler::satInTextInto(boxText(), region, bodies), Acad::eOk);
+  EXPECT_EQ(bodies, 1);
+  EXPECT_EQ(region.data().shape.ShapeType(), TopAbs_SOLID);
+  EXPECT_NEAR(volume(region.data().shape), 24, 1e-9);
+
+  // Text without a body, and text not understood, leave the entity as it was.
+  AcDbBody body;
+  body.data().shape = square;
+  ASSERT_EQ(kv::modeler::satInTextInto("700 0 0 0\n1 x\n1 1e-06 1e-10\nEnd-of-ACIS-data\n", body, bodies), Acad::eOk);
+  EXPECT_EQ(bodies, 0);
+  EXPECT_TRUE(body.data().shape.IsSame(square));
+  std::string why;
+  bodies = 7;
+  EXPECT_EQ(kv::modeler::satInTextInto("hello\n", body, bodies, &why), Acad::eCannotRestoreFromAcisFile);
+  EXPECT_EQ(why, "header line 1 is not four integers");
+  EXPECT_EQ(bodies, 7);
+  EXPECT_TRUE(body.data().shape.IsSame(square));
 }
 
 // --- outside files ---------------------------------------------------------------------------
@@ -526,8 +702,8 @@ TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
   }
 }
 
-// A file written as 4.0, without record numbers, or with Windows line ends, reads as its 7.0
-// original does.
+// A file written as 4.0, without record numbers, with Windows line ends, or with its records
+// in another order, reads as its 7.0 original does.
 TEST_F(Sat, OlderAndUnnumberedFormsReadAlike) {
   TopoDS_Shape holed = BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(gp_Pnt(-2, -2, 0), 4, 4, 2).Shape(),
                                        BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, -1), gp::DZ()), 1, 4).Shape())
@@ -538,7 +714,7 @@ TEST_F(Sat, OlderAndUnnumberedFormsReadAlike) {
     std::string text, error;
     ASSERT_TRUE(sat::write({{shape, sat::BodyKind::Solid}}, text, error)) << error;
     const std::string forms[] = {asVersion400(text), std::regex_replace(text, std::regex("\\n-\\d+ "), "\n"),
-                                 std::regex_replace(text, std::regex("\\n"), "\r\n")};
+                                 std::regex_replace(text, std::regex("\\n"), "\r\n"), reversedRecords(text)};
     for (const std::string& form : forms) {
       ASSERT_NE(form, text);
       std::vector<sat::ReadBody> bodies;
@@ -586,6 +762,87 @@ TEST_F(Sat, FacesWithoutLoopsAreWholeSurfacesAndTransformsApply) {
   ASSERT_TRUE(sat::read(hollow, bodies, error)) << error;
   ASSERT_EQ(bodies.size(), 1u);
   EXPECT_NEAR(volume(bodies[0].shape), 4.0 / 3 * pi * 8, 1e-6 * 4.0 / 3 * pi * 8);
+}
+
+// The transform turns a body about the world's axes, not its own: a unit box at x from 1 to 2,
+// turned a quarter about the z axis through the origin (x to y, y to -x), doubled and moved by
+// (10, 20, 30). Its corners, worked out by hand: (x, y, z) goes to (10 - 2y, 20 + 2x, 30 + 2z).
+TEST_F(Sat, TransformsTurnBodiesAboutTheWorldAxes) {
+  std::string text, error;
+  ASSERT_TRUE(sat::write({{BRepPrimAPI_MakeBox(gp_Pnt(1, 0, 0), 1, 1, 1).Shape(), sat::BodyKind::Solid}}, text, error))
+      << error;
+  text = replaceInRecord(text, 0, "$-1 $-1 #", "$-1 $999 #");
+  text = std::regex_replace(text, std::regex("End-of-ACIS-data"),
+                            "-999 transform $-1 -1 0 1 0 -1 0 0 0 0 1 10 20 30 2 rotate no_reflect no_shear #\n"
+                            "End-of-ACIS-data");
+  std::vector<sat::ReadBody> bodies;
+  ASSERT_TRUE(sat::read(text, bodies, error)) << error;
+  ASSERT_EQ(bodies.size(), 1u);
+  EXPECT_EQ(bodies[0].kind, sat::BodyKind::Solid);
+  EXPECT_NEAR(volume(bodies[0].shape), 8, 1e-9);
+
+  const double corners[8][3] = {{10, 22, 30}, {10, 24, 30}, {8, 22, 30}, {8, 24, 30},
+                                {10, 22, 32}, {10, 24, 32}, {8, 22, 32}, {8, 24, 32}};
+  TopTools_IndexedMapOfShape vertices;
+  TopExp::MapShapes(bodies[0].shape, TopAbs_VERTEX, vertices);
+  ASSERT_EQ(vertices.Extent(), 8);
+  std::vector<bool> found(8);
+  for (int i = 1; i <= vertices.Extent(); ++i) {
+    gp_Pnt p = BRep_Tool::Pnt(TopoDS::Vertex(vertices(i)));
+    for (int k = 0; k < 8; ++k)
+      if (p.Distance(gp_Pnt(corners[k][0], corners[k][1], corners[k][2])) < 1e-9) found[std::size_t(k)] = true;
+  }
+  for (int k = 0; k < 8; ++k)
+    EXPECT_TRUE(found[std::size_t(k)]) << "no corner at " << corners[k][0] << " " << corners[k][1] << " "
+                                       << corners[k][2];
+  Bnd_Box box;
+  BRepBndLib::AddOptimal(bodies[0].shape, box, Standard_False, Standard_False);
+  double lo[3], hi[3];
+  box.Get(lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]);
+  const double expectLo[3] = {8, 22, 30}, expectHi[3] = {10, 24, 32};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NEAR(lo[i], expectLo[i], 1e-9);
+    EXPECT_NEAR(hi[i], expectHi[i], 1e-9);
+  }
+}
+
+// Edge parameters of an edge that runs against its curve are the curve's, negated. They are
+// what places an edge whose end sits on the seam of a closed curve: here a unit square's
+// outline as one closed polyline from (0, 0, 0) round to itself (parameters 0 to 4), split at
+// (1, 1, 0) into two edges that both run against it, so that a vertex projected onto the
+// seam would land at the wrong end of one of them.
+TEST_F(Sat, EdgesAgainstTheirCurveTakeTheNegatedParameters) {
+  const std::string text =
+      "700 0 1 0\n"
+      "8 somebody 11 ACIS 7.0 NT 24 Thu Jan 16 12:00:00 2025\n"
+      "1 9.9999999999999995e-007 1e-010\n"
+      "-0 body $-1 -1 $-1 $1 $-1 $-1 #\n"
+      "-1 lump $-1 -1 $-1 $-1 $2 $0 #\n"
+      "-2 shell $-1 -1 $-1 $-1 $-1 $3 $-1 $1 #\n"
+      "-3 face $-1 -1 $-1 $-1 $4 $2 $-1 $5 forward double out #\n"
+      "-4 loop $-1 -1 $-1 $-1 $6 $3 #\n"
+      "-5 plane-surface $-1 -1 $-1 0 0 0 0 0 1 1 0 0 forward_v I I I I #\n"
+      "-6 coedge $-1 -1 $-1 $7 $7 $-1 $8 reversed $4 $-1 #\n"
+      "-7 coedge $-1 -1 $-1 $6 $6 $-1 $9 reversed $4 $-1 #\n"
+      "-8 edge $-1 -1 $-1 $11 -2 $10 0 $6 $12 reversed @7 unknown #\n"
+      "-9 edge $-1 -1 $-1 $10 -4 $11 -2 $7 $12 reversed @7 unknown #\n"
+      "-10 vertex $-1 -1 $-1 $8 $13 #\n"
+      "-11 vertex $-1 -1 $-1 $8 $14 #\n"
+      "-12 intcurve-curve $-1 -1 $-1 forward { exactcur full nubs 1 open 5 0 1 1 1 2 1 3 1 4 1\n"
+      "0 0 0 1 0 0 1 1 0 0 1 0 0 0 0 0 null_surface null_surface nullbs nullbs F 0 F 4 0 0 0 F 0 F 4 } I I #\n"
+      "-13 point $-1 -1 $-1 0 0 0 #\n"
+      "-14 point $-1 -1 $-1 1 1 0 #\n"
+      "End-of-ACIS-data\n";
+  std::vector<sat::ReadBody> bodies;
+  std::string error;
+  ASSERT_TRUE(sat::read(text, bodies, error)) << error;
+  ASSERT_EQ(bodies.size(), 1u);
+  EXPECT_EQ(bodies[0].kind, sat::BodyKind::Region);
+  EXPECT_NEAR(area(bodies[0].shape), 1, 1e-9);
+  double length = 0;
+  for (TopExp_Explorer x(bodies[0].shape, TopAbs_EDGE); x.More(); x.Next())
+    length += GCPnts_AbscissaPoint::Length(BRepAdaptor_Curve(TopoDS::Edge(x.Current())));
+  EXPECT_NEAR(length, 4, 1e-9);
 }
 
 // --- refusals ------------------------------------------------------------------------------
@@ -658,6 +915,12 @@ TEST_F(Sat, BrokenPointersAndRingsAreRefused) {
   ASSERT_NE(dangling, text);
   EXPECT_NE(refusal(dangling).find("missing record $99999"), std::string::npos) << refusal(dangling);
 
+  // A word where the edge pointer belongs: the refusal names the field.
+  std::string word = std::regex_replace(text, std::regex("(\\n-" + std::to_string(coedge) + " coedge( \\S+){6}) \\$\\d+"),
+                                        "$1 x");
+  ASSERT_NE(word, text);
+  EXPECT_EQ(refusal(word), "record " + std::to_string(coedge) + " (coedge): no edge pointer");
+
   // A pointer to a record of the wrong type.
   std::string wrongType = replaceInRecord(text, face, " $" + std::to_string(loop) + " ", " $0 ");
   EXPECT_NE(refusal(wrongType).find("is a body, not a loop"), std::string::npos);
@@ -709,6 +972,12 @@ TEST_F(Sat, AbsurdCountsAndUnknownGeometryAreRefused) {
   EXPECT_NE(refusal(with("exactsur full nurbs 2 2 both open open none none 999999999 3")).find("knot count"), std::string::npos);
   EXPECT_NE(refusal(with("exactsur full nurbs 900 2 both open open none none 3 3")).find("degree"), std::string::npos);
   EXPECT_NE(refusal(with("exactsur full nullbs")).find("no B-spline"), std::string::npos);
+  // The file's end knots are one short of the modeller's: a full end multiplicity is one too many.
+  std::smatch knot;
+  ASSERT_TRUE(std::regex_search(text, knot, std::regex("none none (\\d+) (\\d+) (\\S+) (\\d+)")));
+  std::string fullEnd = text;
+  fullEnd.replace(std::size_t(knot.position(4)), knot[4].length(), std::to_string(std::stoi(m[1]) + 1));
+  EXPECT_NE(refusal(fullEnd).find("end knot multiplicity too high"), std::string::npos) << refusal(fullEnd);
   EXPECT_NE(refusal(std::regex_replace(text, std::regex("exactsur full"), "skinsur none")).find("holds no B-spline"),
             std::string::npos);
   // A counted string longer than the file.
@@ -723,6 +992,11 @@ TEST_F(Sat, AbsurdCountsAndUnknownGeometryAreRefused) {
   std::string extra = std::regex_replace(box, std::regex("End-of-ACIS-data"), "mystery-surface $-1 -1 $-1 1 2 { x } #\nEnd-of-ACIS-data");
   std::vector<sat::ReadBody> bodies;
   ASSERT_TRUE(sat::read(extra, bodies, error)) << error;
+  EXPECT_NEAR(volume(bodies[0].shape), 24, 1e-9);
+  // A counted string is its bytes, a '#' among them included.
+  std::string named = std::regex_replace(box, std::regex("End-of-ACIS-data"),
+                                         "-900 name-attrib $-1 -1 $-1 $-1 $$0 @6 pump # #\nEnd-of-ACIS-data");
+  ASSERT_TRUE(sat::read(named, bodies, error)) << error;
   EXPECT_NEAR(volume(bodies[0].shape), 24, 1e-9);
   // Versions before 4.0 are refused by name.
   EXPECT_EQ(refusal(std::regex_replace(box, std::regex("^700"), "106")), "SAT version 106 is not supported");

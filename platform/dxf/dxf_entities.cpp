@@ -6,11 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include <BRep_Builder.hxx>
-#include <TopoDS_Compound.hxx>
-
 #include "host/entities.h"
-#include "modeler/occ_shape.h"
 #include "modeler/sat_acis.h"
 #include "core/numbers.h"
 
@@ -363,26 +359,17 @@ std::unique_ptr<AcDbEntity> readModeler(EntityIn& in) {
   // Hosts write the last record without an end marker: the entity's end is the data's end.
   if (text.find("End-of-A") == std::string::npos && text.find("Begin-of-ACIS-History") == std::string::npos)
     text += "\nEnd-of-ACIS-data\n";
-  AcDbVoidPtrArray bodies;
+  // Every body of the data goes into this one entity, whatever kind each would be alone.
+  int bodies = 0;
   std::string why;
-  if (kv::modeler::satInText(std::move(text), bodies, &why) != Acad::eOk) {
+  if (kv::modeler::satInTextInto(std::move(text), *entity, bodies, &why) != Acad::eOk) {
     in.markUnsupported("ACIS data not understood: " + why);
     return nullptr;
   }
-  if (bodies.isEmpty()) {
+  if (bodies == 0) {
     in.markUnsupported("ACIS data holds no body");
     return nullptr;
   }
-  TopoDS_Compound all;
-  BRep_Builder builder;
-  if (bodies.length() > 1) builder.MakeCompound(all);
-  for (int i = 0; i < bodies.length(); ++i) {
-    auto* body = static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(bodies[i]));
-    if (bodies.length() == 1) entity->data().shape = body->data().shape;
-    else builder.Add(all, body->data().shape);
-    delete body;
-  }
-  if (bodies.length() > 1) entity->data().shape = all;
   return entity;
 }
 

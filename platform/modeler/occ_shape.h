@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include <TopoDS_Shape.hxx>
 
@@ -23,5 +24,8 @@ struct FacetTolerances {
   double angular;  // radians
 };
 KV_PLATFORM_API FacetTolerances facetTolerances(const TopoDS_Shape& shape, double facetres);
+
+// The shape itself when `shapes` holds one, else a compound of them all, in order.
+TopoDS_Shape oneShape(const std::vector<TopoDS_Shape>& shapes);
 
 }  // namespace kv::modeler

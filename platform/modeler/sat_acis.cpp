@@ -30,13 +30,22 @@ Acad::ErrorStatus satIn(const char* fileName, AcDbVoidPtrArray& entities, std::s
   return satInText(std::move(text), entities, why);
 }
 
-Acad::ErrorStatus satInText(std::string text, AcDbVoidPtrArray& entities, std::string* why) {
+namespace {
+
+Acad::ErrorStatus readText(std::string text, std::vector<sat::ReadBody>& bodies, std::string* why) {
   std::string error = "text too large";
-  std::vector<sat::ReadBody> bodies;
   if (text.size() > sat::kMaxText || !sat::read(std::move(text), bodies, error)) {
     if (why) *why = error;
     return Acad::eCannotRestoreFromAcisFile;
   }
+  return Acad::eOk;
+}
+
+}  // namespace
+
+Acad::ErrorStatus satInText(std::string text, AcDbVoidPtrArray& entities, std::string* why) {
+  std::vector<sat::ReadBody> bodies;
+  if (Acad::ErrorStatus es = readText(std::move(text), bodies, why)) return es;
   std::vector<AcDbModelerEntity*> made;
   for (const sat::ReadBody& b : bodies) {
     AcDbModelerEntity* e = nullptr;
@@ -47,6 +56,17 @@ Acad::ErrorStatus satInText(std::string text, AcDbVoidPtrArray& entities, std::s
     made.push_back(e);
   }
   for (AcDbModelerEntity* e : made) entities.append(static_cast<AcDbEntity*>(e));
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus satInTextInto(std::string text, AcDbModelerEntity& entity, int& bodies, std::string* why) {
+  std::vector<sat::ReadBody> read;
+  if (Acad::ErrorStatus es = readText(std::move(text), read, why)) return es;
+  bodies = int(read.size());
+  if (read.empty()) return Acad::eOk;
+  std::vector<TopoDS_Shape> shapes;
+  for (const sat::ReadBody& b : read) shapes.push_back(b.shape);
+  entity.data().shape = oneShape(shapes);
   return Acad::eOk;
 }
 

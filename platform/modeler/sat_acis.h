@@ -26,6 +26,13 @@ KV_PLATFORM_API Acad::ErrorStatus satOut(const char* fileName, const AcDbVoidPtr
 // (untouched on failure). Same statuses, less those of files; neither is armable, so a fault
 // set on a file road does not leak into drawing files.
 KV_PLATFORM_API Acad::ErrorStatus satInText(std::string text, AcDbVoidPtrArray& entities, std::string* why = nullptr);
+
+// Reads every body of `text` into `entity`, whatever their kinds, as DXF keeps one entity per
+// solid: its data becomes the one body's shape, or a compound of all of them in file order.
+// `bodies` is set to how many there were on eOk; with none the entity is left as it was.
+// Statuses as satInText; on failure neither `entity` nor `bodies` changes.
+KV_PLATFORM_API Acad::ErrorStatus satInTextInto(std::string text, AcDbModelerEntity& entity, int& bodies,
+                                                std::string* why = nullptr);
 KV_PLATFORM_API Acad::ErrorStatus satOutText(const AcDbVoidPtrArray& entities, std::string& text);
 
 }  // namespace kv::modeler

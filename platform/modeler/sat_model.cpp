@@ -1,8 +1,7 @@
 // SAT text into tokens and records; see sat_model.h.
 #include "modeler/sat_model.h"
 
-#include <charconv>
-#include <cmath>
+#include "core/numbers.h"
 
 namespace kv::modeler::sat {
 
@@ -75,7 +74,7 @@ bool tokenize(std::string_view text, std::size_t pos, Model& model, std::string&
     std::string_view w = text.substr(start, pos - start);
     if (w[0] == '@' && w.size() > 1) {
       long long n = 0;
-      if (!parseInteger(w.substr(1), n) || n < 0) {
+      if (!kv::toNumber(w.substr(1), n) || n < 0) {
         error = "bad string length '" + std::string(w) + "'";
         return false;
       }
@@ -90,8 +89,9 @@ bool tokenize(std::string_view text, std::size_t pos, Model& model, std::string&
       continue;
     }
     if (w[0] == '$') {
-      long long n = 0;
-      if (!parseInteger(w.substr(1), n) || n < -1) {
+      long long n = -1;
+      // Null pointers are the most common token of all.
+      if (w != "$-1" && (!kv::toNumber(w.substr(1), n) || n < -1)) {
         error = "bad pointer '" + std::string(w) + "'";
         return false;
       }
@@ -106,26 +106,115 @@ bool tokenize(std::string_view text, std::size_t pos, Model& model, std::string&
 
 }  // namespace
 
-bool parseReal(std::string_view text, double& out) {
-  if (text.empty()) return false;
-  const char* first = text.data();
-  const char* last = first + text.size();
-  if (*first == '+') ++first;
-  double v = 0;
-  auto [ptr, ec] = std::from_chars(first, last, v);
-  if (ec != std::errc() || ptr != last || !std::isfinite(v)) return false;
-  out = v;
+namespace {
+
+// Header line 1: version, records, top entities, flags.
+bool firstHeaderLine(std::string_view line, Header& header, std::string& error) {
+  std::vector<std::string_view> first = words(line);
+  long long values[4] = {};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (i >= first.size() || !kv::toNumber(first[i], values[i])) {
+      error = "header line 1 is not four integers";
+      return false;
+    }
+  }
+  if (values[0] < 400 || values[0] > 99999) {
+    error = "SAT version " + std::to_string(values[0]) + " is not supported";
+    return false;
+  }
+  header.version = int(values[0]);
+  header.savedRecords = values[1];
+  header.topEntities = values[2];
+  header.flags = values[3];
   return true;
 }
 
-bool parseInteger(std::string_view text, long long& out) {
-  if (text.empty()) return false;
-  long long v = 0;
-  auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || ptr != text.data() + text.size()) return false;
-  out = v;
+// The header's lines; `pos` ends at the first record.
+bool readHeader(std::string_view text, std::size_t& pos, Header& header, std::string& error) {
+  if (!firstHeaderLine(headerLine(text, pos), header, error)) return false;
+  // Line 2 holds counted strings that we do not need; line 3 the units and resolutions.
+  if (pos >= text.size()) {
+    error = "header ends after line 1";
+    return false;
+  }
+  headerLine(text, pos);
+  std::vector<std::string_view> third = words(headerLine(text, pos));
+  double values[3] = {};
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (i >= third.size() || !kv::toNumber(third[i], values[i])) {
+      error = "header line 3 is not three reals";
+      return false;
+    }
+  }
+  header.unitsMm = values[0];
+  // Later writers add a fourth header line that starts with a logical ("T @77 ...").
+  std::size_t peek = pos;
+  std::vector<std::string_view> next = words(headerLine(text, peek));
+  if (!next.empty() && (next[0] == "T" || next[0] == "F")) pos = peek;
   return true;
 }
+
+// The record whose type is at token `i`, its data up to the '#'; `i` ends on that '#'.
+bool readRecord(Model& model, std::uint32_t& i, Record& record, std::string& error) {
+  const auto& tokens = model.tokens;
+  auto refuse = [&](const std::string& what) {
+    error = "record " + std::to_string(record.number) + what;
+    return false;
+  };
+  if (i >= tokens.size() || tokens[i].kind != TokenKind::Word || !isIdentifier(tokens[i].text))
+    return refuse(" has no type");
+  record.type = tokens[i].text;
+  record.first = ++i;
+  int depth = 0;
+  for (; i < tokens.size() && !(tokens[i].kind == TokenKind::Word && tokens[i].text == "#"); ++i) {
+    if (tokens[i].kind == TokenKind::Open) {
+      ++depth;
+      bool isRef = i + 1 < tokens.size() && tokens[i + 1].kind == TokenKind::Word && tokens[i + 1].text == "ref";
+      if (!isRef) model.subtypes.push_back(i);
+    } else if (tokens[i].kind == TokenKind::Close && --depth < 0) {
+      return refuse(" closes a brace it never opened");
+    } else if (tokens[i].kind == TokenKind::Word && isEndMarker(tokens[i].text)) {
+      break;
+    }
+  }
+  if (i >= tokens.size() || tokens[i].text != "#")
+    return refuse(" (" + std::string(record.type) + ") is not terminated");
+  if (depth != 0) return refuse(" leaves a brace open");
+  record.count = i - record.first;
+  return true;
+}
+
+// Groups the tokens into records, up to the end marker.
+bool readRecords(Model& model, std::string& error) {
+  const auto& tokens = model.tokens;
+  std::int64_t nextNumber = 0;
+  for (std::uint32_t i = 0; i < tokens.size(); ++i) {
+    const Token& t = tokens[i];
+    if (t.kind == TokenKind::Word && isEndMarker(t.text)) return true;
+    Record record;
+    record.number = nextNumber;
+    if (t.kind == TokenKind::Word && isSequenceNumber(t.text)) {
+      if (!kv::toNumber(t.text.substr(1), record.number)) {
+        error = "bad record number '" + std::string(t.text) + "'";
+        return false;
+      }
+      ++i;
+    }
+    if (!readRecord(model, i, record, error)) return false;
+    if (model.at(record.number)) {
+      error = "record number " + std::to_string(record.number) + " appears twice";
+      return false;
+    }
+    auto place = std::uint32_t(model.records.size());
+    if (record.number != place) model.byNumber.emplace(record.number, place);
+    model.records.push_back(record);
+    nextNumber = record.number + 1;
+  }
+  error = "file ends without End-of-ACIS-data";
+  return false;
+}
+
+}  // namespace
 
 bool parse(std::string input, Model& model, std::string& error) {
   model = Model();
@@ -135,125 +224,8 @@ bool parse(std::string input, Model& model, std::string& error) {
   }
   model.text = std::move(input);
   std::string_view text = model.text;
-
   std::size_t pos = 0;
-  std::vector<std::string_view> first = words(headerLine(text, pos));
-  long long values[4] = {};
-  if (first.size() < 4) {
-    error = "header line 1 is not four integers";
-    return false;
-  }
-  for (int i = 0; i < 4; ++i) {
-    if (!parseInteger(first[std::size_t(i)], values[i])) {
-      error = "header line 1 is not four integers";
-      return false;
-    }
-  }
-  if (values[0] < 400 || values[0] > 99999) {
-    error = "SAT version " + std::to_string(values[0]) + " is not supported";
-    return false;
-  }
-  model.header.version = int(values[0]);
-  model.header.savedRecords = values[1];
-  model.header.topEntities = values[2];
-  model.header.flags = values[3];
-
-  // Line 2 holds counted strings that we do not need; line 3 the units and resolutions.
-  if (pos >= text.size()) {
-    error = "header ends after line 1";
-    return false;
-  }
-  headerLine(text, pos);
-  std::vector<std::string_view> third = words(headerLine(text, pos));
-  double units = 0;
-  if (third.size() < 3 || !parseReal(third[0], units)) {
-    error = "header line 3 is not three reals";
-    return false;
-  }
-  for (std::size_t i = 1; i < 3; ++i) {
-    double r = 0;
-    if (!parseReal(third[i], r)) {
-      error = "header line 3 is not three reals";
-      return false;
-    }
-  }
-  model.header.unitsMm = units;
-  // Later writers add a fourth header line that starts with a logical ("T @77 ...").
-  {
-    std::size_t peek = pos;
-    std::vector<std::string_view> next = words(headerLine(text, peek));
-    if (!next.empty() && (next[0] == "T" || next[0] == "F")) pos = peek;
-  }
-
-  if (!tokenize(text, pos, model, error)) return false;
-
-  // Group the tokens into records.
-  const auto& tokens = model.tokens;
-  std::uint32_t i = 0;
-  std::int64_t nextNumber = 0;
-  bool ended = false;
-  while (i < tokens.size()) {
-    const Token& t = tokens[i];
-    if (t.kind == TokenKind::Word && isEndMarker(t.text)) {
-      ended = true;
-      break;
-    }
-    std::int64_t number = nextNumber;
-    if (t.kind == TokenKind::Word && isSequenceNumber(t.text)) {
-      long long n = 0;
-      if (!parseInteger(t.text.substr(1), n)) {
-        error = "bad record number '" + std::string(t.text) + "'";
-        return false;
-      }
-      number = n;
-      ++i;
-    }
-    if (i >= tokens.size() || tokens[i].kind != TokenKind::Word || !isIdentifier(tokens[i].text)) {
-      error = "record " + std::to_string(number) + " has no type";
-      return false;
-    }
-    Record record;
-    record.number = number;
-    record.type = tokens[i].text;
-    record.first = ++i;
-    int depth = 0;
-    while (i < tokens.size() && !(tokens[i].kind == TokenKind::Word && tokens[i].text == "#")) {
-      if (tokens[i].kind == TokenKind::Open) {
-        ++depth;
-        bool isRef = i + 1 < tokens.size() && tokens[i + 1].kind == TokenKind::Word && tokens[i + 1].text == "ref";
-        if (!isRef) model.subtypes.push_back(i);
-      } else if (tokens[i].kind == TokenKind::Close) {
-        if (--depth < 0) {
-          error = "record " + std::to_string(number) + " closes a brace it never opened";
-          return false;
-        }
-      } else if (tokens[i].kind == TokenKind::Word && isEndMarker(tokens[i].text)) {
-        break;
-      }
-      ++i;
-    }
-    if (i >= tokens.size() || tokens[i].text != "#") {
-      error = "record " + std::to_string(number) + " (" + std::string(record.type) + ") is not terminated";
-      return false;
-    }
-    if (depth != 0) {
-      error = "record " + std::to_string(number) + " leaves a brace open";
-      return false;
-    }
-    record.count = i - record.first;
-    ++i;
-    if (!model.byNumber.emplace(number, std::uint32_t(model.records.size())).second) {
-      error = "record number " + std::to_string(number) + " appears twice";
-      return false;
-    }
-    model.records.push_back(record);
-    nextNumber = number + 1;
-  }
-  if (!ended) {
-    error = "file ends without End-of-ACIS-data";
-    return false;
-  }
-  return true;
+  return readHeader(text, pos, model.header, error) && tokenize(text, pos, model, error) && readRecords(model, error);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -268,14 +240,14 @@ bool Cursor::pointer(std::int64_t& out) {
 
 bool Cursor::real(double& out) {
   const Token* t = peek();
-  if (!t || t->kind != TokenKind::Word || !parseReal(t->text, out)) return false;
+  if (!t || t->kind != TokenKind::Word || !kv::toNumber(t->text, out)) return false;
   ++pos_;
   return true;
 }
 
 bool Cursor::integer(long long& out) {
   const Token* t = peek();
-  if (!t || t->kind != TokenKind::Word || !parseInteger(t->text, out)) return false;
+  if (!t || t->kind != TokenKind::Word || !kv::toNumber(t->text, out)) return false;
   ++pos_;
   return true;
 }
@@ -356,7 +328,7 @@ bool Cursor::isWord(std::string_view w) const {
 bool Cursor::nextIsInteger() const {
   const Token* t = peek();
   long long v = 0;
-  return t && t->kind == TokenKind::Word && parseInteger(t->text, v);
+  return t && t->kind == TokenKind::Word && kv::toNumber(t->text, v);
 }
 
 }  // namespace kv::modeler::sat

@@ -1,6 +1,6 @@
 // Platform only: the token and record layer of ACIS SAT text. It knows the file's syntax
 // (header lines, records, pointers, counted strings, subtype braces) and nothing of what the
-// records mean; sat_reader.cpp gives them meaning.
+// records hold; sat_records.h lays out their fields, sat_reader.cpp gives them meaning.
 //
 // Limits: at most kMaxText bytes of text; every count taken from the file is checked against
 // what is left of it, so no input makes the parser allocate more than a few times its size.
@@ -51,7 +51,8 @@ struct Model {
   Header header;
   std::vector<Token> tokens;
   std::vector<Record> records;  // in file order
-  // Record number (explicit "-n" or implied by position) to its place in `records`.
+  // Record number (explicit "-n" or implied by position) to its place in `records`, for the
+  // records not at the place of their number; most files have none.
   std::unordered_map<std::int64_t, std::uint32_t> byNumber;
   // Token index of each subtype definition's '{', numbered in file order for "ref n".
   std::vector<std::uint32_t> subtypes;
@@ -59,6 +60,8 @@ struct Model {
   // The record a pointer names, or null for $-1 and numbers no record carries.
   const Record* at(std::int64_t pointer) const {
     if (pointer < 0) return nullptr;
+    if (std::uint64_t(pointer) < records.size() && records[std::size_t(pointer)].number == pointer)
+      return &records[std::size_t(pointer)];
     auto it = byNumber.find(pointer);
     return it == byNumber.end() ? nullptr : &records[it->second];
   }
@@ -107,8 +110,5 @@ private:
   std::uint32_t pos_;
   std::uint32_t end_;
 };
-
-bool parseReal(std::string_view text, double& out);
-bool parseInteger(std::string_view text, long long& out);
 
 }  // namespace kv::modeler::sat

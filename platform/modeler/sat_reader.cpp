@@ -1,7 +1,8 @@
-// SAT records into Open CASCADE shapes; see sat_reader.h and sat_model.h.
+// SAT records into Open CASCADE shapes; see sat_reader.h, sat_model.h and sat_records.h.
 #include "modeler/sat_reader.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <unordered_map>
 #include <unordered_set>
@@ -51,13 +52,12 @@
 #include <gp_Pln.hxx>
 #include <gp_Trsf.hxx>
 
+#include "modeler/occ_shape.h"
 #include "modeler/sat_model.h"
+#include "modeler/sat_records.h"
 
-namespace kv::modeler::sat {
+namespace kv::modeler {
 
-namespace {
-
-// The shape itself when there is one, else a compound of them all.
 TopoDS_Shape oneShape(const std::vector<TopoDS_Shape>& shapes) {
   if (shapes.size() == 1) return shapes.front();
   BRep_Builder builder;
@@ -66,6 +66,10 @@ TopoDS_Shape oneShape(const std::vector<TopoDS_Shape>& shapes) {
   for (const TopoDS_Shape& s : shapes) builder.Add(comp, s);
   return comp;
 }
+
+namespace sat {
+
+namespace {
 
 // Thrown inside this file only; read() turns it into its error text.
 struct ReadError {
@@ -92,17 +96,350 @@ std::string_view kindOf(std::string_view type) {
 
 constexpr int kMaxDegree = 25;  // the modeller's limit for B-splines
 
+// Takes the fields a record's describe() lists from its tokens; see sat_records.h. A field the
+// record must have and has not refuses the record with the field's name.
+class FieldReader {
+public:
+  // `idInts`: how many integers the file writes for an entity id.
+  FieldReader(const Model& model, const Record& record, Cursor& cursor, int idInts)
+      : m_(model), r_(record), c_(cursor), idInts_(idInts) {}
+
+  int version() const { return m_.header.version; }
+  // Ids are nothing we use.
+  void ids(long long&) {
+    for (int i = 0; i < idInts_ && c_.nextIsInteger(); ++i) c_.skip();
+  }
+  void extras(rec::Extras kind) {
+    if (stopped_) return;
+    if (kind == rec::Extras::integers) {
+      while (c_.nextIsInteger()) c_.skip();
+      return;
+    }
+    while (!c_.atEnd() && c_.peek()->kind != TokenKind::Pointer) c_.skip();
+  }
+
+  void pointer(const char* name, rec::Ptr& p, rec::Read read = rec::Read::must) {
+    if (skipping(read)) return;
+    if (!c_.pointer(p) && read == rec::Read::must) fail(r_, std::string("no ") + name + " pointer");
+  }
+  void real(const char* name, double& v, rec::Read read = rec::Read::must) {
+    if (skipping(read)) return;
+    if (!c_.real(v) && read == rec::Read::must) missing(name);
+  }
+  // A real that some versions leave out.
+  void real(const char*, std::optional<double>& v) {
+    double x = 0;
+    if (!stopped_ && c_.real(x)) v = x;
+  }
+  void logical(bool& v, std::string_view no, std::string_view yes, rec::Read read = rec::Read::must) {
+    if (skipping(read)) return;
+    if (!c_.choice(yes, no, v) && read == rec::Read::must)
+      fail(r_, "expected " + std::string(no) + " or " + std::string(yes));
+  }
+  void word(const char* name, std::string_view& w, rec::Read read = rec::Read::must) {
+    if (skipping(read)) return;
+    if (!c_.word(w) && read == rec::Read::must) missing(name);
+  }
+  void oneOf(const char* name, std::string_view& w, std::initializer_list<std::string_view> words, rec::Read read) {
+    if (skipping(read)) return;
+    for (std::string_view x : words)
+      if (c_.isWord(x)) {
+        c_.word(w);
+        return;
+      }
+    if (read == rec::Read::must) missing(name);
+  }
+  void position(const char* name, gp_XYZ& p, rec::Read read = rec::Read::must) {
+    if (skipping(read)) return;
+    Cursor start = c_;
+    double x = 0, y = 0, z = 0;
+    if (c_.real(x) && c_.real(y) && c_.real(z)) {
+      p.SetCoord(x, y, z);
+      return;
+    }
+    c_ = start;
+    if (read == rec::Read::must) missing(name);
+  }
+  void vector(const char* name, gp_XYZ& v, rec::Read read = rec::Read::must) { position(name, v, read); }
+  void direction(const char* name, gp_XYZ& v) {
+    position(name, v);
+    if (v.Modulus() < 1e-12) fail(r_, std::string(name) + " is a zero vector");
+  }
+  void interval(const char* name, rec::Interval& x, rec::Read read = rec::Read::must) {
+    if (skipping(read)) return;
+    Cursor start = c_;
+    if (bound(x.low) && bound(x.high)) return;
+    c_ = start;
+    if (read == rec::Read::must) missing(name);
+  }
+  void string(const char* name, std::string_view& s, rec::Read read) {
+    if (skipping(read)) return;
+    if (!c_.string(s) && read == rec::Read::must) missing(name);
+  }
+  void list(const char* name, std::vector<double>& values, rec::Read read) {
+    if (skipping(read)) return;
+    count(name, values, 0, 1);
+    for (double& v : values) real(name, v);
+  }
+
+  template <class T>
+  void subtype(T& data) {
+    assert(!stopped_);
+    Cursor inner = enter();
+    FieldReader io(m_, r_, inner, idInts_);
+    describe(io, data);
+  }
+  // In front of the B-spline of a spline subtype, or for procedural surfaces behind their own data.
+  void approximation(std::string_view& level, std::string_view subtype, bool inFront) {
+    if (!inFront) {
+      findApproximation(subtype);
+      level = "full";
+    } else if (c_.isWord("full") || c_.isWord("none") || c_.isWord("summary")) {
+      c_.word(level);
+    }
+  }
+
+  void form(const char* name, bool& rational) {
+    std::string_view kind;
+    if (!c_.word(kind) || (kind != "nubs" && kind != "nurbs")) fail(r_, std::string("no ") + name + " stored");
+    rational = kind == "nurbs";
+  }
+  void degree(int& degree) {
+    long long d = 0;
+    if (!c_.integer(d)) missing("degree");
+    if (d < 1 || d > kMaxDegree) fail(r_, "B-spline degree " + std::to_string(d) + " out of range");
+    degree = int(d);
+  }
+  // The length of a list whose items take `tokensEach` tokens: no more than are left.
+  template <class T>
+  void count(const char* name, std::vector<T>& list, long long least, long long tokensEach) {
+    long long n = 0;
+    if (!c_.integer(n)) missing(name);
+    if (n < least || n > tokensLeft() / tokensEach)
+      fail(r_, std::string(name) + " " + std::to_string(n) + " out of range");
+    list.resize(std::size_t(n));
+  }
+  void knots(std::vector<rec::Knot>& knots, int degree) {
+    for (std::size_t i = 0; i < knots.size(); ++i) {
+      real("knot", knots[i].value);
+      long long m = 0;
+      if (!c_.integer(m)) missing("knot multiplicity");
+      if (m < 1 || m > degree + 1) fail(r_, "knot multiplicity " + std::to_string(m) + " out of range");
+      if (i > 0 && knots[i].value <= knots[i - 1].value) fail(r_, "knots do not increase");
+      knots[i].multiplicity = int(m);
+    }
+    // The file leaves out the outermost knot at each end, and the modeller allows degree + 1.
+    if (knots.front().multiplicity > degree || knots.back().multiplicity > degree)
+      fail(r_, "end knot multiplicity too high");
+  }
+  void poles(std::vector<rec::Pole>& poles, bool rational, long long n) {
+    if (n < 2 || n * (rational ? 4 : 3) > tokensLeft()) fail(r_, "bad control point count");
+    readPoles(poles, rational, n);
+  }
+  void poleGrid(std::vector<rec::Pole>& poles, bool rational, long long nu, long long nv) {
+    long long left = tokensLeft();
+    if (nu < 2 || nv < 2 || nu > left || nv > left || nu * nv * (rational ? 4 : 3) > left)
+      fail(r_, "bad control point count");
+    readPoles(poles, rational, nu * nv);
+  }
+
+private:
+  // True from the first field the reader does not need on.
+  bool skipping(rec::Read read) {
+    assert(read == rec::Read::skip || !stopped_);  // what the reader needs comes first
+    if (read == rec::Read::skip) stopped_ = true;
+    return stopped_;
+  }
+  [[noreturn]] void missing(const char* name) { fail(r_, std::string("no ") + name); }
+  long long tokensLeft() const { return static_cast<long long>(m_.tokens.size() - c_.position()); }
+
+  bool bound(std::optional<double>& b) {
+    bool bounded = false;
+    double v = 0;
+    if (!c_.bound(bounded, v)) return false;
+    b = bounded ? std::optional<double>(v) : std::nullopt;
+    return true;
+  }
+
+  void readPoles(std::vector<rec::Pole>& poles, bool rational, long long n) {
+    poles.resize(std::size_t(n));
+    for (rec::Pole& p : poles) {
+      position("control point", p.point);
+      if (rational) real("weight", p.weight);
+      if (p.weight <= 0) fail(r_, "weight not positive");
+    }
+  }
+
+  // Steps into "{ name ... }", or for "{ ref n }" into the n-th definition; this cursor moves
+  // behind the '}'.
+  Cursor enter() {
+    if (!c_.open()) fail(r_, "no '{' for the spline data");
+    Cursor inner = c_;
+    if (!c_.skipToClose()) fail(r_, "unbalanced braces");
+    if (!inner.isWord("ref")) return inner;
+    inner.skip();
+    long long n = 0;
+    if (!inner.integer(n)) missing("subtype reference");
+    if (n < 0 || std::size_t(n) >= m_.subtypes.size()) fail(r_, "ref " + std::to_string(n) + " names no subtype");
+    return Cursor(m_, m_.subtypes[std::size_t(n)] + 1, std::uint32_t(m_.tokens.size()));
+  }
+
+  // For procedural subtypes, the approximating B-spline sits behind the last "full" at this
+  // brace level.
+  void findApproximation(std::string_view name) {
+    Cursor scan = c_;
+    std::int64_t found = -1;
+    int depth = 0;
+    while (!scan.atEnd()) {
+      const Token* t = scan.peek();
+      if (t->kind == TokenKind::Open) ++depth;
+      if (t->kind == TokenKind::Close) {
+        if (depth == 0) break;
+        --depth;
+      }
+      if (depth == 0 && t->kind == TokenKind::Word && t->text == "full") {
+        Cursor after = scan;
+        after.skip();
+        if (after.isWord("nubs") || after.isWord("nurbs")) found = scan.position();
+      }
+      scan.skip();
+    }
+    if (found < 0) fail(r_, "spline subtype '" + std::string(name) + "' holds no B-spline");
+    c_ = Cursor(m_, std::uint32_t(found) + 1, std::uint32_t(m_.tokens.size()));
+  }
+
+  const Model& m_;
+  const Record& r_;
+  Cursor& c_;
+  int idInts_;
+  bool stopped_ = false;
+};
+
+// The file's knots as the modeller's: the end knots one more.
+void modellerKnots(const std::vector<rec::Knot>& knots, TColStd_Array1OfReal& values, TColStd_Array1OfInteger& mults) {
+  for (int i = 1; i <= int(knots.size()); ++i) {
+    values(i) = knots[std::size_t(i - 1)].value;
+    mults(i) = knots[std::size_t(i - 1)].multiplicity;
+  }
+  mults(1) += 1;
+  mults(mults.Upper()) += 1;
+}
+
+Handle(Geom_BSplineCurve) modellerCurve(const rec::BSplineCurve& b, const Record& r) {
+  int n = int(b.knots.size()), poles = int(b.poles.size());
+  TColStd_Array1OfReal kv(1, n);
+  TColStd_Array1OfInteger km(1, n);
+  modellerKnots(b.knots, kv, km);
+  TColgp_Array1OfPnt p(1, poles);
+  TColStd_Array1OfReal w(1, poles);
+  for (int i = 1; i <= poles; ++i) {
+    p(i) = gp_Pnt(b.poles[std::size_t(i - 1)].point);
+    w(i) = b.poles[std::size_t(i - 1)].weight;
+  }
+  try {
+    return b.rational ? new Geom_BSplineCurve(p, w, kv, km, b.degree) : new Geom_BSplineCurve(p, kv, km, b.degree);
+  } catch (const Standard_Failure& e) {
+    fail(r, std::string("B-spline curve refused: ") + e.GetMessageString());
+  }
+}
+
+Handle(Geom_BSplineSurface) modellerSurface(const rec::BSplineSurface& b, const Record& r) {
+  int nu = int(b.uKnots.size()), nv = int(b.vKnots.size());
+  TColStd_Array1OfReal ku(1, nu), kv(1, nv);
+  TColStd_Array1OfInteger mu(1, nu), mv(1, nv);
+  modellerKnots(b.uKnots, ku, mu);
+  modellerKnots(b.vKnots, kv, mv);
+  int pu = int(rec::poleCount(b.uKnots, b.uDegree)), pv = int(rec::poleCount(b.vKnots, b.vDegree));
+  TColgp_Array2OfPnt p(1, pu, 1, pv);
+  TColStd_Array2OfReal w(1, pu, 1, pv);
+  for (int j = 1; j <= pv; ++j) {
+    for (int i = 1; i <= pu; ++i) {
+      const rec::Pole& pole = b.poles[std::size_t(j - 1) * std::size_t(pu) + std::size_t(i - 1)];
+      p(i, j) = gp_Pnt(pole.point);
+      w(i, j) = pole.weight;
+    }
+  }
+  try {
+    if (b.rational) return new Geom_BSplineSurface(p, w, ku, kv, mu, mv, b.uDegree, b.vDegree);
+    return new Geom_BSplineSurface(p, ku, kv, mu, mv, b.uDegree, b.vDegree);
+  } catch (const Standard_Failure& e) {
+    fail(r, std::string("B-spline surface refused: ") + e.GetMessageString());
+  }
+}
+
 struct Surface {
   Handle(Geom_Surface) geom;
   bool flip = false;  // the file's surface normal is opposite to the modeller's
   bool infinite = false;
 };
 
-struct FaceInfo {
-  std::int64_t next = -1, loop = -1, shell = -1, surface = -1;
-  bool reversed = false;
-  bool doubleSided = false;
-};
+// An axis system from a normal and a direction in its plane, when that is not along it.
+gp_Ax3 axes(const gp_XYZ& origin, const gp_Dir& normal, const gp_XYZ& x) {
+  return x.CrossMagnitude(normal.XYZ()) > 1e-12 ? gp_Ax3(gp_Pnt(origin), normal, gp_Dir(x))
+                                                : gp_Ax3(gp_Pnt(origin), normal);
+}
+
+Surface plane(const rec::PlaneSurface& x) {
+  return {new Geom_Plane(axes(x.root, gp_Dir(x.normal), x.uDirection)), false, true};
+}
+
+Surface cone(const rec::ConeSurface& x, const Record& r) {
+  gp_Dir axis(x.axis);
+  double radius = x.majorAxis.Modulus();
+  if (radius < 1e-12 || x.majorAxis.CrossMagnitude(axis.XYZ()) < 1e-12 * radius) fail(r, "bad major axis");
+  if (std::fabs(x.ratio - 1) > 1e-9) fail(r, "elliptical cones and cylinders are not supported");
+  if (std::fabs(x.cosine) < 1e-12) fail(r, "planar cone is not supported");
+  gp_Ax3 ax(gp_Pnt(x.centre), axis, gp_Dir(x.majorAxis));
+  Surface s;
+  if (std::fabs(x.sine) < 1e-12) s.geom = new Geom_CylindricalSurface(ax, radius);
+  else s.geom = new Geom_ConicalSurface(ax, std::atan(x.sine / x.cosine), radius);
+  s.flip = x.cosine < 0;
+  s.infinite = true;
+  return s;
+}
+
+Surface sphere(const rec::SphereSurface& x, const Record& r) {
+  if (std::fabs(x.radius) < 1e-12) fail(r, "zero radius");
+  gp_Ax3 ax = axes(x.centre, gp_Dir(x.pole), x.uvOrigin);
+  return {new Geom_SphericalSurface(ax, std::fabs(x.radius)), x.radius < 0, false};
+}
+
+Surface torus(const rec::TorusSurface& x, const Record& r) {
+  if (x.major <= std::fabs(x.minor) || std::fabs(x.minor) < 1e-12) fail(r, "degenerate torus is not supported");
+  gp_Ax3 ax = axes(x.centre, gp_Dir(x.normal), x.uvOrigin);
+  return {new Geom_ToroidalSurface(ax, x.major, std::fabs(x.minor)), x.minor < 0, false};
+}
+
+Handle(Geom_Curve) ellipse(const rec::EllipseCurve& x, const Record& r) {
+  gp_Pnt centre(x.centre);
+  gp_Dir normal(x.normal);
+  double radius = x.majorAxis.Modulus();
+  if (radius < 1e-12 || x.ratio <= 0 || x.majorAxis.CrossMagnitude(normal.XYZ()) < 1e-12 * radius)
+    fail(r, "degenerate ellipse");
+  gp_Ax2 ax(centre, normal, gp_Dir(x.majorAxis));
+  if (std::fabs(x.ratio - 1) < 1e-12) return new Geom_Circle(ax, radius);
+  if (x.ratio < 1) return new Geom_Ellipse(ax, radius, x.ratio * radius);
+  // The minor axis is the longer one: swap, which shifts the parameter by a quarter turn.
+  return new Geom_Ellipse(gp_Ax2(centre, normal, ax.YDirection()), x.ratio * radius, radius);
+}
+
+// The placement of a transform record: rows are the images of the axes (row vectors), so the
+// modeller's matrix is the transpose, scaled.
+gp_GTrsf placement(const rec::Transform& t) {
+  gp_GTrsf g;
+  for (int i = 0; i < 3; ++i) {
+    for (int j = 0; j < 3; ++j) g.SetValue(i + 1, j + 1, t.scale * t.matrix[std::size_t(j * 3 + i)]);
+    g.SetValue(i + 1, 4, t.translation.Coord(i + 1));
+  }
+  return g;
+}
+
+bool isIdentity(const gp_GTrsf& g) {
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 4; ++j)
+      if (std::fabs(g.Value(i, j) - (i == j ? 1.0 : 0.0)) > 1e-15) return false;
+  return true;
+}
 
 class Reader {
 public:
@@ -130,7 +467,7 @@ private:
 
   // --- records ---------------------------------------------------------------------------
 
-  const Record& need(std::int64_t pointer, std::string_view fam, const Record& from) {
+  const Record& need(rec::Ptr pointer, std::string_view fam, const Record& from) {
     const Record* r = m_.at(pointer);
     if (!r) fail(from, "points at missing record $" + std::to_string(pointer));
     if (family(r->type) != fam)
@@ -138,44 +475,27 @@ private:
     return *r;
   }
 
-  // A cursor behind the common prefix: "$attrib" before 7.0, "$attrib id [int] $pattern" from 7.0.
+  // The record's fields described by `out`, from the cursor on.
+  template <class T>
+  void parse(Cursor& c, const Record& r, T& out) {
+    FieldReader io(m_, r, c, idInts_);
+    describe(io, out);
+  }
+
+  // A cursor behind the common prefix.
   Cursor fields(const Record& r) {
     Cursor c(m_, r);
-    std::int64_t p;
-    if (!c.pointer(p)) fail(r, "no attribute pointer");
-    for (int i = 0; i < idInts_ && c.nextIsInteger(); ++i) c.skip();
-    if (version_ >= 700 && c.peek() && c.peek()->kind == TokenKind::Pointer) c.skip();
+    rec::Prefix prefix;
+    parse(c, r, prefix);
     return c;
   }
 
-  std::int64_t ptr(Cursor& c, const Record& r, const char* what) {
-    std::int64_t p;
-    if (!c.pointer(p)) fail(r, std::string("no ") + what + " pointer");
-    return p;
-  }
-  double real(Cursor& c, const Record& r, const char* what) {
-    double v;
-    if (!c.real(v)) fail(r, std::string("no ") + what);
-    return v;
-  }
-  long long integer(Cursor& c, const Record& r, const char* what) {
-    long long v;
-    if (!c.integer(v)) fail(r, std::string("no ") + what);
-    return v;
-  }
-  gp_XYZ xyz(Cursor& c, const Record& r, const char* what) {
-    double x = real(c, r, what), y = real(c, r, what), z = real(c, r, what);
-    return gp_XYZ(x, y, z);
-  }
-  gp_Dir dir(Cursor& c, const Record& r, const char* what) {
-    gp_XYZ v = xyz(c, r, what);
-    if (v.Modulus() < 1e-12) fail(r, std::string(what) + " is a zero vector");
-    return gp_Dir(v);
-  }
-  bool choice(Cursor& c, const Record& r, std::string_view yes, std::string_view no) {
-    bool v;
-    if (!c.choice(yes, no, v)) fail(r, "expected " + std::string(yes) + " or " + std::string(no));
-    return v;
+  template <class T>
+  T load(const Record& r) {
+    Cursor c = fields(r);
+    T out;
+    parse(c, r, out);
+    return out;
   }
 
   void measure() {
@@ -183,8 +503,13 @@ private:
     for (const Record& r : m_.records) {
       if (r.type != "point") continue;
       Cursor c = fields(r);
-      double x, y, z;
-      if (c.real(x) && c.real(y) && c.real(z)) b.add(x, y, z);
+      rec::Point p;
+      try {
+        parse(c, r, p);
+      } catch (const ReadError&) {
+        continue;  // refused where it is used
+      }
+      b.add(p.coordinates.X(), p.coordinates.Y(), p.coordinates.Z());
     }
     scale_ = b.empty ? 1.0 : std::max(1e-3, b.diagonal());
     gap_ = std::max(1e-6, 1e-5 * scale_);
@@ -227,39 +552,24 @@ private:
     }
   }
 
-  FaceInfo faceInfo(const Record& r) {
-    Cursor c = fields(r);
-    FaceInfo f;
-    f.next = ptr(c, r, "next face");
-    f.loop = ptr(c, r, "loop");
-    f.shell = ptr(c, r, "shell");
-    ptr(c, r, "subshell");
-    f.surface = ptr(c, r, "surface");
-    f.reversed = !choice(c, r, "forward", "reversed");
-    std::string_view side;
-    f.doubleSided = c.word(side) && side == "double";
-    return f;
-  }
-
   // Faces parked under subshells are found by their shell pointer.
   void indexFaces() {
     for (const Record& r : m_.records) {
       if (family(r.type) != "face") continue;
       // A face no shell claims may be malformed without harm; one that is used fails later.
       try {
-        facesOfShell_[faceInfo(r).shell].push_back(&r);
+        facesOfShell_[load<rec::Face>(r).shell].push_back(&r);
       } catch (const ReadError&) {
       }
     }
   }
 
-  // A chain of records linked by their first pointer field after `skipBefore` pointers, cut
-  // at a repeat so that a cycle ends the walk.
+  // A chain of records, each naming the next, cut at a repeat so that a cycle ends the walk.
   template <class Next>
-  std::vector<const Record*> chain(std::int64_t head, std::string_view fam, const Record& owner, Next next) {
+  std::vector<const Record*> chain(rec::Ptr head, std::string_view fam, const Record& owner, Next next) {
     std::vector<const Record*> out;
     std::unordered_set<const Record*> seen;
-    for (std::int64_t p = head; p >= 0;) {
+    for (rec::Ptr p = head; p >= 0;) {
       const Record& r = need(p, fam, owner);
       if (!seen.insert(&r).second) break;
       out.push_back(&r);
@@ -270,244 +580,40 @@ private:
 
   // --- geometry --------------------------------------------------------------------------
 
-  // Jumps into a subtype: "{ name ... }" or "{ ref n }" for an earlier definition.
-  Cursor subtype(Cursor& c, const Record& r) {
-    if (!c.open()) fail(r, "no '{' for the spline data");
-    Cursor inner = c;
-    if (!c.skipToClose()) fail(r, "unbalanced braces");
-    if (inner.isWord("ref")) {
-      inner.skip();
-      long long n = integer(inner, r, "subtype reference");
-      if (n < 0 || std::size_t(n) >= m_.subtypes.size()) fail(r, "ref " + std::to_string(n) + " names no subtype");
-      return Cursor(m_, m_.subtypes[std::size_t(n)] + 1, std::uint32_t(m_.tokens.size()));
-    }
-    return inner;
-  }
-
-  static bool isApproxWord(const Cursor& c) { return c.isWord("full") || c.isWord("none") || c.isWord("summary"); }
-
-  // For procedural subtypes, the approximating B-spline sits behind the last "full" at this
-  // brace level.
-  void findApproximation(Cursor& c, const Record& r, std::string_view name) {
-    Cursor scan = c;
-    std::int64_t found = -1;
-    int depth = 0;
-    while (!scan.atEnd()) {
-      const Token* t = scan.peek();
-      if (t->kind == TokenKind::Open) ++depth;
-      if (t->kind == TokenKind::Close) {
-        if (depth == 0) break;
-        --depth;
-      }
-      if (depth == 0 && t->kind == TokenKind::Word && t->text == "full") {
-        Cursor after = scan;
-        after.skip();
-        if (after.isWord("nubs") || after.isWord("nurbs")) found = scan.position();
-      }
-      scan.skip();
-    }
-    if (found < 0) fail(r, "spline subtype '" + std::string(name) + "' holds no B-spline");
-    c = Cursor(m_, std::uint32_t(found) + 1, std::uint32_t(m_.tokens.size()));
-  }
-
-  // Distinct knots with multiplicities as the file counts them (end knots once short).
-  void knots(Cursor& c, const Record& r, long long n, TColStd_Array1OfReal& values, TColStd_Array1OfInteger& mults,
-             int degree, int& sum) {
-    sum = 0;
-    for (int i = 1; i <= int(n); ++i) {
-      values(i) = real(c, r, "knot");
-      long long m = integer(c, r, "knot multiplicity");
-      if (m < 1 || m > degree + 1) fail(r, "knot multiplicity " + std::to_string(m) + " out of range");
-      if (i > 1 && values(i) <= values(i - 1)) fail(r, "knots do not increase");
-      mults(i) = int(m);
-      sum += int(m);
-    }
-    // The file leaves out the outermost knot at each end.
-    mults(1) += 1;
-    mults(int(n)) += 1;
-    if (mults(1) > degree + 1 || mults(int(n)) > degree + 1) fail(r, "end knot multiplicity too high");
-  }
-
-  long long knotCount(Cursor& c, const Record& r) {
-    long long n = integer(c, r, "knot count");
-    long long left = static_cast<long long>(m_.tokens.size() - c.position());
-    if (n < 2 || n > left / 2) fail(r, "knot count " + std::to_string(n) + " out of range");
-    return n;
-  }
-
-  int degreeOf(Cursor& c, const Record& r) {
-    long long d = integer(c, r, "degree");
-    if (d < 1 || d > kMaxDegree) fail(r, "B-spline degree " + std::to_string(d) + " out of range");
-    return int(d);
-  }
-
-  Handle(Geom_BSplineCurve) bsCurve(Cursor& c, const Record& r) {
-    std::string_view kind;
-    if (!c.word(kind) || (kind != "nubs" && kind != "nurbs")) fail(r, "no B-spline curve stored");
-    bool rational = kind == "nurbs";
-    int degree = degreeOf(c, r);
-    std::string_view closure;
-    c.word(closure);
-    long long n = knotCount(c, r);
-    TColStd_Array1OfReal kv(1, int(n));
-    TColStd_Array1OfInteger km(1, int(n));
-    int sum = 0;
-    knots(c, r, n, kv, km, degree, sum);
-    long long poles = sum - degree + 1;
-    int dim = rational ? 4 : 3;
-    if (poles < 2 || poles * dim > static_cast<long long>(m_.tokens.size() - c.position())) fail(r, "bad control point count");
-    TColgp_Array1OfPnt p(1, int(poles));
-    TColStd_Array1OfReal w(1, int(poles));
-    for (int i = 1; i <= int(poles); ++i) {
-      p(i) = gp_Pnt(xyz(c, r, "control point"));
-      w(i) = rational ? real(c, r, "weight") : 1.0;
-      if (w(i) <= 0) fail(r, "weight not positive");
-    }
-    try {
-      return rational ? new Geom_BSplineCurve(p, w, kv, km, degree) : new Geom_BSplineCurve(p, kv, km, degree);
-    } catch (const Standard_Failure& e) {
-      fail(r, std::string("B-spline curve refused: ") + e.GetMessageString());
-    }
-  }
-
-  Handle(Geom_BSplineSurface) bsSurface(Cursor& c, const Record& r) {
-    std::string_view kind;
-    if (!c.word(kind) || (kind != "nubs" && kind != "nurbs")) fail(r, "no B-spline surface stored");
-    bool rational = kind == "nurbs";
-    int du = degreeOf(c, r), dv = degreeOf(c, r);
-    if (rational && (c.isWord("u") || c.isWord("v") || c.isWord("both"))) c.skip();
-    std::string_view w;
-    for (int i = 0; i < 4; ++i) c.word(w);  // closures and singularities
-    long long nu = knotCount(c, r), nv = knotCount(c, r);
-    TColStd_Array1OfReal ku(1, int(nu)), kv(1, int(nv));
-    TColStd_Array1OfInteger mu(1, int(nu)), mv(1, int(nv));
-    int su = 0, sv = 0;
-    knots(c, r, nu, ku, mu, du, su);
-    knots(c, r, nv, kv, mv, dv, sv);
-    long long pu = su - du + 1, pv = sv - dv + 1;
-    int dim = rational ? 4 : 3;
-    long long left = static_cast<long long>(m_.tokens.size() - c.position());
-    if (pu < 2 || pv < 2 || pu > left || pv > left || pu * pv * dim > left) fail(r, "bad control point count");
-    TColgp_Array2OfPnt p(1, int(pu), 1, int(pv));
-    TColStd_Array2OfReal wt(1, int(pu), 1, int(pv));
-    for (int j = 1; j <= int(pv); ++j) {
-      for (int i = 1; i <= int(pu); ++i) {
-        p(i, j) = gp_Pnt(xyz(c, r, "control point"));
-        wt(i, j) = rational ? real(c, r, "weight") : 1.0;
-        if (wt(i, j) <= 0) fail(r, "weight not positive");
-      }
-    }
-    try {
-      if (rational) return new Geom_BSplineSurface(p, wt, ku, kv, mu, mv, du, dv);
-      return new Geom_BSplineSurface(p, ku, kv, mu, mv, du, dv);
-    } catch (const Standard_Failure& e) {
-      fail(r, std::string("B-spline surface refused: ") + e.GetMessageString());
-    }
-  }
-
-  Surface surface(const Record& face, std::int64_t pointer) {
+  Surface surface(const Record& face, rec::Ptr pointer) {
     const Record& r = need(pointer, "surface", face);
     Cursor c = fields(r);
     std::string_view kind = kindOf(r.type);
-    Surface s;
     try {
-      if (kind == "plane") {
-        gp_Pnt root(xyz(c, r, "root point"));
-        gp_Dir normal = dir(c, r, "normal");
-        gp_XYZ u = xyz(c, r, "u direction");
-        gp_Ax3 ax = u.CrossMagnitude(normal.XYZ()) > 1e-12 ? gp_Ax3(root, normal, gp_Dir(u)) : gp_Ax3(root, normal);
-        s.geom = new Geom_Plane(ax);
-        s.infinite = true;
-      } else if (kind == "cone") {
-        gp_Pnt centre(xyz(c, r, "centre"));
-        gp_Dir axis = dir(c, r, "axis");
-        gp_XYZ major = xyz(c, r, "major axis");
-        double ratio = real(c, r, "radius ratio");
-        bool b;
-        double v;
-        if (!c.bound(b, v) || !c.bound(b, v)) fail(r, "no ellipse interval");
-        double sine = real(c, r, "sine"), cosine = real(c, r, "cosine");
-        double radius = major.Modulus();
-        if (radius < 1e-12 || major.CrossMagnitude(axis.XYZ()) < 1e-12 * radius) fail(r, "bad major axis");
-        if (std::fabs(ratio - 1) > 1e-9) fail(r, "elliptical cones and cylinders are not supported");
-        if (std::fabs(cosine) < 1e-12) fail(r, "planar cone is not supported");
-        gp_Ax3 ax(centre, axis, gp_Dir(major));
-        if (std::fabs(sine) < 1e-12) s.geom = new Geom_CylindricalSurface(ax, radius);
-        else s.geom = new Geom_ConicalSurface(ax, std::atan(sine / cosine), radius);
-        s.flip = cosine < 0;
-        s.infinite = true;
-      } else if (kind == "sphere") {
-        gp_Pnt centre(xyz(c, r, "centre"));
-        double radius = real(c, r, "radius");
-        gp_XYZ origin = xyz(c, r, "uv origin");
-        gp_Dir pole = dir(c, r, "pole");
-        if (std::fabs(radius) < 1e-12) fail(r, "zero radius");
-        gp_Ax3 ax = origin.CrossMagnitude(pole.XYZ()) > 1e-12 ? gp_Ax3(centre, pole, gp_Dir(origin)) : gp_Ax3(centre, pole);
-        s.geom = new Geom_SphericalSurface(ax, std::fabs(radius));
-        s.flip = radius < 0;
-      } else if (kind == "torus") {
-        gp_Pnt centre(xyz(c, r, "centre"));
-        gp_Dir normal = dir(c, r, "normal");
-        double major = real(c, r, "major radius"), minor = real(c, r, "minor radius");
-        gp_XYZ origin = xyz(c, r, "uv origin");
-        if (major <= std::fabs(minor) || std::fabs(minor) < 1e-12) fail(r, "degenerate torus is not supported");
-        gp_Ax3 ax = origin.CrossMagnitude(normal.XYZ()) > 1e-12 ? gp_Ax3(centre, normal, gp_Dir(origin)) : gp_Ax3(centre, normal);
-        s.geom = new Geom_ToroidalSurface(ax, major, std::fabs(minor));
-        s.flip = minor < 0;
-      } else if (kind == "spline") {
-        bool forward = choice(c, r, "forward", "reversed");
-        Cursor d = subtype(c, r);
-        std::string_view name;
-        if (!d.word(name)) fail(r, "spline data has no subtype name");
-        if (name == "exactsur") {
-          if (isApproxWord(d)) d.skip();
-        } else {
-          findApproximation(d, r, name);
-        }
-        s.geom = bsSurface(d, r);
-        s.flip = !forward;
-      } else {
-        fail(r, "surface type is not supported");
+      if (kind == "plane") return plane(parsed<rec::PlaneSurface>(c, r));
+      if (kind == "cone") return cone(parsed<rec::ConeSurface>(c, r), r);
+      if (kind == "sphere") return sphere(parsed<rec::SphereSurface>(c, r), r);
+      if (kind == "torus") return torus(parsed<rec::TorusSurface>(c, r), r);
+      if (kind == "spline") {
+        auto x = parsed<rec::SplineSurface>(c, r);
+        return {modellerSurface(x.data.spline, r), x.reversed, false};
       }
     } catch (const Standard_Failure& e) {
       fail(r, std::string("surface refused: ") + e.GetMessageString());
     }
-    return s;
+    fail(r, "surface type is not supported");
   }
 
   // The curve, parameterised in the direction the file's curve runs.
-  Handle(Geom_Curve) curve(const Record& edge, std::int64_t pointer) {
+  Handle(Geom_Curve) curve(const Record& edge, rec::Ptr pointer) {
     const Record& r = need(pointer, "curve", edge);
     Cursor c = fields(r);
     std::string_view kind = kindOf(r.type);
     try {
       if (kind == "straight") {
-        gp_Pnt root(xyz(c, r, "root point"));
-        gp_Dir d = dir(c, r, "direction");
-        return new Geom_Line(root, d);
+        auto x = parsed<rec::StraightCurve>(c, r);
+        return new Geom_Line(gp_Pnt(x.root), gp_Dir(x.direction));
       }
-      if (kind == "ellipse") {
-        gp_Pnt centre(xyz(c, r, "centre"));
-        gp_Dir normal = dir(c, r, "normal");
-        gp_XYZ major = xyz(c, r, "major axis");
-        double ratio = real(c, r, "radius ratio");
-        double radius = major.Modulus();
-        if (radius < 1e-12 || ratio <= 0 || major.CrossMagnitude(normal.XYZ()) < 1e-12 * radius)
-          fail(r, "degenerate ellipse");
-        gp_Ax2 ax(centre, normal, gp_Dir(major));
-        if (std::fabs(ratio - 1) < 1e-12) return new Geom_Circle(ax, radius);
-        if (ratio < 1) return new Geom_Ellipse(ax, radius, ratio * radius);
-        // The minor axis is the longer one: swap, which shifts the parameter by a quarter turn.
-        return new Geom_Ellipse(gp_Ax2(centre, normal, ax.YDirection()), ratio * radius, radius);
-      }
+      if (kind == "ellipse") return ellipse(parsed<rec::EllipseCurve>(c, r), r);
       if (kind == "intcurve") {
-        bool forward = choice(c, r, "forward", "reversed");
-        Cursor d = subtype(c, r);
-        std::string_view name;
-        if (!d.word(name)) fail(r, "curve data has no subtype name");
-        if (isApproxWord(d)) d.skip();
-        Handle(Geom_BSplineCurve) bs = bsCurve(d, r);
-        if (!forward) bs->Reverse();
+        auto x = parsed<rec::IntCurve>(c, r);
+        Handle(Geom_BSplineCurve) bs = modellerCurve(x.data.spline, r);
+        if (x.reversed) bs->Reverse();
         return bs;
       }
     } catch (const Standard_Failure& e) {
@@ -516,20 +622,22 @@ private:
     fail(r, "curve type is not supported");
   }
 
+  template <class T>
+  T parsed(Cursor& c, const Record& r) {
+    T out;
+    parse(c, r, out);
+    return out;
+  }
+
   // --- topology --------------------------------------------------------------------------
 
-  TopoDS_Vertex vertex(const Record& from, std::int64_t pointer) {
+  TopoDS_Vertex vertex(const Record& from, rec::Ptr pointer) {
     const Record& r = need(pointer, "vertex", from);
     auto found = vertices_.find(&r);
     if (found != vertices_.end()) return found->second;
-    Cursor c = fields(r);
-    ptr(c, r, "edge");
-    while (!c.atEnd() && c.peek()->kind != TokenKind::Pointer) c.skip();
-    const Record& pr = need(ptr(c, r, "point"), "point", r);
-    Cursor pc = fields(pr);
-    gp_Pnt p(xyz(pc, pr, "coordinates"));
+    const Record& pr = need(load<rec::Vertex>(r).point, "point", r);
     TopoDS_Vertex v;
-    BRep_Builder().MakeVertex(v, p, 1e-7);
+    BRep_Builder().MakeVertex(v, gp_Pnt(load<rec::Point>(pr).coordinates), 1e-7);
     vertices_.emplace(&r, v);
     return v;
   }
@@ -540,67 +648,54 @@ private:
     return proj.LowerDistanceParameter();
   }
 
+  // Where on its curve an edge runs, from `lo` to `hi`: the file's parameters (negated for an
+  // edge against its curve) when they meet the vertices, else the vertices projected.
+  void range(const Record& r, const rec::Edge& x, const Handle(Geom_Curve)& crv, const gp_Pnt& plo,
+             const gp_Pnt& phi, double& a, double& b) {
+    if (x.startParameter && x.endParameter) {
+      double t0 = *x.startParameter, t1 = *x.endParameter;
+      a = x.reversed ? -t1 : t0;
+      b = x.reversed ? -t0 : t1;
+      if (b > a && crv->Value(a).Distance(plo) < gap_ && crv->Value(b).Distance(phi) < gap_) return;
+    }
+    if (x.start != x.end) {
+      a = project(crv, plo, r);
+      b = project(crv, phi, r);
+      if (crv->IsPeriodic()) {
+        double period = crv->Period();
+        while (b <= a) b += period;
+        while (b - a > period) b -= period;
+      }
+    } else if (crv->IsPeriodic()) {
+      a = project(crv, plo, r);
+      b = a + crv->Period();
+    } else if (crv->IsClosed()) {
+      a = crv->FirstParameter();
+      b = crv->LastParameter();
+    } else {
+      fail(r, "closed edge on an open curve");
+    }
+  }
+
   // The edge oriented from its start vertex to its end vertex; null for an edge without a
   // curve (the apex of a cone), which the modeller rebuilds as it needs.
-  TopoDS_Edge edge(const Record& from, std::int64_t pointer) {
+  TopoDS_Edge edge(const Record& from, rec::Ptr pointer) {
     const Record& r = need(pointer, "edge", from);
     auto found = edges_.find(&r);
     if (found != edges_.end()) return found->second;
-
-    Cursor c = fields(r);
-    std::int64_t startP = ptr(c, r, "start vertex");
-    double t0 = 0, t1 = 0;
-    bool hasParams = c.real(t0);
-    std::int64_t endP = ptr(c, r, "end vertex");
-    hasParams = c.real(t1) && hasParams;
-    ptr(c, r, "coedge");
-    std::int64_t curveP = ptr(c, r, "curve");
-    bool reversed = !choice(c, r, "forward", "reversed");
-
+    rec::Edge x = load<rec::Edge>(r);
     TopoDS_Edge e;
-    if (curveP < 0) {
+    if (x.curve < 0) {
       edges_.emplace(&r, e);
       return e;
     }
-    Handle(Geom_Curve) crv = curve(r, curveP);
-    TopoDS_Vertex vs = vertex(r, startP), ve = vertex(r, endP);
-    bool closed = startP == endP;
+    Handle(Geom_Curve) crv = curve(r, x.curve);
+    TopoDS_Vertex vs = vertex(r, x.start), ve = vertex(r, x.end);
     // Along the curve the edge runs from `lo` to `hi`.
-    TopoDS_Vertex lo = reversed ? ve : vs, hi = reversed ? vs : ve;
+    TopoDS_Vertex lo = x.reversed ? ve : vs, hi = x.reversed ? vs : ve;
     gp_Pnt plo = BRep_Tool::Pnt(lo), phi = BRep_Tool::Pnt(hi);
-
     double a = 0, b = 0;
-    bool found2 = false;
-    if (hasParams) {
-      // The file's parameters, negated for an edge against its curve, when they meet the vertices.
-      double ca = reversed ? -t1 : t0, cb = reversed ? -t0 : t1;
-      if (cb > ca && crv->Value(ca).Distance(plo) < gap_ && crv->Value(cb).Distance(phi) < gap_) {
-        a = ca;
-        b = cb;
-        found2 = true;
-      }
-    }
-    if (!found2) {
-      if (closed) {
-        if (crv->IsPeriodic()) {
-          a = project(crv, plo, r);
-          b = a + crv->Period();
-        } else if (crv->IsClosed()) {
-          a = crv->FirstParameter();
-          b = crv->LastParameter();
-        } else {
-          fail(r, "closed edge on an open curve");
-        }
-      } else {
-        a = project(crv, plo, r);
-        b = project(crv, phi, r);
-        if (crv->IsPeriodic()) {
-          double period = crv->Period();
-          while (b <= a) b += period;
-          while (b - a > period) b -= period;
-        }
-      }
-    }
+    range(r, x, crv, plo, phi, a, b);
     if (!(b > a)) fail(r, "edge has no length on its curve");
     double da = crv->Value(a).Distance(plo), db = crv->Value(b).Distance(phi);
     if (da > 100 * gap_ || db > 100 * gap_) fail(r, "vertices are not on the curve");
@@ -610,38 +705,33 @@ private:
     BRepBuilderAPI_MakeEdge make(crv, lo, hi, a, b);
     if (!make.IsDone()) fail(r, "edge cannot be built on its curve (" + std::to_string(int(make.Error())) + ")");
     e = make.Edge();
-    if (reversed) e.Reverse();
+    if (x.reversed) e.Reverse();
     edges_.emplace(&r, e);
     return e;
   }
 
   struct Coedge {
     const Record* record;
-    std::int64_t edge;
+    rec::Ptr edge;
     bool reversed;
   };
 
-  std::vector<Coedge> ring(const Record& loop, std::int64_t head) {
+  std::vector<Coedge> ring(const Record& loop, rec::Ptr head) {
     std::vector<Coedge> out;
     std::unordered_set<const Record*> seen;
     const Record* first = &need(head, "coedge", loop);
     for (const Record* r = first;;) {
       if (!seen.insert(r).second) fail(loop, "coedge ring does not come back to its first coedge");
-      Cursor c = fields(*r);
-      std::int64_t next = ptr(c, *r, "next coedge");
-      ptr(c, *r, "previous coedge");
-      ptr(c, *r, "partner");
-      std::int64_t e = ptr(c, *r, "edge");
-      bool reversed = !choice(c, *r, "forward", "reversed");
-      out.push_back({r, e, reversed});
-      if (next < 0) fail(*r, "coedge ring is open");
-      r = &need(next, "coedge", *r);
+      rec::Coedge x = load<rec::Coedge>(*r);
+      out.push_back({r, x.edge, x.reversed});
+      if (x.next < 0) fail(*r, "coedge ring is open");
+      r = &need(x.next, "coedge", *r);
       if (r == first) break;
     }
     return out;
   }
 
-  TopoDS_Wire wire(const Record& loop, std::int64_t head, bool backwards) {
+  TopoDS_Wire wire(const Record& loop, rec::Ptr head, bool backwards) {
     std::vector<TopoDS_Edge> edges;
     for (const Coedge& ce : ring(loop, head)) {
       TopoDS_Edge e = edge(*ce.record, ce.edge);
@@ -678,24 +768,23 @@ private:
     }
   }
 
-  TopoDS_Face face(const Record& r) {
-    FaceInfo info = faceInfo(r);
+  TopoDS_Face face(const Record& r, const rec::Face& info) {
     Surface s = surface(r, info.surface);
     // Built forward on the modeller's surface; its loops run the other way round when the
     // face's normal is opposite to the surface's, and the face is turned over at the end.
     bool flip = info.reversed != s.flip;
+    std::vector<rec::Ptr> rings;  // of each loop, its first coedge
     std::vector<const Record*> loops = chain(info.loop, "loop", r, [&](const Record& l) {
-      Cursor c = fields(l);
-      return ptr(c, l, "next loop");
+      rec::Loop x = load<rec::Loop>(l);
+      rings.push_back(x.coedge);
+      return x.next;
     });
     double tol = 1e-7;
     TopoDS_Face f;
     try {
       std::vector<TopoDS_Wire> wires;
-      for (const Record* l : loops) {
-        Cursor c = fields(*l);
-        ptr(c, *l, "next loop");
-        TopoDS_Wire w = wire(*l, ptr(c, *l, "coedge"), flip);
+      for (std::size_t i = 0; i < loops.size(); ++i) {
+        TopoDS_Wire w = wire(*loops[i], rings[i], flip);
         if (!w.IsNull()) wires.push_back(w);
       }
       if (wires.empty()) {
@@ -820,87 +909,72 @@ private:
     return any;
   }
 
-  void applyTransform(const Record& body, std::int64_t pointer, TopoDS_Shape& shape) {
+  void applyTransform(const Record& body, rec::Ptr pointer, TopoDS_Shape& shape) {
     const Record& r = need(pointer, "transform", body);
-    if (r.count < 17) fail(r, "too few fields");
-    // The 13 reals and 3 words are the record's tail; ids and attributes sit in front.
-    Cursor c(m_, r.first + r.count - 16, r.first + r.count);
-    double v[13];
-    for (double& x : v) x = real(c, r, "matrix value");
-    double s = v[12];
-    if (std::fabs(s) < 1e-300) fail(r, "zero scale");
-    // Rows are the images of the axes (row vectors), so the modeller's matrix is the transpose.
-    double a[3][4];
-    for (int i = 0; i < 3; ++i) {
-      for (int j = 0; j < 3; ++j) a[i][j] = s * v[j * 3 + i];
-      a[i][3] = v[9 + i];
-    }
-    bool identity = true;
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 4; ++j)
-        if (std::fabs(a[i][j] - (i == j ? 1.0 : 0.0)) > 1e-15) identity = false;
-    if (identity) return;
+    if (r.count <= rec::Transform::kTokens) fail(r, "too few fields");
+    Cursor c(m_, r.first + r.count - rec::Transform::kTokens, r.first + r.count);
+    rec::Transform t;
+    parse(c, r, t);
+    if (std::fabs(t.scale) < 1e-300) fail(r, "zero scale");
+    gp_GTrsf g = placement(t);
+    if (isIdentity(g)) return;
     try {
-      gp_Trsf t;
-      t.SetValues(a[0][0], a[0][1], a[0][2], a[0][3], a[1][0], a[1][1], a[1][2], a[1][3], a[2][0], a[2][1], a[2][2],
-                  a[2][3]);
-      BRepBuilderAPI_Transform moved(shape, t, Standard_True);
-      shape = moved.Shape();
+      gp_Trsf rigid;
+      rigid.SetValues(g.Value(1, 1), g.Value(1, 2), g.Value(1, 3), g.Value(1, 4), g.Value(2, 1), g.Value(2, 2),
+                      g.Value(2, 3), g.Value(2, 4), g.Value(3, 1), g.Value(3, 2), g.Value(3, 3), g.Value(3, 4));
+      shape = BRepBuilderAPI_Transform(shape, rigid, Standard_True).Shape();
     } catch (const Standard_Failure&) {
-      gp_GTrsf g;
-      for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) g.SetValue(i + 1, j + 1, a[i][j]);
-        g.SetValue(i + 1, 4, a[i][3]);
-      }
       BRepBuilderAPI_GTransform moved(shape, g, Standard_True);
       if (!moved.IsDone()) fail(r, "transform cannot be applied");
       shape = moved.Shape();
     }
   }
 
+  // The faces of a lump's shells, those under subshells included; `sheet` tells whether any
+  // is double-sided.
+  std::vector<TopoDS_Face> faces(const Record& lump, bool& sheet) {
+    std::vector<rec::Ptr> heads;  // of each shell, its first face
+    std::vector<const Record*> shells = chain(load<rec::Lump>(lump).shell, "shell", lump, [&](const Record& s) {
+      rec::Shell x = load<rec::Shell>(s);
+      heads.push_back(x.face);
+      return x.next;
+    });
+    std::vector<TopoDS_Face> out;
+    for (std::size_t i = 0; i < shells.size(); ++i) {
+      std::vector<rec::Face> infos;
+      std::vector<const Record*> list = chain(heads[i], "face", *shells[i], [&](const Record& f) {
+        infos.push_back(load<rec::Face>(f));
+        return infos.back().next;
+      });
+      std::unordered_set<const Record*> inList(list.begin(), list.end());
+      auto found = facesOfShell_.find(shells[i]->number);
+      if (found != facesOfShell_.end()) {
+        for (const Record* f : found->second) {
+          if (!inList.insert(f).second) continue;
+          list.push_back(f);
+          infos.push_back(load<rec::Face>(*f));
+        }
+      }
+      for (std::size_t k = 0; k < list.size(); ++k) {
+        out.push_back(face(*list[k], infos[k]));
+        sheet = sheet || infos[k].doubleSided;
+      }
+    }
+    return out;
+  }
+
   ReadBody body(const Record& r) {
     vertices_.clear();
     edges_.clear();
-    Cursor c = fields(r);
-    while (c.nextIsInteger()) c.skip();
-    std::int64_t lumpP = ptr(c, r, "lump");
-    ptr(c, r, "wire");
-    std::int64_t transformP = ptr(c, r, "transform");
-
-    std::vector<TopoDS_Shape> solids, open;
-    std::vector<const Record*> lumps = chain(lumpP, "lump", r, [&](const Record& l) {
-      Cursor lc = fields(l);
-      return ptr(lc, l, "next lump");
-    });
+    rec::Body x = load<rec::Body>(r);
+    std::vector<const Record*> lumps =
+        chain(x.lump, "lump", r, [&](const Record& l) { return load<rec::Lump>(l).next; });
     if (lumps.empty()) fail(r, "body has no lump (wire bodies are not supported)");
+    std::vector<TopoDS_Shape> solids, open;
     for (const Record* l : lumps) {
-      Cursor lc = fields(*l);
-      ptr(lc, *l, "next lump");
-      std::int64_t shellP = ptr(lc, *l, "shell");
-      std::vector<const Record*> shells = chain(shellP, "shell", *l, [&](const Record& s) {
-        Cursor sc = fields(s);
-        return ptr(sc, s, "next shell");
-      });
-      std::vector<TopoDS_Face> faces;
       bool sheet = false;
-      for (const Record* s : shells) {
-        Cursor sc = fields(*s);
-        ptr(sc, *s, "next shell");
-        ptr(sc, *s, "subshell");
-        std::int64_t faceP = ptr(sc, *s, "face");
-        std::vector<const Record*> list = chain(faceP, "face", *s, [&](const Record& f) { return faceInfo(f).next; });
-        std::unordered_set<const Record*> inList(list.begin(), list.end());
-        auto found = facesOfShell_.find(s->number);
-        if (found != facesOfShell_.end())
-          for (const Record* f : found->second)
-            if (inList.insert(f).second) list.push_back(f);
-        for (const Record* f : list) {
-          faces.push_back(face(*f));
-          sheet = sheet || faceInfo(*f).doubleSided;
-        }
-      }
-      if (faces.empty()) continue;
-      lump(faces, sheet, solids, open);
+      std::vector<TopoDS_Face> list = faces(*l, sheet);
+      if (!list.empty()) lump(list, sheet, solids, open);
     }
     if (solids.empty() && open.empty()) fail(r, "body has no faces");
 
@@ -914,7 +988,7 @@ private:
       out.kind = solids.empty() && coplanar(parts, gap_) ? BodyKind::Region : BodyKind::Body;
       out.shape = oneShape(parts);
     }
-    if (transformP >= 0) applyTransform(r, transformP, out.shape);
+    if (x.transform >= 0) applyTransform(r, x.transform, out.shape);
     return out;
   }
 };
@@ -939,4 +1013,5 @@ bool read(std::string text, std::vector<ReadBody>& bodies, std::string& error) {
   return false;
 }
 
-}  // namespace kv::modeler::sat
+}  // namespace sat
+}  // namespace kv::modeler

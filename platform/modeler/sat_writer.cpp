@@ -1,9 +1,12 @@
-// Open CASCADE shapes into SAT 7.0 text; see sat_writer.h.
+// Open CASCADE shapes into SAT 7.0 text; see sat_writer.h and sat_records.h.
 #include "modeler/sat_writer.h"
 
+#include <array>
+#include <cassert>
 #include <charconv>
 #include <cmath>
 #include <ctime>
+#include <optional>
 
 #include <BRepAdaptor_Curve.hxx>
 #include <BRepAdaptor_Surface.hxx>
@@ -37,6 +40,8 @@
 #include <gp_Sphere.hxx>
 #include <gp_Torus.hxx>
 
+#include "modeler/sat_records.h"
+
 namespace kv::modeler::sat {
 
 namespace {
@@ -54,8 +59,8 @@ public:
 
   void start(long long number, std::string_view type) {
     lineStart_ = out_.size();
-    out_ += '-';
-    out_ += std::to_string(number);
+    char buf[24] = "-";
+    out_.append(buf, std::size_t(std::to_chars(buf + 1, buf + sizeof buf, number).ptr - buf));
     out_ += ' ';
     out_ += type;
   }
@@ -68,7 +73,12 @@ public:
     }
     out_ += t;
   }
-  void ptr(long long index) { tok("$" + std::to_string(index)); }
+  // Numbers are formatted on the stack: a file has tens of thousands of them.
+  void ptr(long long index) {
+    if (index == -1) return tok("$-1");  // most of them
+    char buf[24] = "$";
+    tok(std::string_view(buf, std::size_t(std::to_chars(buf + 1, buf + sizeof buf, index).ptr - buf)));
+  }
   void num(double v) {
     if (!std::isfinite(v)) throw WriteError{"geometry holds a value that is not finite"};
     if (v == 0) v = 0;  // no "-0"
@@ -76,18 +86,131 @@ public:
     auto res = std::to_chars(buf, buf + sizeof buf, v);
     tok(std::string_view(buf, std::size_t(res.ptr - buf)));
   }
-  void integer(long long v) { tok(std::to_string(v)); }
+  void integer(long long v) {
+    char buf[24];
+    tok(std::string_view(buf, std::size_t(std::to_chars(buf, buf + sizeof buf, v).ptr - buf)));
+  }
   void xyz(const gp_XYZ& p) {
     num(p.X());
     num(p.Y());
     num(p.Z());
   }
-  void prefix() { tok("$-1 -1 $-1"); }
+  // One token, so that the count and its text stay on one line.
+  void string(std::string_view s) { tok("@" + std::to_string(s.size()) + " " + std::string(s)); }
   void end() { out_ += " #\n"; }
 
 private:
   std::string& out_;
   std::size_t lineStart_ = 0;
+};
+
+// Prints the fields a record's describe() lists, as 7.0 writes them; see sat_records.h.
+class FieldWriter {
+public:
+  explicit FieldWriter(Line& line) : l_(line) {}
+
+  static int version() { return 700; }
+  void ids(long long& id) { l_.integer(id); }
+  void extras(rec::Extras) {}
+  void pointer(const char*, rec::Ptr& p, rec::Read = rec::Read::must) { l_.ptr(p); }
+  void real(const char*, double& v, rec::Read = rec::Read::must) { l_.num(v); }
+  void real(const char*, std::optional<double>& v) {
+    assert(v);
+    l_.num(*v);
+  }
+  void logical(bool& v, std::string_view no, std::string_view yes, rec::Read = rec::Read::must) {
+    l_.tok(v ? yes : no);
+  }
+  void word(const char*, std::string_view& w, rec::Read = rec::Read::must) { l_.tok(w); }
+  void oneOf(const char*, std::string_view& w, std::initializer_list<std::string_view>, rec::Read) { l_.tok(w); }
+  void position(const char*, gp_XYZ& p, rec::Read = rec::Read::must) { l_.xyz(p); }
+  void vector(const char*, gp_XYZ& p, rec::Read = rec::Read::must) { l_.xyz(p); }
+  void direction(const char*, gp_XYZ& p, rec::Read = rec::Read::must) { l_.xyz(p); }
+  void interval(const char*, rec::Interval& x, rec::Read = rec::Read::must) {
+    bound(x.low);
+    bound(x.high);
+  }
+  void string(const char*, std::string_view& s, rec::Read) { l_.string(s); }
+  void list(const char*, std::vector<double>& values, rec::Read) {
+    l_.integer(static_cast<long long>(values.size()));
+    for (double v : values) l_.num(v);
+  }
+  template <class T>
+  void subtype(T& data) {
+    l_.tok("{");
+    describe(*this, data);
+    l_.tok("}");
+  }
+  void approximation(std::string_view& level, std::string_view, bool) { l_.tok(level); }
+  void form(const char*, bool& rational) { l_.tok(rational ? "nurbs" : "nubs"); }
+  void degree(int& d) { l_.integer(d); }
+  template <class T>
+  void count(const char*, std::vector<T>& list, long long, long long) {
+    l_.integer(static_cast<long long>(list.size()));
+  }
+  void knots(std::vector<rec::Knot>& knots, int) {
+    for (const rec::Knot& k : knots) {
+      l_.num(k.value);
+      l_.integer(k.multiplicity);
+    }
+  }
+  void poles(std::vector<rec::Pole>& poles, bool rational, long long n) {
+    assert(static_cast<long long>(poles.size()) == n);
+    (void)n;
+    for (const rec::Pole& p : poles) {
+      l_.xyz(p.point);
+      if (rational) l_.num(p.weight);
+    }
+  }
+  void poleGrid(std::vector<rec::Pole>& grid, bool rational, long long nu, long long nv) {
+    poles(grid, rational, nu * nv);
+  }
+
+private:
+  void bound(const std::optional<double>& b) {
+    if (!b) {
+      l_.tok("I");
+      return;
+    }
+    l_.tok("F");
+    l_.num(*b);
+  }
+
+  Line& l_;
+};
+
+// One whole record: its number, type, the common prefix and its own fields.
+template <class T>
+void put(Line& l, long long number, T& record) {
+  l.start(number, T::kType);
+  FieldWriter io(l);
+  rec::Prefix prefix;
+  describe(io, prefix);
+  describe(io, record);
+  l.end();
+}
+
+// Record numbers. The records go out in blocks of one type each, in the order of Block, the
+// bodies first as the format wants its top entities; a record's number is where its block
+// starts plus the item's index in the block, which is its place in lumps_, faces_, edgeMap_
+// and so on (a face's surface and an edge's curve share their owner's index). All block sizes
+// are known once the bodies are collected and the vertices numbered, so every pointer is known
+// before the first record is written.
+enum Block {
+  kBodies, kLumps, kShells, kFaces, kLoops, kCoedges, kEdges, kVertices, kPoints, kSurfaces, kCurves,
+  kBlocks  // how many there are
+};
+
+class Numbering {
+public:
+  explicit Numbering(const std::array<long long, kBlocks>& sizes) {
+    for (int b = 1; b < kBlocks; ++b) start_[b] = start_[b - 1] + sizes[b - 1];
+  }
+  // The record of item `index` of block `b`; -1, no record, for a negative index.
+  long long operator()(Block b, long long index) const { return index < 0 ? -1 : start_[b] + index; }
+
+private:
+  std::array<long long, kBlocks> start_{};
 };
 
 struct WFace {
@@ -111,23 +234,241 @@ struct WLump {
   long long body, firstShell = -1;
 };
 
+// The item after `i` when it has the same owner; -1 where the owner's chain ends.
+template <class T>
+long long nextSibling(const std::vector<T>& items, long long i, long long T::*owner) {
+  std::size_t j = std::size_t(i) + 1;
+  return j < items.size() && items[j].*owner == items[std::size_t(i)].*owner ? i + 1 : -1;
+}
+
 // The ACIS knot list: the modeller's full knot sequence without its outermost knot at
 // either end, as (value, multiplicity) pairs.
-std::vector<std::pair<double, int>> acisKnots(const TColStd_Array1OfReal& flat) {
-  std::vector<std::pair<double, int>> out;
+std::vector<rec::Knot> acisKnots(const TColStd_Array1OfReal& flat) {
+  std::vector<rec::Knot> out;
   for (int i = flat.Lower() + 1; i <= flat.Upper() - 1; ++i) {
-    if (!out.empty() && flat(i) == out.back().first) ++out.back().second;
+    if (!out.empty() && flat(i) == out.back().value) ++out.back().multiplicity;
     else out.push_back({flat(i), 1});
   }
   return out;
 }
 
-void writeKnots(Line& l, const TColStd_Array1OfReal& flat) {
-  auto knots = acisKnots(flat);
-  l.integer(static_cast<long long>(knots.size()));
-  for (auto& [value, mult] : knots) {
-    l.num(value);
-    l.integer(mult);
+rec::BSplineCurve splineRecord(const Geom_BSplineCurve& bs) {
+  rec::BSplineCurve x;
+  x.rational = bs.IsRational();
+  x.degree = bs.Degree();
+  TColStd_Array1OfReal flat(1, bs.NbPoles() + bs.Degree() + 1);
+  bs.KnotSequence(flat);
+  x.knots = acisKnots(flat);
+  for (int i = 1; i <= bs.NbPoles(); ++i) x.poles.push_back({bs.Pole(i).XYZ(), bs.Weight(i)});
+  return x;
+}
+
+rec::BSplineSurface splineRecord(const Geom_BSplineSurface& bs) {
+  rec::BSplineSurface x;
+  x.rational = bs.IsURational() || bs.IsVRational();
+  x.uDegree = bs.UDegree();
+  x.vDegree = bs.VDegree();
+  TColStd_Array1OfReal uflat(1, bs.NbUPoles() + bs.UDegree() + 1), vflat(1, bs.NbVPoles() + bs.VDegree() + 1);
+  bs.UKnotSequence(uflat);
+  bs.VKnotSequence(vflat);
+  x.uKnots = acisKnots(uflat);
+  x.vKnots = acisKnots(vflat);
+  x.poles.reserve(std::size_t(bs.NbUPoles()) * std::size_t(bs.NbVPoles()));
+  for (int j = 1; j <= bs.NbVPoles(); ++j)
+    for (int i = 1; i <= bs.NbUPoles(); ++i) x.poles.push_back({bs.Pole(i, j).XYZ(), bs.Weight(i, j)});
+  return x;
+}
+
+// The face's surface as the B-spline it is or converts to.
+Handle(Geom_BSplineSurface) bsplineOf(const TopoDS_Face& face, const BRepAdaptor_Surface& s) {
+  Handle(Geom_BSplineSurface) bs;
+  if (s.GetType() == GeomAbs_BSplineSurface) {
+    bs = Handle(Geom_BSplineSurface)::DownCast(s.BSpline()->Copy());
+  } else {
+    double u0, u1, v0, v1;
+    BRepTools::UVBounds(face, u0, u1, v0, v1);
+    Handle(Geom_Surface) g = new Geom_RectangularTrimmedSurface(BRep_Tool::Surface(face), u0, u1, v0, v1);
+    try {
+      bs = GeomConvert::SurfaceToBSplineSurface(g);
+    } catch (const Standard_Failure&) {
+      GeomConvert_ApproxSurface approx(g, 1e-7, GeomAbs_C1, GeomAbs_C1, 9, 9, 200, 0);
+      if (!approx.HasResult()) throw WriteError{"surface cannot be written as a B-spline"};
+      bs = approx.Surface();
+    }
+  }
+  if (bs.IsNull()) throw WriteError{"surface cannot be written as a B-spline"};
+  if (bs->IsUPeriodic()) bs->SetUNotPeriodic();
+  if (bs->IsVPeriodic()) bs->SetVNotPeriodic();
+  return bs;
+}
+
+// The edge's curve as the B-spline it is or converts to, on [a, b]; a and b become the
+// B-spline's own range when it had to be converted.
+Handle(Geom_BSplineCurve) bsplineOf(const TopoDS_Edge& edge, const BRepAdaptor_Curve& c, double& a, double& b) {
+  Handle(Geom_BSplineCurve) bs;
+  if (c.GetType() == GeomAbs_BSplineCurve) {
+    bs = Handle(Geom_BSplineCurve)::DownCast(c.BSpline()->Copy());
+    if (bs->IsPeriodic()) bs->SetNotPeriodic();
+    if (a < bs->FirstParameter() - 1e-12 || b > bs->LastParameter() + 1e-12) bs.Nullify();
+  }
+  if (!bs.IsNull()) return bs;
+  double f, t;
+  Handle(Geom_Curve) g = BRep_Tool::Curve(edge, f, t);
+  Handle(Geom_Curve) trimmed = new Geom_TrimmedCurve(g, a, b);
+  try {
+    bs = GeomConvert::CurveToBSplineCurve(trimmed);
+  } catch (const Standard_Failure&) {
+    GeomConvert_ApproxCurve approx(trimmed, 1e-7, GeomAbs_C2, 200, 9);
+    if (!approx.HasResult()) throw WriteError{"curve cannot be written as a B-spline"};
+    bs = approx.Curve();
+  }
+  a = bs->FirstParameter();
+  b = bs->LastParameter();
+  return bs;
+}
+
+// --- surfaces: each writes its record and answers whether the SAT surface normal is the
+// modeller's.
+
+bool plane(Line& l, long long number, const gp_Pln& p) {
+  gp_Ax3 a = p.Position();
+  rec::PlaneSurface x;
+  x.root = a.Location().XYZ();
+  x.normal = a.XDirection().XYZ().Crossed(a.YDirection().XYZ());
+  x.uDirection = a.XDirection().XYZ();
+  put(l, number, x);
+  return true;
+}
+
+bool cylinder(Line& l, long long number, const gp_Cylinder& c) {
+  gp_Ax3 a = c.Position();
+  rec::ConeSurface x;
+  x.centre = a.Location().XYZ();
+  x.axis = a.Direction().XYZ();
+  x.majorAxis = a.XDirection().XYZ() * c.Radius();
+  x.sine = 0;
+  x.cosine = 1;
+  x.uScale = c.Radius();
+  put(l, number, x);
+  return a.Direct();
+}
+
+bool cone(Line& l, long long number, const gp_Cone& c) {
+  gp_Ax3 a = c.Position();
+  double angle = c.SemiAngle(), radius = c.RefRadius();
+  gp_Pnt base = a.Location();
+  // SAT measures the cone from a base circle of non-zero radius.
+  if (radius < 1e-9) {
+    double h = 1.0 / std::tan(angle);
+    base = base.Translated(gp_Vec(a.Direction()) * h);
+    radius = h * std::tan(angle);
+  }
+  rec::ConeSurface x;
+  x.centre = base.XYZ();
+  x.axis = a.Direction().XYZ();
+  x.majorAxis = a.XDirection().XYZ() * radius;
+  x.sine = std::sin(angle);
+  x.cosine = std::cos(angle);
+  x.uScale = radius;
+  put(l, number, x);
+  return a.Direct();
+}
+
+bool sphere(Line& l, long long number, const gp_Sphere& s) {
+  gp_Ax3 a = s.Position();
+  rec::SphereSurface x;
+  x.centre = a.Location().XYZ();
+  x.radius = s.Radius();
+  x.uvOrigin = a.XDirection().XYZ();
+  x.pole = a.Direction().XYZ();
+  put(l, number, x);
+  return a.Direct();
+}
+
+bool torus(Line& l, long long number, const gp_Torus& t) {
+  gp_Ax3 a = t.Position();
+  rec::TorusSurface x;
+  x.centre = a.Location().XYZ();
+  x.normal = a.Direction().XYZ();
+  x.major = t.MajorRadius();
+  x.minor = t.MinorRadius();
+  x.uvOrigin = a.XDirection().XYZ();
+  put(l, number, x);
+  return a.Direct();
+}
+
+bool spline(Line& l, long long number, const Geom_BSplineSurface& bs) {
+  rec::SplineSurface x;
+  x.data.spline = splineRecord(bs);
+  double u0, u1, v0, v1;
+  bs.Bounds(u0, u1, v0, v1);
+  x.data.uRange = {u0, u1};
+  x.data.vRange = {v0, v1};
+  put(l, number, x);
+  return true;
+}
+
+// Writes the face's surface; true when the SAT surface normal is the modeller's.
+bool surface(Line& l, long long number, const TopoDS_Face& face) {
+  BRepAdaptor_Surface s(face, Standard_False);
+  switch (s.GetType()) {
+    case GeomAbs_Plane:
+      return plane(l, number, s.Plane());
+    case GeomAbs_Cylinder:
+      return cylinder(l, number, s.Cylinder());
+    case GeomAbs_Cone:
+      return cone(l, number, s.Cone());
+    case GeomAbs_Sphere:
+      return sphere(l, number, s.Sphere());
+    case GeomAbs_Torus:
+      return torus(l, number, s.Torus());
+    default:
+      return spline(l, number, *bsplineOf(face, s));
+  }
+}
+
+// --- curves
+
+void straight(Line& l, long long number, const gp_Lin& line) {
+  rec::StraightCurve x;
+  x.root = line.Location().XYZ();
+  x.direction = line.Direction().XYZ();
+  put(l, number, x);
+}
+
+void ellipse(Line& l, long long number, const gp_Ax2& ax, double major, double ratio) {
+  rec::EllipseCurve x;
+  x.centre = ax.Location().XYZ();
+  x.normal = ax.Direction().XYZ();
+  x.majorAxis = ax.XDirection().XYZ() * major;
+  x.ratio = ratio;
+  put(l, number, x);
+}
+
+void intcurve(Line& l, long long number, const Geom_BSplineCurve& bs) {
+  rec::IntCurve x;
+  x.data.spline = splineRecord(bs);
+  x.data.safeRange = x.data.range = {bs.FirstParameter(), bs.LastParameter()};
+  put(l, number, x);
+}
+
+// Writes the edge's curve, parameterised so that [a, b] is the edge.
+void curve(Line& l, long long number, const TopoDS_Edge& edge, double& a, double& b) {
+  if (!BRep_Tool::IsGeometric(edge)) throw WriteError{"edge without a 3D curve"};
+  BRepAdaptor_Curve c(edge);
+  a = c.FirstParameter();
+  b = c.LastParameter();
+  switch (c.GetType()) {
+    case GeomAbs_Line:
+      return straight(l, number, c.Line());
+    case GeomAbs_Circle:
+      return ellipse(l, number, c.Circle().Position(), c.Circle().Radius(), 1);
+    case GeomAbs_Ellipse: {
+      gp_Elips e = c.Ellipse();
+      return ellipse(l, number, e.Position(), e.MajorRadius(), e.MinorRadius() / e.MajorRadius());
+    }
+    default:
+      return intcurve(l, number, *bsplineOf(edge, c, a, b));
   }
 }
 
@@ -135,9 +476,22 @@ class Writer {
 public:
   std::string run(const std::vector<WriteBody>& bodies) {
     for (std::size_t b = 0; b < bodies.size(); ++b) collect(bodies[b], (long long)b);
+    numberVertices();
+    link();
+    Numbering n({(long long)bodies.size(), (long long)lumps_.size(), (long long)shells_.size(),
+                 (long long)faces_.size(), (long long)loops_.size(), (long long)coedges_.size(), edgeMap_.Extent(),
+                 vertexMap_.Extent(), vertexMap_.Extent(), (long long)faces_.size(), edgeMap_.Extent()});
     std::string out;
     header(out, bodies.size());
-    emit(out, bodies.size());
+    // Surfaces and curves are numbered last but written with their faces and edges.
+    std::string surfaces, curves;
+    Line l(out), ls(surfaces), lc(curves);
+    writeShells(l, n, (long long)bodies.size());
+    writeFaces(l, ls, n);
+    writeLoops(l, n);
+    writeEdges(l, lc, n);
+    out += surfaces;
+    out += curves;
     out += "End-of-ACIS-data\n";
     return out;
   }
@@ -151,6 +505,8 @@ private:
   std::vector<WCoedge> coedges_;
   TopTools_IndexedMapOfShape edgeMap_, vertexMap_;  // across all bodies, 1-based
   std::vector<std::vector<long long>> coedgesOfEdge_;
+  std::vector<std::pair<int, int>> edgeVertices_;  // of each edge, 0-based
+  std::vector<long long> vertexEdge_;              // one edge at each vertex
 
   void collect(const WriteBody& body, long long index) {
     if (body.shape.IsNull()) throw WriteError{"body " + std::to_string(index) + " is null"};
@@ -164,7 +520,6 @@ private:
     // Shells and faces outside any solid share one more lump.
     std::vector<TopoDS_Shape> loose;
     for (TopExp_Explorer x(body.shape, TopAbs_SHELL, TopAbs_SOLID); x.More(); x.Next()) loose.push_back(x.Current());
-    TopoDS_Shape freeFaces;
     bool anyFree = false;
     for (TopExp_Explorer x(body.shape, TopAbs_FACE, TopAbs_SHELL); x.More(); x.Next()) anyFree = true;
     if (!loose.empty() || anyFree) {
@@ -220,7 +575,35 @@ private:
     }
   }
 
-  // --- output ------------------------------------------------------------------------
+  // Vertices are numbered from the edges, in the order the edges first reach them.
+  void numberVertices() {
+    edgeVertices_.resize(std::size_t(edgeMap_.Extent()));
+    for (int i = 1; i <= edgeMap_.Extent(); ++i) {
+      TopoDS_Edge e = TopoDS::Edge(edgeMap_(i).Oriented(TopAbs_FORWARD));
+      TopoDS_Vertex a = TopExp::FirstVertex(e), b = TopExp::LastVertex(e);
+      if (a.IsNull() || b.IsNull()) throw WriteError{"edge without vertices"};
+      int ia = vertexMap_.Add(a) - 1, ib = vertexMap_.Add(b) - 1;
+      vertexEdge_.resize(std::size_t(vertexMap_.Extent()), -1);
+      if (vertexEdge_[std::size_t(ia)] < 0) vertexEdge_[std::size_t(ia)] = i - 1;
+      if (vertexEdge_[std::size_t(ib)] < 0) vertexEdge_[std::size_t(ib)] = i - 1;
+      edgeVertices_[std::size_t(i - 1)] = {ia, ib};
+    }
+  }
+
+  // Partners in a ring around each edge, and each owner's first item.
+  void link() {
+    for (auto& list : coedgesOfEdge_) {
+      if (list.size() < 2) continue;
+      for (std::size_t i = 0; i < list.size(); ++i)
+        coedges_[std::size_t(list[i])].partner = list[(i + 1) % list.size()];
+    }
+    for (long long i = (long long)shells_.size() - 1; i >= 0; --i)
+      lumps_[std::size_t(shells_[std::size_t(i)].lump)].firstShell = i;
+    for (long long i = (long long)faces_.size() - 1; i >= 0; --i)
+      shells_[std::size_t(faces_[std::size_t(i)].shell)].firstFace = i;
+    for (long long i = (long long)loops_.size() - 1; i >= 0; --i)
+      faces_[std::size_t(loops_[std::size_t(i)].face)].firstLoop = i;
+  }
 
   static void header(std::string& out, std::size_t bodies) {
     out += "700 0 " + std::to_string(bodies) + " 0\n";
@@ -232,388 +615,92 @@ private:
     out += "1 9.9999999999999995e-07 1e-10\n";
   }
 
-  void emit(std::string& out, std::size_t nBodies) {
-    const long long B = (long long)nBodies;
-    const long long L0 = B, S0 = L0 + (long long)lumps_.size(), F0 = S0 + (long long)shells_.size();
-    const long long Lp0 = F0 + (long long)faces_.size(), C0 = Lp0 + (long long)loops_.size();
-    const long long E0 = C0 + (long long)coedges_.size(), V0 = E0 + edgeMap_.Extent();
-
-    // Vertices are numbered from the edges, so collect them before any number is used.
-    std::vector<std::pair<int, int>> edgeVertices(std::size_t(edgeMap_.Extent()));
-    std::vector<long long> vertexEdge;
-    for (int i = 1; i <= edgeMap_.Extent(); ++i) {
-      TopoDS_Edge e = TopoDS::Edge(edgeMap_(i).Oriented(TopAbs_FORWARD));
-      TopoDS_Vertex a = TopExp::FirstVertex(e), b = TopExp::LastVertex(e);
-      if (a.IsNull() || b.IsNull()) throw WriteError{"edge without vertices"};
-      int ia = vertexMap_.Add(a) - 1, ib = vertexMap_.Add(b) - 1;
-      vertexEdge.resize(std::size_t(vertexMap_.Extent()), -1);
-      if (vertexEdge[std::size_t(ia)] < 0) vertexEdge[std::size_t(ia)] = i - 1;
-      if (vertexEdge[std::size_t(ib)] < 0) vertexEdge[std::size_t(ib)] = i - 1;
-      edgeVertices[std::size_t(i - 1)] = {ia, ib};
-    }
-    const long long Pt0 = V0 + vertexMap_.Extent();
-    const long long Su0 = Pt0 + vertexMap_.Extent(), Cu0 = Su0 + (long long)faces_.size();
-
-    for (auto& list : coedgesOfEdge_) {
-      if (list.size() < 2) continue;
-      for (std::size_t i = 0; i < list.size(); ++i) coedges_[std::size_t(list[i])].partner = list[(i + 1) % list.size()];
-    }
-
-    Line l(out);
-    // Links to the next record of the same owner.
-    auto nextLump = [&](long long i) {
-      return i + 1 < (long long)lumps_.size() && lumps_[std::size_t(i + 1)].body == lumps_[std::size_t(i)].body ? L0 + i + 1 : -1;
-    };
-    auto nextShell = [&](long long i) {
-      return i + 1 < (long long)shells_.size() && shells_[std::size_t(i + 1)].lump == shells_[std::size_t(i)].lump ? S0 + i + 1 : -1;
-    };
-    auto nextFace = [&](long long i) {
-      return i + 1 < (long long)faces_.size() && faces_[std::size_t(i + 1)].shell == faces_[std::size_t(i)].shell ? F0 + i + 1 : -1;
-    };
-    auto nextLoop = [&](long long i) {
-      return i + 1 < (long long)loops_.size() && loops_[std::size_t(i + 1)].face == loops_[std::size_t(i)].face ? Lp0 + i + 1 : -1;
-    };
-    for (long long i = (long long)shells_.size() - 1; i >= 0; --i) lumps_[std::size_t(shells_[std::size_t(i)].lump)].firstShell = i;
-    for (long long i = (long long)faces_.size() - 1; i >= 0; --i) shells_[std::size_t(faces_[std::size_t(i)].shell)].firstFace = i;
-    for (long long i = (long long)loops_.size() - 1; i >= 0; --i) faces_[std::size_t(loops_[std::size_t(i)].face)].firstLoop = i;
-
-    for (long long b = 0; b < B; ++b) {
-      l.start(b, "body");
-      l.prefix();
-      l.ptr(L0 + bodyLump_[std::size_t(b)]);
-      l.ptr(-1);
-      l.ptr(-1);
-      l.end();
+  // Bodies, lumps and shells.
+  void writeShells(Line& l, const Numbering& n, long long bodies) {
+    for (long long b = 0; b < bodies; ++b) {
+      rec::Body x;
+      x.lump = n(kLumps, bodyLump_[std::size_t(b)]);
+      put(l, n(kBodies, b), x);
     }
     for (long long i = 0; i < (long long)lumps_.size(); ++i) {
-      const WLump& x = lumps_[std::size_t(i)];
-      l.start(L0 + i, "lump");
-      l.prefix();
-      l.ptr(nextLump(i));
-      l.ptr(x.firstShell < 0 ? -1 : S0 + x.firstShell);
-      l.ptr(x.body);
-      l.end();
+      const WLump& w = lumps_[std::size_t(i)];
+      rec::Lump x{n(kLumps, nextSibling(lumps_, i, &WLump::body)), n(kShells, w.firstShell), n(kBodies, w.body)};
+      put(l, n(kLumps, i), x);
     }
     for (long long i = 0; i < (long long)shells_.size(); ++i) {
-      const WShell& x = shells_[std::size_t(i)];
-      l.start(S0 + i, "shell");
-      l.prefix();
-      l.ptr(nextShell(i));
-      l.ptr(-1);
-      l.ptr(x.firstFace < 0 ? -1 : F0 + x.firstFace);
-      l.ptr(-1);
-      l.ptr(L0 + x.lump);
-      l.end();
+      const WShell& w = shells_[std::size_t(i)];
+      rec::Shell x;
+      x.next = n(kShells, nextSibling(shells_, i, &WShell::lump));
+      x.face = n(kFaces, w.firstFace);
+      x.lump = n(kLumps, w.lump);
+      put(l, n(kShells, i), x);
     }
-    std::vector<bool> faceReversed(faces_.size());
-    std::string surfaces;
-    Line ls(surfaces);
+  }
+
+  // Faces, their surfaces into `ls`.
+  void writeFaces(Line& l, Line& ls, const Numbering& n) {
+    std::vector<bool> reversed(faces_.size());
     for (long long i = 0; i < (long long)faces_.size(); ++i) {
-      bool matches = surface(ls, Su0 + i, faces_[std::size_t(i)].face);
-      faceReversed[std::size_t(i)] = (faces_[std::size_t(i)].face.Orientation() == TopAbs_REVERSED) == matches;
+      const TopoDS_Face& face = faces_[std::size_t(i)].face;
+      bool matches = surface(ls, n(kSurfaces, i), face);
+      reversed[std::size_t(i)] = (face.Orientation() == TopAbs_REVERSED) == matches;
     }
     for (long long i = 0; i < (long long)faces_.size(); ++i) {
-      const WFace& x = faces_[std::size_t(i)];
-      l.start(F0 + i, "face");
-      l.prefix();
-      l.ptr(nextFace(i));
-      l.ptr(x.firstLoop < 0 ? -1 : Lp0 + x.firstLoop);
-      l.ptr(S0 + x.shell);
-      l.ptr(-1);
-      l.ptr(Su0 + i);
-      l.tok(faceReversed[std::size_t(i)] ? "reversed" : "forward");
-      l.tok(x.doubleSided ? "double out" : "single");
-      l.end();
+      const WFace& w = faces_[std::size_t(i)];
+      rec::Face x;
+      x.next = n(kFaces, nextSibling(faces_, i, &WFace::shell));
+      x.loop = n(kLoops, w.firstLoop);
+      x.shell = n(kShells, w.shell);
+      x.surface = n(kSurfaces, i);
+      x.reversed = reversed[std::size_t(i)];
+      x.doubleSided = w.doubleSided;
+      put(l, n(kFaces, i), x);
     }
+  }
+
+  // Loops and coedges.
+  void writeLoops(Line& l, const Numbering& n) {
     for (long long i = 0; i < (long long)loops_.size(); ++i) {
-      const WLoop& x = loops_[std::size_t(i)];
-      l.start(Lp0 + i, "loop");
-      l.prefix();
-      l.ptr(nextLoop(i));
-      l.ptr(C0 + x.firstCoedge);
-      l.ptr(F0 + x.face);
-      l.end();
+      const WLoop& w = loops_[std::size_t(i)];
+      rec::Loop x{n(kLoops, nextSibling(loops_, i, &WLoop::face)), n(kCoedges, w.firstCoedge), n(kFaces, w.face)};
+      put(l, n(kLoops, i), x);
     }
     for (long long i = 0; i < (long long)coedges_.size(); ++i) {
-      const WCoedge& x = coedges_[std::size_t(i)];
-      l.start(C0 + i, "coedge");
-      l.prefix();
-      l.ptr(C0 + x.next);
-      l.ptr(C0 + x.prev);
-      l.ptr(x.partner < 0 ? -1 : C0 + x.partner);
-      l.ptr(E0 + x.edge);
-      l.tok(x.reversed ? "reversed" : "forward");
-      l.ptr(Lp0 + x.loop);
-      l.ptr(-1);
-      l.end();
+      const WCoedge& w = coedges_[std::size_t(i)];
+      rec::Coedge x;
+      x.next = n(kCoedges, w.next);
+      x.previous = n(kCoedges, w.prev);
+      x.partner = n(kCoedges, w.partner);
+      x.edge = n(kEdges, w.edge);
+      x.reversed = w.reversed;
+      x.loop = n(kLoops, w.loop);
+      put(l, n(kCoedges, i), x);
     }
-    std::string curves;
-    Line lc(curves);
-    for (int i = 1; i <= edgeMap_.Extent(); ++i) {
-      TopoDS_Edge e = TopoDS::Edge(edgeMap_(i).Oriented(TopAbs_FORWARD));
+  }
+
+  // Edges with their curves into `lc`, vertices and points.
+  void writeEdges(Line& l, Line& lc, const Numbering& n) {
+    for (int i = 0; i < edgeMap_.Extent(); ++i) {
+      TopoDS_Edge e = TopoDS::Edge(edgeMap_(i + 1).Oriented(TopAbs_FORWARD));
       double a = 0, b = 0;
-      curve(lc, Cu0 + i - 1, e, a, b);
-      auto [va, vb] = edgeVertices[std::size_t(i - 1)];
-      l.start(E0 + i - 1, "edge");
-      l.prefix();
-      l.ptr(V0 + va);
-      l.num(a);
-      l.ptr(V0 + vb);
-      l.num(b);
-      l.ptr(C0 + coedgesOfEdge_[std::size_t(i - 1)].front());
-      l.ptr(Cu0 + i - 1);
-      l.tok("forward @7 unknown");
-      l.end();
+      curve(lc, n(kCurves, i), e, a, b);
+      rec::Edge x;
+      x.start = n(kVertices, edgeVertices_[std::size_t(i)].first);
+      x.startParameter = a;
+      x.end = n(kVertices, edgeVertices_[std::size_t(i)].second);
+      x.endParameter = b;
+      x.coedge = n(kCoedges, coedgesOfEdge_[std::size_t(i)].front());
+      x.curve = n(kCurves, i);
+      put(l, n(kEdges, i), x);
     }
-    for (int i = 1; i <= vertexMap_.Extent(); ++i) {
-      l.start(V0 + i - 1, "vertex");
-      l.prefix();
-      l.ptr(E0 + vertexEdge[std::size_t(i - 1)]);
-      l.ptr(Pt0 + i - 1);
-      l.end();
+    for (int i = 0; i < vertexMap_.Extent(); ++i) {
+      rec::Vertex x{n(kEdges, vertexEdge_[std::size_t(i)]), n(kPoints, i)};
+      put(l, n(kVertices, i), x);
     }
-    for (int i = 1; i <= vertexMap_.Extent(); ++i) {
-      l.start(Pt0 + i - 1, "point");
-      l.prefix();
-      l.xyz(BRep_Tool::Pnt(TopoDS::Vertex(vertexMap_(i))).XYZ());
-      l.end();
+    for (int i = 0; i < vertexMap_.Extent(); ++i) {
+      rec::Point x{BRep_Tool::Pnt(TopoDS::Vertex(vertexMap_(i + 1))).XYZ()};
+      put(l, n(kPoints, i), x);
     }
-    out += surfaces;
-    out += curves;
-  }
-
-  // Writes the face's surface; true when the SAT surface normal is the modeller's.
-  static bool surface(Line& l, long long number, const TopoDS_Face& face) {
-    BRepAdaptor_Surface s(face, Standard_False);
-    switch (s.GetType()) {
-      case GeomAbs_Plane: {
-        gp_Ax3 a = s.Plane().Position();
-        l.start(number, "plane-surface");
-        l.prefix();
-        l.xyz(a.Location().XYZ());
-        l.xyz(a.XDirection().XYZ().Crossed(a.YDirection().XYZ()));
-        l.xyz(a.XDirection().XYZ());
-        l.tok("forward_v I I I I");
-        l.end();
-        return true;
-      }
-      case GeomAbs_Cylinder: {
-        gp_Cylinder c = s.Cylinder();
-        gp_Ax3 a = c.Position();
-        l.start(number, "cone-surface");
-        l.prefix();
-        l.xyz(a.Location().XYZ());
-        l.xyz(a.Direction().XYZ());
-        l.xyz(a.XDirection().XYZ() * c.Radius());
-        l.tok("1 I I 0 1");
-        l.num(c.Radius());
-        l.tok("forward I I I I");
-        l.end();
-        return a.Direct();
-      }
-      case GeomAbs_Cone: {
-        gp_Cone c = s.Cone();
-        gp_Ax3 a = c.Position();
-        double angle = c.SemiAngle(), radius = c.RefRadius();
-        gp_Pnt base = a.Location();
-        // SAT measures the cone from a base circle of non-zero radius.
-        if (radius < 1e-9) {
-          double h = 1.0 / std::tan(angle);
-          base = base.Translated(gp_Vec(a.Direction()) * h);
-          radius = h * std::tan(angle);
-        }
-        l.start(number, "cone-surface");
-        l.prefix();
-        l.xyz(base.XYZ());
-        l.xyz(a.Direction().XYZ());
-        l.xyz(a.XDirection().XYZ() * radius);
-        l.tok("1 I I");
-        l.num(std::sin(angle));
-        l.num(std::cos(angle));
-        l.num(radius);
-        l.tok("forward I I I I");
-        l.end();
-        return a.Direct();
-      }
-      case GeomAbs_Sphere: {
-        gp_Sphere c = s.Sphere();
-        gp_Ax3 a = c.Position();
-        l.start(number, "sphere-surface");
-        l.prefix();
-        l.xyz(a.Location().XYZ());
-        l.num(c.Radius());
-        l.xyz(a.XDirection().XYZ());
-        l.xyz(a.Direction().XYZ());
-        l.tok("forward_v I I I I");
-        l.end();
-        return a.Direct();
-      }
-      case GeomAbs_Torus: {
-        gp_Torus c = s.Torus();
-        gp_Ax3 a = c.Position();
-        l.start(number, "torus-surface");
-        l.prefix();
-        l.xyz(a.Location().XYZ());
-        l.xyz(a.Direction().XYZ());
-        l.num(c.MajorRadius());
-        l.num(c.MinorRadius());
-        l.xyz(a.XDirection().XYZ());
-        l.tok("forward_v I I I I");
-        l.end();
-        return a.Direct();
-      }
-      default:
-        break;
-    }
-    Handle(Geom_BSplineSurface) bs;
-    if (s.GetType() == GeomAbs_BSplineSurface) {
-      bs = Handle(Geom_BSplineSurface)::DownCast(s.BSpline()->Copy());
-    } else {
-      double u0, u1, v0, v1;
-      BRepTools::UVBounds(face, u0, u1, v0, v1);
-      Handle(Geom_Surface) g = new Geom_RectangularTrimmedSurface(BRep_Tool::Surface(face), u0, u1, v0, v1);
-      try {
-        bs = GeomConvert::SurfaceToBSplineSurface(g);
-      } catch (const Standard_Failure&) {
-        GeomConvert_ApproxSurface approx(g, 1e-7, GeomAbs_C1, GeomAbs_C1, 9, 9, 200, 0);
-        if (!approx.HasResult()) throw WriteError{"surface cannot be written as a B-spline"};
-        bs = approx.Surface();
-      }
-    }
-    if (bs.IsNull()) throw WriteError{"surface cannot be written as a B-spline"};
-    if (bs->IsUPeriodic()) bs->SetUNotPeriodic();
-    if (bs->IsVPeriodic()) bs->SetVNotPeriodic();
-    bool rational = bs->IsURational() || bs->IsVRational();
-    l.start(number, "spline-surface");
-    l.prefix();
-    l.tok("forward { exactsur full");
-    l.tok(rational ? "nurbs" : "nubs");
-    l.integer(bs->UDegree());
-    l.integer(bs->VDegree());
-    if (rational) l.tok("both");
-    l.tok("open open none none");
-    TColStd_Array1OfReal uflat(1, bs->NbUPoles() + bs->UDegree() + 1), vflat(1, bs->NbVPoles() + bs->VDegree() + 1);
-    bs->UKnotSequence(uflat);
-    bs->VKnotSequence(vflat);
-    auto uk = acisKnots(uflat), vk = acisKnots(vflat);
-    l.integer((long long)uk.size());
-    l.integer((long long)vk.size());
-    for (auto& [value, mult] : uk) {
-      l.num(value);
-      l.integer(mult);
-    }
-    for (auto& [value, mult] : vk) {
-      l.num(value);
-      l.integer(mult);
-    }
-    for (int j = 1; j <= bs->NbVPoles(); ++j) {
-      for (int i = 1; i <= bs->NbUPoles(); ++i) {
-        l.xyz(bs->Pole(i, j).XYZ());
-        if (rational) l.num(bs->Weight(i, j));
-      }
-    }
-    double u0, u1, v0, v1;
-    bs->Bounds(u0, u1, v0, v1);
-    l.tok("0 0 0 0 0 0 0 F");
-    l.num(u0);
-    l.tok("F");
-    l.num(u1);
-    l.tok("F");
-    l.num(v0);
-    l.tok("F");
-    l.num(v1);
-    l.tok("} I I I I");
-    l.end();
-    return true;
-  }
-
-  // Writes the edge's curve, parameterised so that [a, b] is the edge.
-  static void curve(Line& l, long long number, const TopoDS_Edge& edge, double& a, double& b) {
-    if (!BRep_Tool::IsGeometric(edge)) throw WriteError{"edge without a 3D curve"};
-    BRepAdaptor_Curve c(edge);
-    a = c.FirstParameter();
-    b = c.LastParameter();
-    switch (c.GetType()) {
-      case GeomAbs_Line: {
-        gp_Lin x = c.Line();
-        l.start(number, "straight-curve");
-        l.prefix();
-        l.xyz(x.Location().XYZ());
-        l.xyz(x.Direction().XYZ());
-        l.tok("I I");
-        l.end();
-        return;
-      }
-      case GeomAbs_Circle:
-      case GeomAbs_Ellipse: {
-        gp_Ax2 ax;
-        double major, ratio = 1;
-        if (c.GetType() == GeomAbs_Circle) {
-          ax = c.Circle().Position();
-          major = c.Circle().Radius();
-        } else {
-          ax = c.Ellipse().Position();
-          major = c.Ellipse().MajorRadius();
-          ratio = c.Ellipse().MinorRadius() / major;
-        }
-        l.start(number, "ellipse-curve");
-        l.prefix();
-        l.xyz(ax.Location().XYZ());
-        l.xyz(ax.Direction().XYZ());
-        l.xyz(ax.XDirection().XYZ() * major);
-        l.num(ratio);
-        l.tok("I I");
-        l.end();
-        return;
-      }
-      default:
-        break;
-    }
-    Handle(Geom_BSplineCurve) bs;
-    if (c.GetType() == GeomAbs_BSplineCurve) {
-      bs = Handle(Geom_BSplineCurve)::DownCast(c.BSpline()->Copy());
-      if (bs->IsPeriodic()) bs->SetNotPeriodic();
-      if (a < bs->FirstParameter() - 1e-12 || b > bs->LastParameter() + 1e-12) bs.Nullify();
-    }
-    if (bs.IsNull()) {
-      double f, t;
-      Handle(Geom_Curve) g = BRep_Tool::Curve(edge, f, t);
-      Handle(Geom_Curve) trimmed = new Geom_TrimmedCurve(g, a, b);
-      try {
-        bs = GeomConvert::CurveToBSplineCurve(trimmed);
-      } catch (const Standard_Failure&) {
-        GeomConvert_ApproxCurve approx(trimmed, 1e-7, GeomAbs_C2, 200, 9);
-        if (!approx.HasResult()) throw WriteError{"curve cannot be written as a B-spline"};
-        bs = approx.Curve();
-      }
-      a = bs->FirstParameter();
-      b = bs->LastParameter();
-    }
-    bool rational = bs->IsRational();
-    l.start(number, "intcurve-curve");
-    l.prefix();
-    l.tok("forward { exactcur full");
-    l.tok(rational ? "nurbs" : "nubs");
-    l.integer(bs->Degree());
-    l.tok("open");
-    TColStd_Array1OfReal flat(1, bs->NbPoles() + bs->Degree() + 1);
-    bs->KnotSequence(flat);
-    writeKnots(l, flat);
-    for (int i = 1; i <= bs->NbPoles(); ++i) {
-      l.xyz(bs->Pole(i).XYZ());
-      if (rational) l.num(bs->Weight(i));
-    }
-    double f = bs->FirstParameter(), t = bs->LastParameter();
-    l.tok("0 null_surface null_surface nullbs nullbs F");
-    l.num(f);
-    l.tok("F");
-    l.num(t);
-    l.tok("0 0 0 F");
-    l.num(f);
-    l.tok("F");
-    l.num(t);
-    l.tok("} I I");
-    l.end();
   }
 };
 
