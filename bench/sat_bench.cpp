@@ -43,8 +43,8 @@ struct Corpus {
     for (int i = 0; i < 31; ++i)
       for (int j = 0; j < 32; ++j)
         builder.Add(holes, BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(2 + 3 * i, 2 + 3 * j, -1), gp::DZ()), 1, 4).Shape());
-    plate.data().shape = BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(95, 98, 2).Shape(), holes).Shape();
-    for (TopExp_Explorer x(plate.data().shape, TopAbs_FACE); x.More(); x.Next()) ++faces;
+    kv::modeler::shapeOf(plate) = BRepAlgoAPI_Cut(BRepPrimAPI_MakeBox(95, 98, 2).Shape(), holes).Shape();
+    for (TopExp_Explorer x(kv::modeler::shapeOf(plate), TopAbs_FACE); x.More(); x.Next()) ++faces;
     AcDbVoidPtrArray in;
     in.append(static_cast<AcDbEntity*>(&plate));
     if (AcDbBody::acisOut(file.c_str(), in) != Acad::eOk) std::abort();

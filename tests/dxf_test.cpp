@@ -1464,8 +1464,8 @@ std::vector<Measure> measureModelers(AcDbDatabase& db) {
       Measure x{e->isA()->name(), e->layer().GetString()};
       if (!m->isNull()) {
         GProp_GProps v, a;
-        BRepGProp::VolumeProperties(m->data().shape, v, 1e-9);
-        BRepGProp::SurfaceProperties(m->data().shape, a, 1e-9);
+        BRepGProp::VolumeProperties(kv::modeler::shapeOf(*m), v, 1e-9);
+        BRepGProp::SurfaceProperties(kv::modeler::shapeOf(*m), a, 1e-9);
         x.volume = v.Mass();
         x.area = a.Mass();
       }

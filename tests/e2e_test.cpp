@@ -183,7 +183,7 @@ void readEntity(AcDbEntity* e, Read& r) {
   e->getGeomExtents(r.box);
   if (const auto* m = AcDbModelerEntity::cast(e)) {
     GProp_GProps v;
-    BRepGProp::VolumeProperties(m->data().shape, v, 1e-9);
+    BRepGProp::VolumeProperties(kv::modeler::shapeOf(*m), v, 1e-9);
     r.volume = v.Mass();
   }
   if (const auto* pf = AcDbPolyFaceMesh::cast(e)) {

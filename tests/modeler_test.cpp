@@ -31,13 +31,13 @@ namespace {
 
 double volume(const AcDbModelerEntity& e) {
   GProp_GProps props;
-  BRepGProp::VolumeProperties(e.data().shape, props);
+  BRepGProp::VolumeProperties(kv::modeler::shapeOf(e), props);
   return props.Mass();
 }
 
 double area(const AcDbModelerEntity& e) {
   GProp_GProps props;
-  BRepGProp::SurfaceProperties(e.data().shape, props);
+  BRepGProp::SurfaceProperties(kv::modeler::shapeOf(e), props);
   return props.Mass();
 }
 

@@ -234,7 +234,7 @@ protected:
   // integration is the less exact one).
   void expectRoundTrip(AcDbModelerEntity* source, const char* className, double tol = 1e-6, double exactVolume = 0,
                        double exactArea = 0) {
-    const TopoDS_Shape& before = source->data().shape;
+    const TopoDS_Shape& before = kv::modeler::shapeOf(*source);
     AcDbVoidPtrArray in;
     in.append(static_cast<AcDbEntity*>(source));
     std::string file = path("trip.sat");
@@ -243,7 +243,7 @@ protected:
     ASSERT_EQ(acisIn(file, read_), Acad::eOk);
     ASSERT_EQ(read_.length(), 1);
     EXPECT_STREQ(::className(read_[0]), className);
-    const TopoDS_Shape& after = static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0]))->data().shape;
+    const TopoDS_Shape& after = kv::modeler::shapeOf(*static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0])));
     EXPECT_TRUE(BRepCheck_Analyzer(after).IsValid());
     double a = exactArea > 0 ? exactArea : area(before);
     EXPECT_NEAR(area(after), a, tol * a);
@@ -281,7 +281,7 @@ TEST_F(Sat, EveryPrimitiveKeepsVolumeAndAreaThroughSat) {
     SCOPED_TRACE(c.name);
     AcDb3dSolid solid;
     ASSERT_EQ(c.make(solid), Acad::eOk);
-    ASSERT_NEAR(volume(solid.data().shape), c.volume, 1e-6 * c.volume);
+    ASSERT_NEAR(volume(kv::modeler::shapeOf(solid)), c.volume, 1e-6 * c.volume);
     expectRoundTrip(&solid, "AcDb3dSolid");
   }
 }
@@ -321,10 +321,10 @@ TEST_F(Sat, BooleanResultsKeepVolumeAndAreaThroughSat) {
     SCOPED_TRACE(c.name);
     AcDb3dSolid a, b;
     c.make(a, b);
-    double before = volume(a.data().shape);
+    double before = volume(kv::modeler::shapeOf(a));
     ASSERT_EQ(a.booleanOper(c.op, &b), Acad::eOk);
     ASSERT_FALSE(a.isNull());
-    ASSERT_NE(volume(a.data().shape), before);
+    ASSERT_NE(volume(kv::modeler::shapeOf(a)), before);
     expectRoundTrip(&a, "AcDb3dSolid");
   }
 }
@@ -359,9 +359,9 @@ TEST_F(Sat, BSplineFacedSolidsKeepVolumeAndAreaThroughSat) {
     auto types = surfaceTypes(c.shape);
     ASSERT_GT(types[GeomAbs_BSplineSurface] + types[GeomAbs_SurfaceOfExtrusion], 0);
     AcDb3dSolid solid;
-    solid.data().shape = c.shape;
+    kv::modeler::shapeOf(solid) = c.shape;
     expectRoundTrip(&solid, "AcDb3dSolid", 1e-5, c.volume, c.area);
-    auto back = surfaceTypes(static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0]))->data().shape);
+    auto back = surfaceTypes(kv::modeler::shapeOf(*static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0]))));
     EXPECT_GT(back[GeomAbs_BSplineSurface], 0);
   }
 }
@@ -372,7 +372,7 @@ TEST_F(Sat, RegionsAndOpenBodiesKeepTheirKind) {
                                        BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, 0), gp::DZ()), 1, 2).Shape())
                            .Shape();
   AcDbRegion region;
-  region.data().shape = plate;
+  kv::modeler::shapeOf(region) = plate;
   ASSERT_NEAR(area(plate), 16 - pi, 1e-9);
   expectRoundTrip(&region, "AcDbRegion");
 
@@ -384,12 +384,12 @@ TEST_F(Sat, RegionsAndOpenBodiesKeepTheirKind) {
   int n = 0;
   for (TopExp_Explorer x(box, TopAbs_FACE); x.More() && n < 3; x.Next(), ++n) builder.Add(open, x.Current());
   AcDbBody body;
-  body.data().shape = open;
+  kv::modeler::shapeOf(body) = open;
   expectRoundTrip(&body, "AcDbBody");
 
   TopoDS_Shape sphere = BRepPrimAPI_MakeSphere(1).Shape();
   AcDbBody skin;
-  skin.data().shape = TopExp_Explorer(sphere, TopAbs_SHELL).Current();
+  kv::modeler::shapeOf(skin) = TopExp_Explorer(sphere, TopAbs_SHELL).Current();
   expectRoundTrip(&skin, "AcDbBody");
 }
 
@@ -398,7 +398,7 @@ TEST_F(Sat, SeveralEntitiesGoIntoOneFileAndComeBackInOrder) {
   box.createBox(1, 2, 3);
   sphere.createSphere(2);
   AcDbRegion region;
-  region.data().shape = BRepBuilderAPI_MakeFace(gp_Pln(gp::XOY()), 0, 1, 0, 1).Shape();
+  kv::modeler::shapeOf(region) = BRepBuilderAPI_MakeFace(gp_Pln(gp::XOY()), 0, 1, 0, 1).Shape();
   AcDbVoidPtrArray in;
   in.append(static_cast<AcDbEntity*>(&box));
   in.append(static_cast<AcDbEntity*>(&region));
@@ -417,7 +417,7 @@ TEST_F(Sat, SeveralEntitiesGoIntoOneFileAndComeBackInOrder) {
   EXPECT_STREQ(className(read_[0]), "AcDb3dSolid");
   EXPECT_STREQ(className(read_[1]), "AcDbRegion");
   EXPECT_STREQ(className(read_[2]), "AcDb3dSolid");
-  auto shape = [&](int i) { return static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[i]))->data().shape; };
+  auto shape = [&](int i) { return kv::modeler::shapeOf(*static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[i]))); };
   EXPECT_NEAR(volume(shape(0)), 6, 1e-9);
   EXPECT_NEAR(area(shape(1)), 1, 1e-9);
   EXPECT_NEAR(volume(shape(2)), 4.0 / 3 * pi * 8, 1e-6);
@@ -434,7 +434,7 @@ TEST_F(Sat, OurOutputFollowsTheRecordRules) {
   hole.createFrustum(3, 1, 1, 1);
   ASSERT_EQ(solid.booleanOper(AcDb::kBoolSubtract, &hole), Acad::eOk);
   std::string text, error;
-  ASSERT_TRUE(sat::write({{solid.data().shape, sat::BodyKind::Solid}}, text, error)) << error;
+  ASSERT_TRUE(sat::write({{kv::modeler::shapeOf(solid), sat::BodyKind::Solid}}, text, error)) << error;
 
   std::istringstream lines(text);
   std::string line;
@@ -606,7 +606,7 @@ TEST_F(Sat, EzdxfReadsOurOutput) {
                            "        print(len(m.faces), round(v, 6))\n";
   std::string result = path("result.txt");
   ASSERT_EQ(std::system(("/usr/bin/python3 " + script + " " + file + " > " + result).c_str()), 0);
-  ASSERT_EQ(count(box.data().shape, TopAbs_FACE), 10);
+  ASSERT_EQ(count(kv::modeler::shapeOf(box), TopAbs_FACE), 10);
   EXPECT_EQ(readFile(result), "10 14.0\n5 4.0\n3\n1\n1\n2\n");
 }
 
@@ -621,31 +621,31 @@ TEST_F(Sat, TextIntoOneEntityTakesEveryBody) {
   int bodies = 0;
   ASSERT_EQ(kv::modeler::satInTextInto(two, solid, bodies), Acad::eOk);
   EXPECT_EQ(bodies, 2);
-  ASSERT_EQ(solid.data().shape.ShapeType(), TopAbs_COMPOUND);
-  EXPECT_EQ(count(solid.data().shape, TopAbs_SOLID), 1);
-  EXPECT_EQ(count(solid.data().shape, TopAbs_FACE), 7);
-  EXPECT_NEAR(volume(TopExp_Explorer(solid.data().shape, TopAbs_SOLID).Current()), 6, 1e-9);
-  EXPECT_NEAR(area(solid.data().shape), 22 + 1, 1e-9);
+  ASSERT_EQ(kv::modeler::shapeOf(solid).ShapeType(), TopAbs_COMPOUND);
+  EXPECT_EQ(count(kv::modeler::shapeOf(solid), TopAbs_SOLID), 1);
+  EXPECT_EQ(count(kv::modeler::shapeOf(solid), TopAbs_FACE), 7);
+  EXPECT_NEAR(volume(TopExp_Explorer(kv::modeler::shapeOf(solid), TopAbs_SOLID).Current()), 6, 1e-9);
+  EXPECT_NEAR(area(kv::modeler::shapeOf(solid)), 22 + 1, 1e-9);
 
   // One body is the entity's shape itself.
   AcDbRegion region;
   ASSERT_EQ(kv::modeler::satInTextInto(boxText(), region, bodies), Acad::eOk);
   EXPECT_EQ(bodies, 1);
-  EXPECT_EQ(region.data().shape.ShapeType(), TopAbs_SOLID);
-  EXPECT_NEAR(volume(region.data().shape), 24, 1e-9);
+  EXPECT_EQ(kv::modeler::shapeOf(region).ShapeType(), TopAbs_SOLID);
+  EXPECT_NEAR(volume(kv::modeler::shapeOf(region)), 24, 1e-9);
 
   // Text without a body, and text not understood, leave the entity as it was.
   AcDbBody body;
-  body.data().shape = square;
+  kv::modeler::shapeOf(body) = square;
   ASSERT_EQ(kv::modeler::satInTextInto("700 0 0 0\n1 x\n1 1e-06 1e-10\nEnd-of-ACIS-data\n", body, bodies), Acad::eOk);
   EXPECT_EQ(bodies, 0);
-  EXPECT_TRUE(body.data().shape.IsSame(square));
+  EXPECT_TRUE(kv::modeler::shapeOf(body).IsSame(square));
   std::string why;
   bodies = 7;
   EXPECT_EQ(kv::modeler::satInTextInto("hello\n", body, bodies, &why), Acad::eCannotRestoreFromAcisFile);
   EXPECT_EQ(why, "header line 1 is not four integers");
   EXPECT_EQ(bodies, 7);
-  EXPECT_TRUE(body.data().shape.IsSame(square));
+  EXPECT_TRUE(kv::modeler::shapeOf(body).IsSame(square));
 }
 
 // --- outside files ---------------------------------------------------------------------------
@@ -675,7 +675,7 @@ TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
     ASSERT_EQ(kv::modeler::satIn(file.c_str(), read_, &why), Acad::eOk) << why;
     ASSERT_EQ(read_.length(), 1);
     ASSERT_STREQ(className(read_[0]), "AcDb3dSolid");
-    const TopoDS_Shape& s = static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0]))->data().shape;
+    const TopoDS_Shape& s = kv::modeler::shapeOf(*static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0])));
     EXPECT_TRUE(BRepCheck_Analyzer(s).IsValid());
     EXPECT_EQ(count(s, TopAbs_FACE), e.faces);
     double v = volume(s);
@@ -957,9 +957,9 @@ TEST_F(Sat, PointerCyclesEndTheWalk) {
 
 TEST_F(Sat, AbsurdCountsAndUnknownGeometryAreRefused) {
   AcDb3dSolid solid;
-  solid.data().shape = BRepBuilderAPI_NurbsConvert(BRepPrimAPI_MakeSphere(2).Shape()).Shape();
+  kv::modeler::shapeOf(solid) = BRepBuilderAPI_NurbsConvert(BRepPrimAPI_MakeSphere(2).Shape()).Shape();
   std::string text, error;
-  ASSERT_TRUE(sat::write({{solid.data().shape, sat::BodyKind::Solid}}, text, error)) << error;
+  ASSERT_TRUE(sat::write({{kv::modeler::shapeOf(solid), sat::BodyKind::Solid}}, text, error)) << error;
 
   std::smatch m;
   ASSERT_TRUE(std::regex_search(text, m, std::regex("exactsur full nurbs (\\d+) (\\d+) both open open none none (\\d+) (\\d+)")));
@@ -1021,7 +1021,7 @@ TEST_F(Sat, RandomBytesAndMutatedFilesGiveAStatusNeverACrash) {
   hole.createFrustum(3, 1, 1, 1);
   ASSERT_EQ(solid.booleanOper(AcDb::kBoolSubtract, &hole), Acad::eOk);
   std::string text, error;
-  ASSERT_TRUE(sat::write({{solid.data().shape, sat::BodyKind::Solid}}, text, error));
+  ASSERT_TRUE(sat::write({{kv::modeler::shapeOf(solid), sat::BodyKind::Solid}}, text, error));
   const char* replacements[] = {"$-1", "$0", "$5", "-1", "1e308", "nan", "#", "{", "}", "reversed", "@3", "0", "I"};
   int refused = 0, readOk = 0;
   for (int i = 0; i < 400; ++i) {
@@ -1051,7 +1051,7 @@ TEST_F(Sat, InconsistentGeometryIsRefusedOrReadNeverCrashes) {
   hole.createFrustum(3, 1, 1, 1);
   ASSERT_EQ(solid.booleanOper(AcDb::kBoolSubtract, &hole), Acad::eOk);
   std::string text, error;
-  ASSERT_TRUE(sat::write({{solid.data().shape, sat::BodyKind::Solid}}, text, error));
+  ASSERT_TRUE(sat::write({{kv::modeler::shapeOf(solid), sat::BodyKind::Solid}}, text, error));
   std::string moved = std::regex_replace(text, std::regex("(cone-surface \\$-1 -1 \\$-1 \\S+ \\S+ \\S+) \\S+ \\S+ \\S+"),
                                          "$1 0 999999 1");
   ASSERT_NE(moved, text);

@@ -18,6 +18,14 @@ struct Body {
   TopoDS_Shape shape;  // null, a solid or compound of solids, a shell, or faces
 };
 
+// The shape a modeller entity holds, for the platform and its tests.
+struct BodyAccess {
+  static TopoDS_Shape& shape(AcDbModelerEntity& entity) { return entity.data().shape; }
+  static const TopoDS_Shape& shape(const AcDbModelerEntity& entity) { return entity.data().shape; }
+};
+inline TopoDS_Shape& shapeOf(AcDbModelerEntity& entity) { return BodyAccess::shape(entity); }
+inline const TopoDS_Shape& shapeOf(const AcDbModelerEntity& entity) { return BodyAccess::shape(entity); }
+
 // The mesher's tolerances for a shape at a FACETRES value; see stl_out.cpp for the mapping.
 struct FacetTolerances {
   double linear;   // model units

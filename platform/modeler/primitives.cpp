@@ -35,7 +35,7 @@ Acad::ErrorStatus replace(AcDb3dSolid& solid, const std::function<TopoDS_Shape()
   try {
     TopoDS_Shape shape = build();
     if (shape.IsNull()) return Acad::eGeneralModelingFailure;
-    solid.data().shape = shape;
+    kv::modeler::shapeOf(solid) = shape;
   } catch (const Standard_Failure&) {
     return Acad::eGeneralModelingFailure;
   }

@@ -52,7 +52,7 @@ Acad::ErrorStatus satInText(std::string text, AcDbVoidPtrArray& entities, std::s
     if (b.kind == sat::BodyKind::Solid) e = new AcDb3dSolid;
     else if (b.kind == sat::BodyKind::Region) e = new AcDbRegion;
     else e = new AcDbBody;
-    e->data().shape = b.shape;
+    shapeOf(*e) = b.shape;
     made.push_back(e);
   }
   for (AcDbModelerEntity* e : made) entities.append(static_cast<AcDbEntity*>(e));
@@ -66,7 +66,7 @@ Acad::ErrorStatus satInTextInto(std::string text, AcDbModelerEntity& entity, int
   if (read.empty()) return Acad::eOk;
   std::vector<TopoDS_Shape> shapes;
   for (const sat::ReadBody& b : read) shapes.push_back(b.shape);
-  entity.data().shape = oneShape(shapes);
+  shapeOf(entity) = oneShape(shapes);
   return Acad::eOk;
 }
 
@@ -85,7 +85,7 @@ Acad::ErrorStatus satOutText(const AcDbVoidPtrArray& entities, std::string& out)
     const AcDbModelerEntity* m = AcDbModelerEntity::cast(entity);
     if (!m || m->isNull()) return Acad::eInvalidInput;
     sat::WriteBody b;
-    b.shape = m->data().shape;
+    b.shape = shapeOf(*m);
     b.kind = AcDb3dSolid::cast(entity) ? sat::BodyKind::Solid
              : AcDbRegion::cast(entity) ? sat::BodyKind::Region
                                         : sat::BodyKind::Body;

@@ -75,7 +75,7 @@ template <class Piece>
 Piece* newPiece(const AcDbEntity& source, const TopoDS_Shape& shape) {
   auto* piece = new Piece;
   kv::HostAccess::copyProperties(source, *piece);
-  piece->data().shape = deepCopy(shape);
+  kv::modeler::shapeOf(*piece) = deepCopy(shape);
   return piece;
 }
 

@@ -19,8 +19,9 @@ enum BoolOperType { kBoolUnite = 0, kBoolIntersect = 1, kBoolSubtract = 2 };
 }  // namespace AcDb
 
 namespace kv::modeler {
-struct Body;  // the modeller data; see occ_shape.h
-}
+struct Body;        // the modeller data; see occ_shape.h
+struct BodyAccess;  // the platform's way to it
+}  // namespace kv::modeler
 
 // Common ground of the three modeller entities. Not a host class: each of them reports its
 // own class, so class-name tests never see this one.
@@ -50,10 +51,6 @@ public:
   // nothing to explode into. Armable as "explode".
   Acad::ErrorStatus explode(AcDbVoidPtrArray& entitySet) const;
 
-  // Platform use only: the data itself.
-  const kv::modeler::Body& data() const { return *body_; }
-  kv::modeler::Body& data() { return *body_; }
-
 protected:
   AcDbModelerEntity();
   // Rigid motions and uniform scales, mirrors included; eCannotScaleNonUniformly otherwise.
@@ -64,7 +61,12 @@ protected:
   // Deep copy of the data and properties into a new entity; false when the modeller fails.
   bool copyBodyTo(AcDbModelerEntity& other) const;
 
+  const kv::modeler::Body& data() const { return *body_; }
+  kv::modeler::Body& data() { return *body_; }
+
 private:
+  friend struct kv::modeler::BodyAccess;
+
   kv::modeler::Body* body_;  // never null; its shape may be
 };
 
