@@ -212,8 +212,8 @@ Acad::ErrorStatus AcDb3dSolid::booleanOper(AcDb::BoolOperType operation, AcDb3dS
   if (Acad::ErrorStatus es = checkWrite()) return es;
   if (Acad::ErrorStatus es = solid->checkWrite()) return es;
 
-  TopoDS_Shape& mine = data().shape;
-  TopoDS_Shape& theirs = solid->data().shape;
+  TopoDS_Shape& mine = kv::modeler::shapeOf(*this);
+  TopoDS_Shape& theirs = kv::modeler::shapeOf(*solid);
   TopoDS_Shape result;
   if (mine.IsNull() || theirs.IsNull()) {
     // An empty operand is the empty set.

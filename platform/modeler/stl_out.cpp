@@ -144,7 +144,7 @@ Acad::ErrorStatus AcDb3dSolid::stlOut(const char* fileName, bool asciiFormat) co
   std::string bytes;
   try {
     // A copy carries the faceting, so the solid keeps no mesh of an earlier FACETRES.
-    TopoDS_Shape work = BRepBuilderAPI_Copy(data().shape, Standard_True, Standard_False).Shape();
+    TopoDS_Shape work = BRepBuilderAPI_Copy(kv::modeler::shapeOf(*this), Standard_True, Standard_False).Shape();
     kv::modeler::FacetTolerances tol = kv::modeler::facetTolerances(work, currentFacetres());
     BRepMesh_IncrementalMesh mesher(work, tol.linear, Standard_False, tol.angular, Standard_False);
     if (!mesher.IsDone()) return Acad::eGeneralModelingFailure;

@@ -61,11 +61,10 @@ protected:
   // Deep copy of the data and properties into a new entity; false when the modeller fails.
   bool copyBodyTo(AcDbModelerEntity& other) const;
 
-  const kv::modeler::Body& data() const { return *body_; }
-  kv::modeler::Body& data() { return *body_; }
-
 private:
   friend struct kv::modeler::BodyAccess;
+  const kv::modeler::Body& data() const { return *body_; }
+  kv::modeler::Body& data() { return *body_; }
 
   kv::modeler::Body* body_;  // never null; its shape may be
 };
