@@ -11,8 +11,12 @@
 #include "host/host.h"
 #include "testing/recording_ui.h"
 #include "modeler/solids.h"
+#include "testing/colors.h"
 
 namespace {
+
+using kv::indexColor;
+using kv::trueColor;
 
 using P = AcGePoint3d;
 using V = AcGeVector3d;
@@ -67,18 +71,6 @@ AcDbObjectId addLayer(AcDbDatabase& db, const char* name, const AcCmColor& color
   else rec->close();
   table->close();
   return id;
-}
-
-AcCmColor indexColor(int index) {
-  AcCmColor c;
-  c.setColorIndex(Adesk::UInt16(index));
-  return c;
-}
-
-AcCmColor trueColor(int r, int g, int b) {
-  AcCmColor c;
-  c.setRGB(Adesk::UInt8(r), Adesk::UInt8(g), Adesk::UInt8(b));
-  return c;
 }
 
 bool append(AcDbDatabase& db, AcDbEntity* e, AcDbObjectId layer, const AcCmColor& color) {

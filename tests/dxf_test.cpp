@@ -34,8 +34,12 @@ using kv::dxf::readDrawing;
 using kv::dxf::writeDrawing;
 
 #include "test_files.h"
+#include "testing/colors.h"
 
 namespace {
+
+using kv::indexColor;
+using kv::trueColor;
 
 struct Pair {
   int code;
@@ -52,18 +56,6 @@ std::vector<Pair> pairsOf(const std::string& text) {
     out.push_back({std::stoi(code), value});
   }
   return out;
-}
-
-AcCmColor indexColor(int index) {
-  AcCmColor c;
-  c.setColorIndex(Adesk::UInt16(index));
-  return c;
-}
-
-AcCmColor trueColor(int r, int g, int b) {
-  AcCmColor c;
-  c.setRGB(Adesk::UInt8(r), Adesk::UInt8(g), Adesk::UInt8(b));
-  return c;
 }
 
 AcDbObjectId addLinetype(AcDbDatabase& db, const char* name, const char* comments) {

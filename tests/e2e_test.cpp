@@ -32,6 +32,7 @@
 namespace fs = std::filesystem;
 
 #include "test_files.h"
+#include "testing/colors.h"
 
 namespace {
 
@@ -54,18 +55,6 @@ struct Source {
   double slack = 0;    // how far the faceted volume may stray
 };
 
-AcCmColor byIndex(int index) {
-  AcCmColor c;
-  c.setColorIndex(Adesk::UInt16(index));
-  return c;
-}
-
-AcCmColor byRgb(int r, int g, int b) {
-  AcCmColor c;
-  c.setRGB(Adesk::UInt8(r), Adesk::UInt8(g), Adesk::UInt8(b));
-  return c;
-}
-
 using P = AcGePoint3d;
 
 // What samples/make_samples.cpp builds, worked out by hand: primitives centred at the origin,
@@ -86,16 +75,16 @@ std::vector<Source> drawingSamples() {
   const AcCmColor layer;
   return {
       {"AcDb3dSolid", "Solids", layer, P(-3.5, -3, -1.25), P(-0.5, -1, 0.25), 9, kPlanar},  // box 3 x 2 x 1.5
-      {"AcDb3dSolid", "Solids", byIndex(3), P(1.75, -1.25, -1.25), P(4.25, 1.25, 1.25), 125.0 / 48 * pi,
+      {"AcDb3dSolid", "Solids", kv::indexColor(3), P(1.75, -1.25, -1.25), P(4.25, 1.25, 1.25), 125.0 / 48 * pi,
        125.0 / 48 * pi * kTwoWay},  // sphere r 1.25
-      {"AcDb3dSolid", "Solids", byRgb(250, 160, 20), P(-1.5, 3.5, 0), P(1.5, 6.5, 3), 2.25 * pi,
+      {"AcDb3dSolid", "Solids", kv::trueColor(250, 160, 20), P(-1.5, 3.5, 0), P(1.5, 6.5, 3), 2.25 * pi,
        2.25 * pi * kOneWay},  // cone r 1.5, h 3
-      {"AcDb3dSolid", "0", byIndex(6), P(-8, 2, -2), P(-4, 6, 0), 32 - 2.88 * pi, 2.88 * pi * kOneWay},  // less r 1.2
+      {"AcDb3dSolid", "0", kv::indexColor(6), P(-8, 2, -2), P(-4, 6, 0), 32 - 2.88 * pi, 2.88 * pi * kOneWay},  // less r 1.2
       {"AcDbBody", "Bodies", layer, P(5.5, -4, -2), P(8.5, -2, 0), 6, kPlanar},  // wedge 3 x 2 x 2
-      {"AcDbBody", "Bodies", byRgb(120, 200, 80), P(4.5, 1.5, -0.5), P(9.5, 6.5, 0.5), pi * pi,
+      {"AcDbBody", "Bodies", kv::trueColor(120, 200, 80), P(4.5, 1.5, -0.5), P(9.5, 6.5, 0.5), pi * pi,
        pi * pi * kTwoWay},  // torus 2, 0.5
       {"AcDbPolyFaceMesh", "Meshes", layer, P(-4, -7, -1), P(-2, -5, 2), 4, kPlanar},  // pyramid 2 x 2, h 3
-      {"AcDbPolygonMesh", "Meshes", byRgb(200, 40, 160), P(1, -8, -0.25), P(5, -3, 0.25), 0, 0},  // open wave
+      {"AcDbPolygonMesh", "Meshes", kv::trueColor(200, 40, 160), P(1, -8, -0.25), P(5, -3, 0.25), 0, 0},  // open wave
   };
 }
 
