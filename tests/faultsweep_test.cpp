@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "host_fixture.h"
 #include "app/kavlorapp.h"
 #include "dbutil/layer.h"
 #include "host/acdb.h"
@@ -144,13 +145,7 @@ protected:
     GetOrCreateLayer(layer, TRUE);
     EXPECT_EQ(entity->setLayer(layer), Acad::eOk);
     EXPECT_EQ(entity->setColorIndex(Adesk::UInt16(aci)), Acad::eOk);
-    AcDbBlockTableRecord* space = nullptr;
-    EXPECT_EQ(acdbOpenObject(space, db().modelSpaceId(), AcDb::kForWrite), Acad::eOk);
-    AcDbObjectId id;
-    EXPECT_EQ(space->appendAcDbEntity(id, entity), Acad::eOk);
-    entity->close();
-    space->close();
-    return id;
+    return appendToModelSpace(db(), entity);
   }
   static AcDb3dSolid* solid(bool sphere, double size, AcGeVector3d at) {
     auto* s = new AcDb3dSolid;

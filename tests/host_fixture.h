@@ -10,6 +10,19 @@
 #include "host/host.h"
 #include "testing/recording_ui.h"
 
+// Appends an entity to db's model space and closes it; the id, or null on failure.
+inline AcDbObjectId appendToModelSpace(AcDbDatabase& db, AcDbEntity* entity) {
+  AcDbBlockTableRecord* space = nullptr;
+  EXPECT_EQ(acdbOpenObject(space, db.modelSpaceId(), AcDb::kForWrite), Acad::eOk);
+  AcDbObjectId id;
+  if (space) {
+    EXPECT_EQ(space->appendAcDbEntity(id, entity), Acad::eOk);
+    space->close();
+  }
+  entity->close();
+  return id;
+}
+
 class HostTest : public ::testing::Test {
 protected:
   explicit HostTest(const std::string& release = "2011") : host_(ui_, release) { kv::fault::disarmAll(); }
@@ -17,16 +30,7 @@ protected:
 
   AcDbDatabase& db() { return host_.database(); }
 
-  // Appends an entity to model space and closes it; the id, or null on failure.
-  AcDbObjectId append(AcDbEntity* entity) {
-    AcDbBlockTableRecord* space = nullptr;
-    EXPECT_EQ(acdbOpenObject(space, db().modelSpaceId(), AcDb::kForWrite), Acad::eOk);
-    AcDbObjectId id;
-    EXPECT_EQ(space->appendAcDbEntity(id, entity), Acad::eOk);
-    entity->close();
-    space->close();
-    return id;
-  }
+  AcDbObjectId append(AcDbEntity* entity) { return appendToModelSpace(db(), entity); }
 
   AcDbObjectId addLine(double x = 0) { return append(new AcDbLine(AcGePoint3d(x, 0, 0), AcGePoint3d(x + 1, 1, 0))); }
 
