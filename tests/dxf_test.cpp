@@ -481,7 +481,10 @@ TEST_F(dxf, MalformedFilesGiveStatusAndLine) {
   const Case cases[] = {
       {"odd pairs", head + "0\nLINE\n10\n", Acad::eBadDxfFile, "line 7:"},
       {"code not a number", head + "0\nLINE\nten\n1.0\n", Acad::eBadDxfFile, "line 7: group code is not a number"},
-      {"code out of range", head + "0\nLINE\n5000\n1.0\n", Acad::eBadDxfFile, "line 7:"},
+      {"code out of range", head + "0\nLINE\n5000\n1.0\n", Acad::eBadDxfFile, "line 7: group code 5000 is out of range"},
+      // 1071 is the last group code DXF has; a negative code is none.
+      {"code past the last", head + "0\nLINE\n1072\n1.0\n", Acad::eBadDxfFile, "line 7: group code 1072 is out of range"},
+      {"negative code", head + "0\nLINE\n-1\n1.0\n", Acad::eBadDxfFile, "line 7: group code -1 is out of range"},
       {"bad coordinate", head + "0\nLINE\n8\n0\n10\n1.5x\n0\nENDSEC\n0\nEOF\n", Acad::eBadDxfFile, "line 9:"},
       {"bad colour", head + "0\nPOINT\n62\nred\n0\nENDSEC\n0\nEOF\n", Acad::eBadDxfFile, "line 7:"},
       {"no EOF", head + "0\nENDSEC\n", Acad::eBadDxfFile, "without EOF"},
