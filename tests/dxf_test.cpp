@@ -19,6 +19,7 @@
 
 #include <BRepGProp.hxx>
 #include <GProp_GProps.hxx>
+#include <TopExp_Explorer.hxx>
 
 #include "dxf/dxf.h"
 #include "host/entities.h"
@@ -1645,6 +1646,104 @@ TEST_F(dxf, SolidsBodiesAndRegionsRoundTripWithTheirGroups) {
     }
   }
   EXPECT_EQ(names, (std::vector<std::string>{"3DSOLID", "BODY", "REGION", "3DSOLID"}));
+}
+
+// SAT text as DXF stores it, one group 1 per line: each printable c as 159 - c, and the caret
+// that 'A' becomes followed by a space.
+std::string storedSatLines(const std::string& sat) {
+  std::string out, line;
+  std::istringstream lines(sat);
+  while (std::getline(lines, line)) {
+    out += "1\n";
+    for (char ch : line) {
+      auto c = static_cast<unsigned char>(ch);
+      out += c > 32 && c < 127 ? char(159 - c) : ch;
+      if (out.back() == '^') out += ' ';
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+// How many solids each modeller entity of model space holds.
+std::vector<int> solidsPerEntity(AcDbDatabase& db) {
+  std::vector<int> out;
+  for (AcDbObjectId id : modelEntities(db)) {
+    AcDbEntity* e = nullptr;
+    EXPECT_EQ(acdbOpenObject(e, id, AcDb::kForRead), Acad::eOk);
+    if (!e) continue;
+    if (const auto* m = AcDbModelerEntity::cast(e)) {
+      int n = 0;
+      for (TopExp_Explorer x(kv::modeler::shapeOf(*m), TopAbs_SOLID); x.More(); x.Next()) ++n;
+      out.push_back(n);
+    }
+    e->close();
+  }
+  return out;
+}
+
+// A 3DSOLID's ACIS data may hold several bodies, or a body several lumps: the entity holds them
+// all, also once written and read again. The solids are whole spheres and tori (faces without
+// loops), so their measures are known: a unit sphere and a torus of radii 3 and 1 as two
+// bodies; a sphere of radius 2 and a torus of radii 4 and 1 as two lumps of one body.
+TEST_F(dxf, SolidOfSeveralBodiesOrLumpsIsOneEntityHoldingThemAll) {
+  const std::string head = "8 somebody 11 ACIS 7.0 NT 24 Thu Jan 16 12:00:00 2025\n1 9.9999999999999995e-007 1e-010\n";
+  const std::string twoBodies =
+      "700 0 2 0\n" + head +
+      "-0 body $-1 -1 $-1 $2 $-1 $-1 #\n"
+      "-1 body $-1 -1 $-1 $3 $-1 $-1 #\n"
+      "-2 lump $-1 -1 $-1 $-1 $4 $0 #\n"
+      "-3 lump $-1 -1 $-1 $-1 $5 $1 #\n"
+      "-4 shell $-1 -1 $-1 $-1 $-1 $6 $-1 $2 #\n"
+      "-5 shell $-1 -1 $-1 $-1 $-1 $7 $-1 $3 #\n"
+      "-6 face $-1 -1 $-1 $-1 $-1 $4 $-1 $8 forward single #\n"
+      "-7 face $-1 -1 $-1 $-1 $-1 $5 $-1 $9 forward single #\n"
+      "-8 sphere-surface $-1 -1 $-1 0 0 0 1 1 0 0 0 0 1 forward_v I I I I #\n"
+      "-9 torus-surface $-1 -1 $-1 10 0 0 0 0 1 3 1 1 0 0 forward_v I I I I #\n"
+      "End-of-ACIS-data\n";
+  const std::string twoLumps =
+      "700 0 1 0\n" + head +
+      "-0 body $-1 -1 $-1 $1 $-1 $-1 #\n"
+      "-1 lump $-1 -1 $-1 $2 $3 $0 #\n"
+      "-2 lump $-1 -1 $-1 $-1 $4 $0 #\n"
+      "-3 shell $-1 -1 $-1 $-1 $-1 $5 $-1 $1 #\n"
+      "-4 shell $-1 -1 $-1 $-1 $-1 $6 $-1 $2 #\n"
+      "-5 face $-1 -1 $-1 $-1 $-1 $3 $-1 $7 forward single #\n"
+      "-6 face $-1 -1 $-1 $-1 $-1 $4 $-1 $8 forward single #\n"
+      "-7 sphere-surface $-1 -1 $-1 0 0 20 2 1 0 0 0 0 1 forward_v I I I I #\n"
+      "-8 torus-surface $-1 -1 $-1 0 0 -20 0 0 1 4 1 1 0 0 forward_v I I I I #\n"
+      "End-of-ACIS-data\n";
+  const std::string solid = "0\n3DSOLID\n8\n0\n100\nAcDbEntity\n100\nAcDbModelerGeometry\n70\n1\n";
+  writeFile(path("several.dxf"), "0\nSECTION\n2\nENTITIES\n" + solid + storedSatLines(twoBodies) + solid +
+                                     storedSatLines(twoLumps) + "0\nENDSEC\n0\nEOF\n");
+
+  const double pi = std::numbers::pi;
+  const double volumes[2] = {4 * pi / 3 + 2 * pi * pi * 3, 32 * pi / 3 + 2 * pi * pi * 4};
+  const double areas[2] = {4 * pi + 4 * pi * pi * 3, 16 * pi + 4 * pi * pi * 4};
+  auto expectBoth = [&](AcDbDatabase& db, const std::string& what) {
+    std::vector<Measure> m = measureModelers(db);
+    ASSERT_EQ(m.size(), 2u) << what;
+    for (size_t i = 0; i < 2; ++i) {
+      EXPECT_EQ(m[i].cls, "AcDb3dSolid") << what << " #" << i;
+      EXPECT_NEAR(m[i].volume, volumes[i], 1e-6 * volumes[i]) << what << " #" << i;
+      EXPECT_NEAR(m[i].area, areas[i], 1e-6 * areas[i]) << what << " #" << i;
+    }
+    EXPECT_EQ(solidsPerEntity(db), (std::vector<int>{2, 2})) << what;
+  };
+  std::unique_ptr<AcDbDatabase> first, second;
+  std::string error;
+  kv::dxf::ReadReport report;
+  ASSERT_EQ(readDrawing(path("several.dxf"), first, error, &report), Acad::eOk) << error;
+  EXPECT_EQ(report.entitiesRead, 2);
+  EXPECT_TRUE(report.unsupported.empty());
+  EXPECT_TRUE(report.notes.empty()) << report.notes.front();
+  expectBoth(*first, "read");
+  ASSERT_EQ(writeDrawing(*first, path("again.dxf")), Acad::eOk);
+  kv::dxf::ReadReport again;
+  ASSERT_EQ(readDrawing(path("again.dxf"), second, error, &again), Acad::eOk) << error;
+  EXPECT_EQ(again.entitiesRead, 2);
+  EXPECT_TRUE(again.unsupported.empty());
+  expectBoth(*second, "written and read again");
 }
 
 // Rewrites the stored SAT lines of the first 3DSOLID with edit(lines), keeping the rest.

@@ -34,9 +34,11 @@
 #include <Bnd_Box.hxx>
 #include <GProp_GProps.hxx>
 #include <Geom_BSplineCurve.hxx>
+#include <Geom_BSplineSurface.hxx>
 #include <TColStd_Array1OfInteger.hxx>
 #include <TColStd_Array1OfReal.hxx>
 #include <TColgp_Array1OfPnt.hxx>
+#include <TColgp_Array2OfPnt.hxx>
 #include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
@@ -212,6 +214,123 @@ std::map<int, TextRecord> recordsOf(const std::string& text) {
       r.fields.push_back(word);
     }
   }
+  return out;
+}
+
+// Composite Simpson rule on [a, b] with n (even) steps.
+double simpson(const std::function<double(double)>& f, double a, double b, int n = 2000) {
+  double h = (b - a) / n, sum = f(a) + f(b);
+  for (int i = 1; i < n; ++i) sum += (i % 2 ? 4 : 2) * f(a + i * h);
+  return sum * h / 3;
+}
+
+// dagmc_cones.sat, worked out from its own records (identity transform): four cone-surfaces
+// centred at the origin with base radius 25, sine -cosine (half angle 45 degrees, narrowing
+// along the axis), axes -x, +x, -z, +z, closed by the planes x = 25, x = -25, z = 25, z = -25.
+// So four right cones of base radius 50 and height 50, two about x with apexes at x = -25 and
+// x = 25, two the same about z; all faces forward, so the solid is their union. Seen along y,
+// the union spans |y| up to the largest half width of the four: sqrt((25 + |x|)^2 - z^2) for
+// |x| <= 25 from the x cones, the same with x and z swapped from the z cones. In the quarter
+// x, z >= 0 the x cones are the wider where x >= z; by the symmetries the volume is 16 times
+// the part over x >= z >= 0:
+//   I1 = integral over 0 <= z <= x <= 25 of sqrt((25 + x)^2 - z^2),
+//   I2 = integral over 25 < x <= 25 + z, 0 <= z <= 25 of sqrt((25 + z)^2 - x^2),
+// each with its inner integral in closed form. z = t^2 takes the square root out of I2's end.
+// The file's edges between cones are fitted B-splines: the solid read is within about 1e-7.
+double crossedConesVolume() {
+  double i1 = simpson(
+      [](double x) {
+        double r = 25 + x;
+        return x / 2 * std::sqrt(r * r - x * x) + r * r / 2 * std::asin(x / r);
+      },
+      0, 25);
+  double i2 = simpson(
+      [](double t) {
+        double r = 25 + t * t;
+        return 2 * t * (r * r / 2 * std::acos(25 / r) - 12.5 * t * std::sqrt(t * t + 50));
+      },
+      0, 5);
+  return 16 * (i1 + i2);
+}
+
+// The surface of the same union. A cap (x = 25, radius 50) loses what lies inside the z cones,
+// |y| <= sqrt(z^2 + 50 |z|) for |z| <= 25: 2500 pi - 2500 sqrt(3) + 1250 ln(2 + sqrt(3)). A
+// mantle (slant sqrt(2) dx, radius r = 25 + x) is inside the other x cone for x < 0, and at
+// x >= 0 outside the z cones where |sin| of its angle about x is below x / r or above 25 / r:
+// 4 asin(x / r) + 4 acos(25 / r) of its turn.
+double crossedConesArea() {
+  double cap = 2500 * pi - 2500 * std::sqrt(3.0) + 1250 * std::log(2 + std::sqrt(3.0));
+  double mantle = simpson(
+      [](double t) {
+        double r = 25 + t * t;
+        return 2 * t * std::sqrt(2.0) * r * (4 * std::asin(t * t / r) + 4 * std::acos(25 / r));
+      },
+      0, 5);
+  return 4 * (cap + mantle);
+}
+
+// A sheet of one face without loops, so the whole patch, on a spline surface of degree 2 in u
+// and 1 in v. Its control points, u varying fastest: (0 0 0) (1 0 2) (2 0 0), then (0 1 0)
+// (1 1 0) (2 1 0). Along v = 0 it is the parabola from (0, 0, 0) over (1, 0, 1) to (2, 0, 0),
+// along v = 1 the straight line beside it, so S(u, v) = (2u, v, 4u (1 - u) (1 - v)).
+const char* const kSplineSurfaceRecord =
+    "spline-surface $-1 -1 $-1 forward { exactsur full nubs 2 1 open open none none 2 2\n"
+    "0 2 1 2 0 1 1 1\n"
+    "0 0 0 1 0 2 2 0 0 0 1 0 1 1 0 2 1 0\n"
+    "0 0 0 0 0 0 0 F 0 F 1 F 0 F 1 } I I I I #\n";
+
+std::string splineSheetText() {
+  return std::string("700 0 1 0\n"
+                     "8 somebody 11 ACIS 7.0 NT 24 Thu Jan 16 12:00:00 2025\n"
+                     "1 9.9999999999999995e-007 1e-010\n"
+                     "-0 body $-1 -1 $-1 $1 $-1 $-1 #\n"
+                     "-1 lump $-1 -1 $-1 $-1 $2 $0 #\n"
+                     "-2 shell $-1 -1 $-1 $-1 $-1 $3 $-1 $1 #\n"
+                     "-3 face $-1 -1 $-1 $-1 $-1 $2 $-1 $4 forward double out #\n"
+                     "-4 ") +
+         kSplineSurfaceRecord + "End-of-ACIS-data\n";
+}
+
+// The one face of a shape read from splineSheetText(), checked against S(u, v) worked out by
+// hand: its extents, points at two (u, v), and the normal Su x Sv at one of them.
+void expectTheSplineSheet(const TopoDS_Shape& shape) {
+  ASSERT_EQ(count(shape, TopAbs_FACE), 1);
+  TopoDS_Face face = TopoDS::Face(TopExp_Explorer(shape, TopAbs_FACE).Current());
+  BRepAdaptor_Surface s(face);
+  ASSERT_EQ(s.GetType(), GeomAbs_BSplineSurface);
+  EXPECT_EQ(s.UDegree(), 2);
+  EXPECT_EQ(s.VDegree(), 1);
+  EXPECT_NEAR(s.FirstUParameter(), 0, 1e-12);
+  EXPECT_NEAR(s.LastUParameter(), 1, 1e-12);
+  EXPECT_NEAR(s.FirstVParameter(), 0, 1e-12);
+  EXPECT_NEAR(s.LastVParameter(), 1, 1e-12);
+  EXPECT_LT(s.Value(0.5, 0.25).Distance(gp_Pnt(1, 0.25, 0.75)), 1e-12);
+  EXPECT_LT(s.Value(0.25, 0.5).Distance(gp_Pnt(0.5, 0.5, 0.375)), 1e-12);
+  // Su = (2, 0, 0) and Sv = (0, 1, -1) at (0.5, 0.25).
+  gp_Pnt p;
+  gp_Vec su, sv;
+  s.D1(0.5, 0.25, p, su, sv);
+  gp_Vec normal = su.Crossed(sv);
+  if (face.Orientation() == TopAbs_REVERSED) normal.Reverse();
+  EXPECT_LT(normal.Normalized().XYZ().Subtracted(gp_XYZ(0, 1, 1).Normalized()).Modulus(), 1e-12);
+  Bnd_Box box;
+  BRepBndLib::AddOptimal(shape, box, Standard_False, Standard_False);
+  double lo[3], hi[3];
+  box.Get(lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]);
+  const double expectLo[3] = {0, 0, 0}, expectHi[3] = {2, 1, 1};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_NEAR(lo[i], expectLo[i], 1e-6) << i;
+    EXPECT_NEAR(hi[i], expectHi[i], 1e-6) << i;
+  }
+}
+
+// The tokens of a record of `type` in our own output, from the type on.
+std::vector<std::string> recordTokens(const std::string& text, const std::string& type) {
+  std::vector<std::string> out;
+  std::size_t at = text.find(" " + type + " ");
+  if (at == std::string::npos) return out;
+  std::istringstream words(text.substr(at, text.find('#', at) - at + 1));
+  for (std::string w; words >> w;) out.push_back(w);
   return out;
 }
 
@@ -655,16 +774,20 @@ TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
   struct Expect {
     const char* file;
     int faces;
-    double volume;
+    double volume, area;
     double lo[3], hi[3];  // extents; the cube's transform moves it into the positive octant
   };
   const double hole = pi * 0.005 * 0.005 * 0.04;
+  const double holeArea = 6 * 0.04 * 0.04 - 2 * pi * 0.005 * 0.005 + 2 * pi * 0.005 * 0.04;
+  // The prism's volume and area are those of its ten planar faces, walked from its loops; its
+  // extents are those of its eight point records.
   const Expect expected[] = {
-      {"dagmc_cones.sat", 32, -1, {-50, -50, -50}, {50, 50, 50}},
-      {"dagmc_cylinder.sat", 3, pi * 100 * 20, {-10, -10, -10}, {10, 10, 10}},
-      {"ezdxf_cube777.sat", 6, 777.0 * 777 * 777, {0, 0, 0}, {777, 777, 777}},
-      {"ezdxf_prism.sat", 10, 20.493389172734968, {}, {}},
-      {"pymapdl_cube_with_hole.sat", 7, 0.04 * 0.04 * 0.04 - hole, {-0.02, 0, -0.02}, {0.02, 0.04, 0.02}},
+      {"dagmc_cones.sat", 32, crossedConesVolume(), crossedConesArea(), {-50, -50, -50}, {50, 50, 50}},
+      {"dagmc_cylinder.sat", 3, pi * 100 * 20, 2 * pi * 100 + 2 * pi * 10 * 20, {-10, -10, -10}, {10, 10, 10}},
+      {"ezdxf_cube777.sat", 6, 777.0 * 777 * 777, 6 * 777.0 * 777, {0, 0, 0}, {777, 777, 777}},
+      {"ezdxf_prism.sat", 10, 20.493389172734968, 53.6421286755635, {-5.4590810943528094, -2.7566329035843307, 0},
+       {-0.80737076448470901, 2.2983491971566998, 2}},
+      {"pymapdl_cube_with_hole.sat", 7, 0.04 * 0.04 * 0.04 - hole, holeArea, {-0.02, 0, -0.02}, {0.02, 0.04, 0.02}},
   };
   for (const Expect& e : expected) {
     SCOPED_TRACE(e.file);
@@ -678,27 +801,23 @@ TEST_F(Sat, EveryOutsideFileReadsIntoSolidsOfTheRightSize) {
     const TopoDS_Shape& s = kv::modeler::shapeOf(*static_cast<AcDbModelerEntity*>(static_cast<AcDbEntity*>(read_[0])));
     EXPECT_TRUE(BRepCheck_Analyzer(s).IsValid());
     EXPECT_EQ(count(s, TopAbs_FACE), e.faces);
-    double v = volume(s);
-    EXPECT_GT(v, 0);
-    if (e.volume > 0) {
-      EXPECT_NEAR(v, e.volume, 1e-6 * e.volume);
+    EXPECT_NEAR(volume(s), e.volume, 1e-6 * e.volume);
+    EXPECT_NEAR(area(s), e.area, 1e-6 * e.area);
+    Bnd_Box box;
+    BRepBndLib::AddOptimal(s, box, Standard_False, Standard_False);
+    double lo[3], hi[3];
+    box.Get(lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]);
+    double size = e.hi[0] - e.lo[0];
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_NEAR(lo[i], e.lo[i], 1e-5 * size);
+      EXPECT_NEAR(hi[i], e.hi[i], 1e-5 * size);
     }
-    if (e.hi[0] > e.lo[0]) {
-      Bnd_Box box;
-      BRepBndLib::AddOptimal(s, box, Standard_False, Standard_False);
-      double lo[3], hi[3];
-      box.Get(lo[0], lo[1], lo[2], hi[0], hi[1], hi[2]);
-      double size = e.hi[0] - e.lo[0];
-      for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(lo[i], e.lo[i], 1e-5 * size);
-        EXPECT_NEAR(hi[i], e.hi[i], 1e-5 * size);
-      }
-    }
-    // And what we write of it reads back the same.
+    // And what we write of it reads back to the same measures.
     auto again = throughSat(s, sat::BodyKind::Solid);
     ASSERT_EQ(again.size(), 1u);
     EXPECT_EQ(again[0].kind, sat::BodyKind::Solid);
-    EXPECT_NEAR(volume(again[0].shape), v, 1e-6 * v);
+    EXPECT_NEAR(volume(again[0].shape), e.volume, 1e-6 * e.volume);
+    EXPECT_NEAR(area(again[0].shape), e.area, 1e-6 * e.area);
   }
 }
 
@@ -843,6 +962,63 @@ TEST_F(Sat, EdgesAgainstTheirCurveTakeTheNegatedParameters) {
   for (TopExp_Explorer x(bodies[0].shape, TopAbs_EDGE); x.More(); x.Next())
     length += GCPnts_AbscissaPoint::Length(BRepAdaptor_Curve(TopoDS::Edge(x.Current())));
   EXPECT_NEAR(length, 4, 1e-9);
+}
+
+// Spline surfaces against a control net worked out by hand, not against our own writer: the
+// file's points run u fastest, on reading and on writing.
+TEST_F(Sat, SplineSurfacePointsRunUFastestBothWays) {
+  std::vector<sat::ReadBody> bodies;
+  std::string error;
+  ASSERT_TRUE(sat::read(splineSheetText(), bodies, error)) << error;
+  ASSERT_EQ(bodies.size(), 1u);
+  EXPECT_EQ(bodies[0].kind, sat::BodyKind::Body);
+  expectTheSplineSheet(bodies[0].shape);
+
+  // The same net as the modeller holds it, pole (i, j) at u index i: written, its record is
+  // the hand-written one token for token.
+  TColgp_Array2OfPnt poles(1, 3, 1, 2);
+  const double net[2][3][3] = {{{0, 0, 0}, {1, 0, 2}, {2, 0, 0}}, {{0, 1, 0}, {1, 1, 0}, {2, 1, 0}}};
+  for (int j = 1; j <= 2; ++j)
+    for (int i = 1; i <= 3; ++i) {
+      const double* q = net[j - 1][i - 1];
+      poles(i, j) = gp_Pnt(q[0], q[1], q[2]);
+    }
+  TColStd_Array1OfReal knots(1, 2);
+  knots(1) = 0;
+  knots(2) = 1;
+  TColStd_Array1OfInteger uMults(1, 2), vMults(1, 2);
+  uMults.Init(3);
+  vMults.Init(2);
+  Handle(Geom_BSplineSurface) surface = new Geom_BSplineSurface(poles, knots, knots, uMults, vMults, 2, 1);
+  TopoDS_Face face = BRepBuilderAPI_MakeFace(surface, 1e-7).Face();
+  std::string text;
+  ASSERT_TRUE(sat::write({{face, sat::BodyKind::Body}}, text, error)) << error;
+  std::vector<std::string> expected;
+  std::istringstream words(kSplineSurfaceRecord);
+  for (std::string w; words >> w;) expected.push_back(w);
+  EXPECT_EQ(recordTokens(text, "spline-surface"), expected) << text;
+}
+
+// Writers may put a '+' in front of an integer: it reads as the integer. "+-1" is no number.
+TEST_F(Sat, IntegersWithALeadingPlusReadAsWithout) {
+  auto edited = [](std::string text, const std::string& from, const std::string& to) {
+    std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+  };
+  // The header's counts, an entity id, degrees, knot counts and multiplicities.
+  std::string plus = edited(splineSheetText(), "700 0 1 0\n", "700 +0 +1 +0\n");
+  plus = edited(plus, "-3 face $-1 -1 $-1", "-3 face $-1 +5 $-1");
+  plus = edited(plus, "nubs 2 1 open open none none 2 2\n0 2 1 2 0 1 1 1\n",
+                "nubs +2 +1 open open none none +2 +2\n0 +2 1 +2 0 +1 1 +1\n");
+  std::vector<sat::ReadBody> bodies;
+  std::string error;
+  ASSERT_TRUE(sat::read(plus, bodies, error)) << error;
+  ASSERT_EQ(bodies.size(), 1u);
+  expectTheSplineSheet(bodies[0].shape);
+
+  EXPECT_EQ(refusal(edited(splineSheetText(), "nubs 2 1", "nubs +-1 1")), "record 4 (spline-surface): no degree");
 }
 
 // --- refusals ------------------------------------------------------------------------------
