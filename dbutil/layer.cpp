@@ -31,11 +31,6 @@ T byValue(Acad::ErrorStatus (*get)(const AcDbObjectId&, T&), const AcDbObjectId&
   return value;
 }
 
-bool sameClassName(const char* reported, const char* className) {
-  auto bytes = [](const char* text) { return reinterpret_cast<const unsigned char*>(text); };
-  return _mbscmp(bytes(reported), bytes(className)) == 0;
-}
-
 // Adds a new record to the layer table; the record is closed whatever the add answered.
 Acad::ErrorStatus addLayer(AcDbLayerTableRecord* record, AcDbObjectId& layerId) {
   AcDbLayerTable* table = nullptr;
@@ -170,10 +165,15 @@ CString GetEntityClassName(const AcDbObjectId& entity) {
   return name;
 }
 
+bool IsClassName(const char* reported, const char* className) {
+  auto bytes = [](const char* text) { return reinterpret_cast<const unsigned char*>(text); };
+  return _mbscmp(bytes(reported), bytes(className)) == 0;
+}
+
 bool IsEntityOfClass(const AcDbEntity* entity, const char* className) {
-  return sameClassName(entity->isA()->name(), className);
+  return IsClassName(entity->isA()->name(), className);
 }
 
 bool IsEntityOfClass(const AcDbObjectId& entity, const char* className) {
-  return sameClassName(GetEntityClassName(entity), className);
+  return IsClassName(GetEntityClassName(entity), className);
 }

@@ -49,8 +49,10 @@ CString GetEntityBlockName(const AcDbObjectId& entity);
 // The run-time class name the entity reports ("AcDb3dSolid"); empty when it cannot be opened.
 CString GetEntityClassName(const AcDbObjectId& entity);
 
-// The one test of an entity's class: whether the name its own run-time class reports equals
-// className byte for byte (case matters). A class derived from className does not match.
+// The one test of a class: whether the name a run-time class reports equals className byte for
+// byte (case matters).
+bool IsClassName(const char* reported, const char* className);
+// Whether the entity's own run-time class is className. A class derived from it does not match.
 bool IsEntityOfClass(const AcDbEntity* entity, const char* className);
 // The same for the entity behind an id, by its GetEntityClassName: one that cannot be opened
 // has the empty name.

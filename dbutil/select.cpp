@@ -36,11 +36,10 @@ void highlight(const AcDbObjectId& id) {
   ent->close();
 }
 
-// Whether the entity (a pointer or an id) is of one of the listed classes, first to last.
-template <class Entity>
-bool ofListedClass(const Entity& entity, const CStringArray& classNames) {
+// Whether a reported class name is one of the listed ones.
+bool ofListedClass(const char* reported, const CStringArray& classNames) {
   for (int i = 0; i < classNames.GetSize(); ++i)
-    if (IsEntityOfClass(entity, classNames[i])) return true;
+    if (IsClassName(reported, classNames[i])) return true;
   return false;
 }
 
@@ -95,7 +94,7 @@ BOOL SelectObjectsOfClasses(const CString& prompt, BOOL highlightFlag, const CSt
   forEachMember(ss, [&](const AcDbObjectId& id) {
     AcDbEntity* ent = nullptr;
     if (acdbOpenAcDbEntity(ent, id, AcDb::kForRead) != Acad::eOk) return;
-    if (!ofListedClass(ent, classNames)) {
+    if (!ofListedClass(ent->isA()->name(), classNames)) {
       ++filtered;
     } else {
       ids.append(id);
@@ -172,7 +171,8 @@ BOOL PickObjectOfClasses(const CString& prompt, BOOL highlightFlag, const CStrin
                          ads_point point) {
   if (!PickObject(prompt, FALSE, id, point)) return FALSE;
   for (;;) {
-    if (ofListedClass(id, classNames)) {
+    // The entity is opened once for its name, however many classes are listed.
+    if (ofListedClass(GetEntityClassName(id), classNames)) {
       if (highlightFlag == 1) highlight(id);
       return TRUE;
     }

@@ -42,7 +42,6 @@ bool TerminalUI::prompt(const char* text, std::string& answer) {
   return true;
 }
 
-
 int TerminalUI::messageBox(const char* text, const char* caption, unsigned style) {
   std::span<const BoxButton> buttons = boxButtons(style);
   out_ << "\n[" << caption << "]\n" << text << "\n";

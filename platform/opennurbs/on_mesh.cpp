@@ -208,7 +208,7 @@ PointIndex& MeshAccess::welding(ON_Mesh& mesh) {
   }
   for (; mesh.welded_ < count; ++mesh.welded_) {
     const ON_3fPoint& p = mesh.m_V[mesh.welded_];
-    if (std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z)) continue;  // at no location
+    if (!hasLocation(p)) continue;
     std::uint32_t key[3];
     pointKey(p, key);
     mesh.welding_->findOrAdd(key, PointIndex::hash(key), std::uint32_t(mesh.welded_));

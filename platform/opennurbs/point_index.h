@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cassert>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,6 +15,9 @@ namespace kv {
 // A location as the table keys it: the bit patterns of x, y and z, -0 folded to 0, so that
 // equal keys are exactly the equal points. NaN equals nothing: its callers keep it out.
 inline std::uint32_t foldMinusZero(std::uint32_t bits) { return bits == 0x80000000u ? 0 : bits; }
+
+// NaN is at no location: such a point is never put into the table.
+inline bool hasLocation(const ON_3fPoint& p) { return !std::isnan(p.x) && !std::isnan(p.y) && !std::isnan(p.z); }
 
 inline void pointKey(const ON_3fPoint& p, std::uint32_t key[3]) {
   const float xyz[3] = {p.x, p.y, p.z};

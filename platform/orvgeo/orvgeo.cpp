@@ -1,19 +1,15 @@
 #include "orvgeo/orvgeo.h"
 
-#include <cmath>
-
 #include "opennurbs/mesh_access.h"
 #include "opennurbs/point_index.h"
 
 namespace {
 
-bool hasNaN(const ON_3fPoint& p) { return std::isnan(p.x) || std::isnan(p.y) || std::isnan(p.z); }
-
 // The index of the vertex exactly at corner (-0 equals 0), appended when the mesh has none.
 int weld(ON_Mesh& mesh, const ON_3dPoint& corner) {
   const ON_3fPoint p(corner);
   const int fresh = mesh.m_V.Count();
-  if (!hasNaN(p)) {
+  if (kv::hasLocation(p)) {
     kv::PointIndex& table = kv::MeshAccess::welding(mesh);
     std::uint32_t key[3], held[3];
     kv::pointKey(p, key);
