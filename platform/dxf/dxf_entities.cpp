@@ -40,7 +40,8 @@ bool EntityIn::takeCommon(const Tag& tag) {
   if (tag.code == 100) {
     // Pairs after the entity's own subclass marker are its own, even where codes repeat
     // common ones; files without markers (R12) keep every common code common.
-    ownSubclass_ = kv::trimBlanks(tag.value) != "AcDbEntity";
+    subclass_ = std::string(kv::trimBlanks(tag.value));
+    ownSubclass_ = subclass_ != "AcDbEntity";
     sawSubclass_ = true;
     return true;
   }

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "dxf/dxf_tags.h"
 #include "host/acdb.h"
@@ -22,6 +24,9 @@ struct EntityCommon {
   bool paperSpace = false;
   std::uint64_t owner = 0;  // 330; 0 when the file gives none (R12)
   long line = 0;            // where the entity starts, for messages
+  // Pairs the codec does not model, each with the subclass marker it stood under ("" before
+  // any), in file order: written back in the same place.
+  std::vector<std::pair<std::string, Tag>> kept;
 };
 
 // Reading one entity. The entity's "0 NAME" pair has been read.
@@ -39,6 +44,8 @@ public:
   // Takes x, y or z of p from a pair coded base, base + 10 or base + 20. True when the pair
   // was one of them (check ok() for a bad number).
   bool coordinate(const Tag& tag, int base, AcGePoint3d& p);
+  // Every own pair a codec does not model goes here, so that a save writes it back.
+  void keep(const Tag& tag) { common_.kept.emplace_back(subclass_, tag); }
   bool ok() const { return tags_.ok(); }
   bool fail(const Tag& tag, const std::string& message) { return tags_.fail(tag.line, message); }
   // For entities followed by entities of their own (POLYLINE, VERTEX ..., SEQEND).
@@ -62,6 +69,7 @@ private:
   bool inGroup_ = false;  // inside a 102 {...} group, whose 330s are reactors, not the owner
   bool sawSubclass_ = false;
   bool ownSubclass_ = false;
+  std::string subclass_;  // the last subclass marker read
   bool trueColor_ = false;
   bool unsupported_ = false;
   std::string why_;
@@ -79,6 +87,9 @@ public:
   // A sub-entity (VERTEX, SEQEND) under handle, owned by owner and carrying owner's layer,
   // linetype and colour: the host keeps a polyline's vertices on their polyline's properties.
   void sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner);
+  // Opens a subclass ("100 name"); codecs write every marker through it, so that pairs kept
+  // under the previous one go back where they were read.
+  void subclass(const char* name) { tags_.str(100, name); }
   TagWriter& tags() { return tags_; }
   std::uint64_t freshHandle() { return next_++; }
 

@@ -361,7 +361,44 @@ AcRxObject* AcDbPoint::subClone() const {
   return copy;
 }
 
-KV_RX_DEFINE_MEMBERS(AcDbLine, AcDbEntity, "LINE")
+KV_RX_DEFINE_MEMBERS(AcDbCurve, AcDbEntity, nullptr)
+
+Acad::ErrorStatus AcDbCurve::getStartPoint(AcGePoint3d& point) const {
+  double param = 0;
+  Acad::ErrorStatus es = getStartParam(param);
+  return es == Acad::eOk ? getPointAtParam(param, point) : es;
+}
+
+Acad::ErrorStatus AcDbCurve::getEndPoint(AcGePoint3d& point) const {
+  double param = 0;
+  Acad::ErrorStatus es = getEndParam(param);
+  return es == Acad::eOk ? getPointAtParam(param, point) : es;
+}
+
+KV_RX_DEFINE_MEMBERS(AcDbLine, AcDbCurve, "LINE")
+
+Acad::ErrorStatus AcDbLine::getStartParam(double& param) const {
+  param = 0;
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLine::getEndParam(double& param) const {
+  param = start_.distanceTo(end_);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLine::getPointAtParam(double param, AcGePoint3d& point) const {
+  double length = start_.distanceTo(end_);
+  if (!(param >= 0 && param <= length)) return Acad::eInvalidInput;
+  point = length == 0 ? start_ : start_ + (end_ - start_) * (param / length);
+  return Acad::eOk;
+}
+
+Acad::ErrorStatus AcDbLine::getDistAtParam(double param, double& dist) const {
+  if (!(param >= 0 && param <= start_.distanceTo(end_))) return Acad::eInvalidInput;
+  dist = param;
+  return Acad::eOk;
+}
 
 Acad::ErrorStatus AcDbLine::setStartPoint(const AcGePoint3d& p) {
   if (Acad::ErrorStatus es = checkWrite()) return es;

@@ -313,7 +313,25 @@ private:
   AcGePoint3d position_;
 };
 
-class KV_PLATFORM_API AcDbLine : public AcDbEntity {
+// A curve answers by parameter, in the host's parametrisation of its kind: a line by the
+// distance from its start, a circle or arc by the angle in radians, a polyline by vertex index
+// plus the fraction of the segment. Statuses: eInvalidInput for a parameter outside the curve,
+// eNotApplicable for what the kind does not answer (the distance along an infinite line).
+class KV_PLATFORM_API AcDbCurve : public AcDbEntity {
+public:
+  KV_RX_DECLARE_MEMBERS(AcDbCurve)
+  virtual bool isClosed() const { return false; }
+  virtual Acad::ErrorStatus getStartParam(double& param) const = 0;
+  virtual Acad::ErrorStatus getEndParam(double& param) const = 0;
+  virtual Acad::ErrorStatus getPointAtParam(double param, AcGePoint3d& point) const = 0;
+  // The length of the curve from its start up to param.
+  virtual Acad::ErrorStatus getDistAtParam(double param, double& dist) const = 0;
+  // The points at the start and end parameters.
+  virtual Acad::ErrorStatus getStartPoint(AcGePoint3d& point) const;
+  virtual Acad::ErrorStatus getEndPoint(AcGePoint3d& point) const;
+};
+
+class KV_PLATFORM_API AcDbLine : public AcDbCurve {
 public:
   KV_RX_DECLARE_MEMBERS(AcDbLine)
   AcDbLine() = default;
@@ -322,6 +340,11 @@ public:
   AcGePoint3d endPoint() const { return end_; }
   Acad::ErrorStatus setStartPoint(const AcGePoint3d& p);
   Acad::ErrorStatus setEndPoint(const AcGePoint3d& p);
+
+  Acad::ErrorStatus getStartParam(double& param) const override;
+  Acad::ErrorStatus getEndParam(double& param) const override;
+  Acad::ErrorStatus getPointAtParam(double param, AcGePoint3d& point) const override;
+  Acad::ErrorStatus getDistAtParam(double param, double& dist) const override;
 
 protected:
   Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform) override;
