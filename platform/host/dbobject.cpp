@@ -320,7 +320,13 @@ Acad::ErrorStatus AcDbEntity::getGeomExtents(AcDbExtents& extents) const {
   return subGetGeomExtents(extents);
 }
 
+Acad::ErrorStatus AcDbEntity::explode(AcDbVoidPtrArray& entitySet) const {
+  if (!isReadEnabled()) return Acad::eNotOpenForRead;
+  return subExplode(entitySet);
+}
+
 Acad::ErrorStatus AcDbEntity::subTransformBy(const AcGeMatrix3d&) { return Acad::eNotApplicable; }
+Acad::ErrorStatus AcDbEntity::subExplode(AcDbVoidPtrArray&) const { return Acad::eNotApplicable; }
 Acad::ErrorStatus AcDbEntity::subGetGeomExtents(AcDbExtents&) const { return Acad::eNotApplicable; }
 
 void AcDbEntity::copyPropertiesTo(AcDbEntity& other) const {

@@ -274,6 +274,10 @@ public:
   // eNotApplicable for an entity without geometry.
   Acad::ErrorStatus transformBy(const AcGeMatrix3d& xform);
   Acad::ErrorStatus getGeomExtents(AcDbExtents& extents) const;
+  // Appends new entities, in no database and with this entity's properties, that together
+  // draw this one; the entity itself is left as it is. The caller owns what was appended, also
+  // on failure. eNotApplicable for a kind that does not explode.
+  Acad::ErrorStatus explode(AcDbVoidPtrArray& entitySet) const;
 
 protected:
   // Copies the common properties into a clone.
@@ -281,6 +285,7 @@ protected:
 
   virtual Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform);
   virtual Acad::ErrorStatus subGetGeomExtents(AcDbExtents& extents) const;
+  virtual Acad::ErrorStatus subExplode(AcDbVoidPtrArray& entitySet) const;
   // After a colour, layer or linetype change: with doSubents, entities made of parts (a
   // polyline's vertices) pass it on to them.
   virtual void subPropertiesChanged(bool /*doSubents*/) {}
