@@ -40,7 +40,9 @@ struct ReadReport {
 // read with eBadDxfFile and the host's status in the error, rather than leaving the mesh out or
 // cutting it short. A SOLID's corners are in its own coordinate system (210) in the file and in
 // world coordinates in the host. A layer or linetype that entities name but the tables lack is
-// created, as the host does. Handles are the new database's own.
+// created, as the host does. Handles are the new database's own. Text is decoded into UTF-8
+// from the file's code page ($DWGCODEPAGE before AC1021, UTF-8 from AC1021 on; dxf_codepage.h);
+// the database keeps the page $DWGCODEPAGE declares, for the next save.
 // ASCII DXF from R12 (also without HEADER) to R2010 (AC1024); binary DXF and newer versions
 // are refused. On failure db and report are untouched and error holds one line naming the
 // reason and the line of the file where it was found. Statuses: eFileNotFound, eCantOpenFile,
@@ -55,8 +57,10 @@ KV_PLATFORM_API Acad::ErrorStatus readDrawing(const std::string& path, std::uniq
 // file needs beyond the database (dictionaries, layouts, the other tables) gets handles from the
 // database's handseed up, and $HANDSEED is above them all. The file replaces the target as
 // file::replace does: atomically, through a symlink to its target, never over anything but a
-// regular file. eFileAccessErr when the file cannot be written (nothing partial is left, an
-// old file stays as it was), with the reason in error when given.
+// regular file. Text is written in the page the drawing's file declared (ANSI_1252 for a new
+// drawing, or for one that declared UTF-8), and $DWGCODEPAGE says so; a character the page
+// lacks is written as \U+XXXX. eFileAccessErr when the file cannot be written (nothing partial
+// is left, an old file stays as it was), with the reason in error when given.
 KV_PLATFORM_API Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path,
                                                std::string* error = nullptr);
 

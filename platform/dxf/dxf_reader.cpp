@@ -11,6 +11,7 @@
 #include "dxf/dxf_entities.h"
 #include "dxf/dxf_tags.h"
 #include "core/numbers.h"
+#include "host/access.h"
 
 namespace kv::dxf {
 namespace {
@@ -78,6 +79,7 @@ private:
   std::vector<LayerDef> layers_;
   std::vector<LinetypeDef> linetypes_;
   std::string clayer_;
+  std::string codepage_;  // $DWGCODEPAGE as the file declares it
   std::vector<PendingEntity> entities_;
   std::uint64_t modelRecord_ = 0;
   std::set<std::uint64_t> otherRecords_;  // block records other than model space
@@ -130,7 +132,11 @@ bool DrawingReader::header() {
         return in_.fail(t.line, "DXF version " + report.version + " is newer than R2010 (AC1024)");
     } else if (var == "$CLAYER" && t.code == 8) {
       clayer_ = std::string(kv::trimBlanks(t.value));
+    } else if (var == "$DWGCODEPAGE" && t.code == 3) {
+      codepage_ = std::string(kv::trimBlanks(t.value));
     }
+    // Text from here on is in the page these two decide.
+    if (var == "$ACADVER" || var == "$DWGCODEPAGE") in_.setCodepage(readingCodepage(report.version, codepage_));
   }
   return in_.ok() && in_.fail(in_.line(), "file ends inside HEADER");
 }
@@ -417,6 +423,7 @@ Acad::ErrorStatus DrawingReader::build(std::unique_ptr<AcDbDatabase>& out, std::
     error = b.error;
     return b.status;
   }
+  kv::HostAccess::setCodepage(*db, Codepage::named(codepage_).name());
   out = std::move(db);
   return Acad::eOk;
 }

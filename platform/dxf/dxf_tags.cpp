@@ -94,6 +94,10 @@ bool TagReader::next(Tag& tag) {
     }
     ++line_;
     if (code == 999) continue;
+    if (isTextCode(int(code)) && !codepage_.passesThrough(last_.value)) {
+      codepage_.decode(last_.value, decoded_);
+      last_.value.swap(decoded_);
+    }
     last_.code = int(code);
     last_.line = codeLine;
     tag = last_;
@@ -118,6 +122,10 @@ void TagWriter::codeLine(int code) {
 
 void TagWriter::str(int code, std::string_view value) {
   codeLine(code);
+  if (isTextCode(code) && !codepage_.passesThrough(value)) {
+    codepage_.encode(value, encoded_);
+    value = encoded_;
+  }
   for (char c : value) {
     if (static_cast<unsigned char>(c) < 32) {
       out_ += '^';

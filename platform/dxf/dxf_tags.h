@@ -6,8 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/export.h"
 #include "core/files.h"
 #include "core/numbers.h"
+#include "dxf/dxf_codepage.h"
 #include "host/acdb.h"
 
 namespace kv::dxf {
@@ -20,7 +22,7 @@ struct Tag {
 
 // Reads pairs from a file with bounded memory: a line longer than kMaxLine is an error, so a
 // file of random bytes costs no more than one buffer.
-class TagReader {
+class KV_PLATFORM_API TagReader {
 public:
   static constexpr size_t kMaxLine = 65536;
 
@@ -35,6 +37,9 @@ public:
   // The next pair; 999 comments are skipped. False at the end of the input (ok() stays true)
   // or on a malformed pair (ok() false).
   bool next(Tag& tag);
+  // The page the values of text codes (isTextCode) are decoded from, into UTF-8, from the
+  // next pair read on; ANSI_1252 until set.
+  void setCodepage(Codepage page) { codepage_ = page; }
   // Hands the last pair back to the next call of next(); one pair deep.
   void unread();
   bool ok() const { return error_.empty(); }
@@ -57,11 +62,17 @@ private:
   Tag last_;
   bool pending_ = false;
   std::string error_;
+  Codepage codepage_;
+  std::string decoded_;
 };
 
 // Writes pairs into memory, codes right-aligned in three columns as the host writes them.
-class TagWriter {
+class KV_PLATFORM_API TagWriter {
 public:
+  // The page the values of text codes (isTextCode) are encoded in, from UTF-8; ANSI_1252
+  // until set.
+  void setCodepage(Codepage page) { codepage_ = page; }
+  Codepage codepage() const { return codepage_; }
   // Control characters, which would break the line structure, are written as caret escapes.
   void str(int code, std::string_view value);
   void integer(int code, std::int64_t value);
@@ -76,6 +87,8 @@ public:
 private:
   void codeLine(int code);
   std::string out_;
+  Codepage codepage_;
+  std::string encoded_;
 };
 
 }  // namespace kv::dxf

@@ -147,6 +147,8 @@ void DrawingWriter::plan() {
 }
 
 std::string DrawingWriter::write() {
+  Codepage page = writingCodepage("AC1018", kv::HostAccess::codepage(db_));
+  w_.setCodepage(page);
   plan();
   classes();
   tables();
@@ -156,6 +158,7 @@ std::string DrawingWriter::write() {
   w_.str(0, "EOF");
   // The header comes last because $HANDSEED must lie above every handle given out.
   TagWriter head;
+  head.setCodepage(page);
   header(head);
   return head.text() + w_.text();
 }
@@ -168,7 +171,7 @@ void DrawingWriter::header(TagWriter& w) {
   w.str(9, "$ACADMAINTVER");
   w.integer(70, 0);
   w.str(9, "$DWGCODEPAGE");
-  w.str(3, "ANSI_1252");
+  w.str(3, w.codepage().name());
   w.str(9, "$INSBASE");
   w.point(10, AcGePoint3d());
   // Unknown extents, as a host writes for a drawing it has not regenerated.

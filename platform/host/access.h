@@ -3,6 +3,9 @@
 // needs. Public headers name this struct their friend; nothing outside the platform sees it.
 #pragma once
 
+#include <string>
+#include <utility>
+
 #include "host/acdb.h"
 
 namespace kv {
@@ -18,6 +21,9 @@ struct HostAccess {
 
   static void copyProperties(const AcDbEntity& from, AcDbEntity& to) { from.copyPropertiesTo(to); }
   static void setDefaults(AcDbEntity& entity, AcDbDatabase* db) { entity.setDefaults(db); }
+  // The code page ($DWGCODEPAGE) of the file a drawing was read from; empty for a new drawing.
+  static const std::string& codepage(const AcDbDatabase& db) { return db.codepage_; }
+  static void setCodepage(AcDbDatabase& db, std::string name) { db.codepage_ = std::move(name); }
   // A copy out of reach of fault injection, for the parts of a clone that must not fail alone.
   static AcRxObject* copy(const AcRxObject& object) { return object.subClone(); }
 };

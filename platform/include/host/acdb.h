@@ -511,6 +511,7 @@ public:
 
 private:
   friend struct AcDbStub;
+  friend struct kv::HostAccess;
 
   Acad::ErrorStatus add(AcDbObjectId& id, AcDbObject* object, std::uint64_t handle);
   void findWellKnown();
@@ -520,6 +521,7 @@ private:
   std::uint64_t nextHandle_ = 1;
   AcDbObjectId blockTable_, layerTable_, linetypeTable_;
   AcDbObjectId modelSpace_, paperSpace_, layerZero_, byLayer_, byBlock_, continuous_, clayer_;
+  std::string codepage_;  // the code page of the file the drawing was read from
 };
 
 // The host's application services: the working database.
