@@ -11,6 +11,7 @@
 #include "dxf/dxf_entities.h"
 #include "dxf/dxf_tags.h"
 #include "core/numbers.h"
+#include "host/access.h"
 
 namespace kv::dxf {
 namespace {
@@ -465,7 +466,7 @@ void DrawingReader::setCurrentLayer(AcDbDatabase& db) const {
     table->getAt(clayer_.c_str(), id);
     table->close();
   }
-  if (!id.isNull()) db.setClayer(id);
+  if (!id.isNull()) kv::HostAccess::restoreClayer(db, id);
 }
 
 void DrawingReader::buildEntities(Builder& b, AcDbDatabase& db) {

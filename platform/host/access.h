@@ -18,6 +18,9 @@ struct HostAccess {
 
   static void copyProperties(const AcDbEntity& from, AcDbEntity& to) { from.copyPropertiesTo(to); }
   static void setDefaults(AcDbEntity& entity, AcDbDatabase* db) { entity.setDefaults(db); }
+  // A drawing read from a file keeps the current layer it names, frozen or not: that is the
+  // file's state, not a user making a frozen layer current.
+  static void restoreClayer(AcDbDatabase& db, AcDbObjectId layer) { db.clayer_ = layer; }
   // A copy out of reach of fault injection, for the parts of a clone that must not fail alone.
   static AcRxObject* copy(const AcRxObject& object) { return object.subClone(); }
 };
