@@ -157,8 +157,16 @@ TEST(SaveRefusal, NamesWhyATargetCannotTakeTheDrawing) {
             "cannot save drawing " + dir.path().string() + ": not a regular file but a folder");
   EXPECT_EQ(kvhost::saveRefusal((dir / "none/new.dxf").string()),
             "cannot save drawing " + (dir / "none/new.dxf").string() + ": No such file or directory");
+  EXPECT_EQ(kvhost::saveRefusal((dir / "ok.dxf/new.dxf").string()),
+            "cannot save drawing " + (dir / "ok.dxf/new.dxf").string() + ": Not a directory");
   EXPECT_EQ(readFile(dir / "ok.dxf"), "old");
   EXPECT_EQ(namesIn(dir.path().string()), std::vector<std::string>{"ok.dxf"});
+  // A folder that takes no new file refuses, as far as the system refuses this user.
+  fs::path shut = dir.folder("shut");
+  fs::permissions(shut, fs::perms(0555));
+  const bool takesFiles = mkdir((shut / "probe").c_str(), 0700) == 0;
+  EXPECT_EQ(kvhost::saveRefusal((shut / "new.dxf").string()),
+            takesFiles ? "" : "cannot save drawing " + (shut / "new.dxf").string() + ": Permission denied");
 }
 
 }  // namespace

@@ -170,12 +170,9 @@ int checkReplace(std::string_view path) {
   struct stat old;
   bool exists = false;
   if (int e = replaceTarget(path, target, old, exists)) return e;
-  // The new file is made beside the old one, so its folder must take it.
-  std::string folder = folderOf(target);
-  struct stat st;
-  if (::stat(folder.c_str(), &st) != 0) return errno;
-  if (!S_ISDIR(st.st_mode)) return ENOTDIR;
-  return ::access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+  // The new file is made beside the old one, so its folder must take it; a missing folder, or
+  // one that is a file, the look at the target has told already.
+  return ::access(folderOf(target).c_str(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 
 int replace(std::string_view path, std::string_view data, bool temporary) {
