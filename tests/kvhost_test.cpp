@@ -700,6 +700,9 @@ TEST_F(KvhostTest, SaveAndDxfinAtTheConsole) {
                              "\nSAVE\n" + path("copy.dxf").string() + "\nSAVE\n\n";
   Outcome r = runScript(script, {"--no-load", "-o", path("out.dxf").string()});
   ASSERT_EQ(r.status, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("[Open]\nFiles of type: DXF (*.dxf)\nFile name: " + path("in.dxf").string() + "\n"),
+            std::string::npos)
+      << r.out;
   EXPECT_NE(r.out.find("[Save As]\nFiles of type: DXF (*.dxf)\nFile name <" + path("out.dxf").string() + ">: "),
             std::string::npos)
       << r.out;
