@@ -45,6 +45,16 @@ struct ImportedEntities {
   }
 };
 
+// A source the host will not open for write (one on a locked layer) cannot be erased, and its
+// mesh would land on the same layer, where it could not be taken out again either: such a
+// source is kept and counted before anything is written.
+bool sourceCanBeErased(const AcDbObjectId& id) {
+  AcDbEntity* entity = nullptr;
+  if (acdbOpenAcDbEntity(entity, id, AcDb::kForWrite) != Acad::eOk) return false;
+  entity->close();
+  return true;
+}
+
 }  // namespace
 
 void ConvertSolidCommand() { ConvertSelectedSolids(); }
@@ -68,6 +78,10 @@ void ConvertSelectedSolids() {
     }
     // Without its own layer and colour the mesh would take the last object's, or the current.
     if (GetEntityLayerAndColor(ids[i], layer, color) != Acad::eOk) {
+      ++failed;
+      continue;
+    }
+    if (!sourceCanBeErased(ids[i])) {
       ++failed;
       continue;
     }

@@ -51,10 +51,13 @@ Acad::ErrorStatus exportMovedCopy(const AcDb3dSolid* solid, const AcGeVector3d& 
   AcDbObjectId id;
   bool inDrawing = AppendEntity(copy, id) == Acad::eOk;
   Acad::ErrorStatus es = copy->stlOut(path, false);
+  // Erased while still open from its append: on a locked layer (the source's, or the current
+  // one) the host would not open it again to erase it.
+  bool gone = !inDrawing || copy->erase() == Acad::eOk;
   // In the drawing close() only ends the open; outside it, close() releases the copy.
   copy->close();
   // The copy must not outlive the export in the drawing: a refused erase gets a second try.
-  if (inDrawing && !EraseEntity(id)) EraseEntity(id);
+  if (!gone && !EraseEntity(id)) EraseEntity(id);
   return es;
 }
 

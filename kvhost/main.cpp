@@ -14,6 +14,7 @@
 #include "host/terminal_ui.h"
 #include "module.h"
 #include "options.h"
+#include "save.h"
 #include "temp_folder.h"
 
 namespace {
@@ -66,16 +67,22 @@ bool loadModule(kv::Host& host, const Options& options) {
   return true;
 }
 
-bool saveDrawing(kv::Host& host, const std::string& path) {
-  std::string error;
-  if (kv::dxf::writeDrawing(host.database(), path, &error) != Acad::eOk) {
-    complain("cannot save drawing " + path + ": " + error);
-    return false;
-  }
-  return true;
+bool saveAtEnd(kv::Host& host, const std::string& path) {
+  std::string message;
+  if (saveDrawing(host.database(), path, message)) return true;
+  complain(message);
+  return false;
 }
 
 int run(const Options& options) {
+  // A target that cannot take the drawing is refused before any work is done for it.
+  if (!options.save.empty()) {
+    std::string refusal = saveRefusal(options.save);
+    if (!refusal.empty()) {
+      complain(refusal + "; nothing was run");
+      return kExitDrawing;
+    }
+  }
   std::ifstream script;
   if (!options.script.empty()) {
     script.open(options.script);
@@ -95,6 +102,9 @@ int run(const Options& options) {
   // The host's dynamic linker closes the module libraries after the drawing is gone.
   kv::Host host(ui, options.release);
   if (!options.drawing.empty() && !readDrawing(host, options.drawing)) return kExitDrawing;
+  // SAVE writes where the run saves, or back to the drawing read.
+  std::string drawingName = options.save.empty() ? options.drawing : options.save;
+  addSaveCommand(host, drawingName);
   if (!loadModule(host, options)) return kExitUsage;
 
   LoopResult loop = runCommandLoop(host, ui, scripted);
@@ -106,7 +116,7 @@ int run(const Options& options) {
     status = kExitScriptFailed;
   }
   // A failed script still saves: what ran before the failure is the drawing the user has.
-  if (!options.save.empty() && !saveDrawing(host, options.save)) status = kExitDrawing;
+  if (!options.save.empty() && !saveAtEnd(host, options.save)) status = kExitDrawing;
   host.applications().unloadAll();
   return status;
 }

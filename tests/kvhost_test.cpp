@@ -651,3 +651,81 @@ TEST_F(KvhostTest, ConvertSolidSelectsByHandlesAndByAllAndReportsACancel) {
   EXPECT_EQ(meshes, 8);
   EXPECT_EQ(others, 0);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Saving safely and reading drawings in, on the command line
+
+TEST_F(KvhostTest, SaveTargetThatCannotTakeTheDrawingStopsTheRunBeforeItStarts) {
+  std::vector<std::string> targets = makeNotRegularFiles(dir_.string());
+  fs::create_symlink("pipe", path("pipe.dxf"));
+  targets.push_back(path("pipe.dxf").string());
+  writeFile(path("read-only.dxf"), "old");
+  fs::permissions(path("read-only.dxf"), fs::perms(0444));
+  targets.push_back(path("read-only.dxf").string());
+  targets.push_back(path("no-folder/out.dxf").string());
+  for (const std::string& target : targets) {
+    const std::string before = nodeState(target);
+    Outcome r = runScript("SETVAR\nFACETRES\n2\n", {"--no-load", "-o", target});
+    EXPECT_EQ(r.status, 3) << target;
+    EXPECT_EQ(r.err.rfind("kvhost: cannot save drawing " + target + ": ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("; nothing was run\n"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Command:"), std::string::npos) << r.out;
+    EXPECT_EQ(nodeState(target), before) << target;
+  }
+  EXPECT_EQ(readFile(path("read-only.dxf")), "old");
+  EXPECT_EQ(readFile(path("folder/inside")), "kept");
+  EXPECT_TRUE(leftoverRunFolders().empty());
+}
+
+TEST_F(KvhostTest, SaveThroughALinkWritesItsTarget) {
+  fs::create_directory(path("real"));
+  writeFile(path("real/drawing.dxf"), "old");
+  fs::create_symlink("real/drawing.dxf", path("link.dxf"));
+  Outcome r = runScript("SETVAR\nFACETRES\n2\n", {"--no-load", "-o", path("link.dxf").string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(path("link.dxf")));
+  std::unique_ptr<AcDbDatabase> db;
+  std::string error;
+  EXPECT_EQ(kv::dxf::readDrawing(path("real/drawing.dxf").string(), db, error), Acad::eOk) << error;
+}
+
+TEST_F(KvhostTest, SaveAndDxfinAtTheConsole) {
+  writeFile(path("in.dxf"),
+            "0\nSECTION\n2\nENTITIES\n"
+            "0\nLINE\n8\nImported\n10\n0\n20\n0\n30\n0\n11\n4\n21\n3\n31\n0\n"
+            "0\nENDSEC\n0\nEOF\n");
+  ASSERT_EQ(mkfifo(path("pipe.dxf").c_str(), 0644), 0);
+  // Typed, both ask through the file dialog; SAVE writes where the run saves unless told.
+  const std::string script = "DXFIN\n" + path("in.dxf").string() + "\nDXFIN\n" + path("in.dxf").string() +
+                             "\nSAVE\n" + path("copy.dxf").string() + "\nSAVE\n\n";
+  Outcome r = runScript(script, {"--no-load", "-o", path("out.dxf").string()});
+  ASSERT_EQ(r.status, 0) << r.err << r.out;
+  EXPECT_NE(r.out.find("[Open]\nFiles of type: DXF (*.dxf)\nFile name: " + path("in.dxf").string() + "\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("[Save As]\nFiles of type: DXF (*.dxf)\nFile name <" + path("out.dxf").string() + ">: "),
+            std::string::npos)
+      << r.out;
+  for (const char* file : {"copy.dxf", "out.dxf"}) {
+    std::unique_ptr<AcDbDatabase> db;
+    std::string error;
+    kv::dxf::ReadReport report;
+    ASSERT_EQ(kv::dxf::readDrawing(path(file).string(), db, error, &report), Acad::eOk) << file << ": " << error;
+    EXPECT_EQ(report.entitiesRead, 2) << file;
+    EXPECT_EQ(liveEntities(*db)[1].layer, "Imported") << file;
+  }
+
+  // A file that is not there, and a save into a pipe: each says why and fails the script there.
+  Outcome missing = runScript("DXFIN\n" + path("none.dxf").string() + "\n");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.out.find("DXFIN: cannot open " + path("none.dxf").string() + ": No such file or directory\n"),
+            std::string::npos)
+      << missing.out;
+  Outcome pipe = runScript("SAVE\n" + path("pipe.dxf").string() + "\nYes\n");
+  EXPECT_EQ(pipe.status, 1);
+  EXPECT_NE(pipe.out.find("cannot save drawing " + path("pipe.dxf").string() +
+                          ": not a regular file but a named pipe; what is there was left as it was\n"),
+            std::string::npos)
+      << pipe.out;
+  EXPECT_NE(pipe.out.find("Do you want to replace it? [Yes/No] <No>: Yes\n"), std::string::npos) << pipe.out;
+}

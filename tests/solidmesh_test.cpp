@@ -146,11 +146,12 @@ TEST_F(SolidMesh, MovedCopyNeverStaysNorMisplacesTheMesh) {
   EXPECT_EQ(GetSolidErrorText(), "Error processing solid");
   EXPECT_EQ(mesh.VertexCount(), 0);
   EXPECT_EQ(kv::fault::calls(kv::fault::Call::appendAcDbEntity), 0);
-  // The copy's erasure refused once: tried again, the copy is gone.
+  // The copy's erasure refused once: tried again through the editor, the copy is gone.
   kv::fault::disarmAll();
-  kv::fault::arm(kv::fault::Call::acdbEntDel, 1);
+  kv::fault::arm(kv::fault::Call::erase, 1);
   EXPECT_EQ(StlMeshFromSolid(solid, mesh, nullptr), 1);
   EXPECT_EQ(kv::fault::fired(), 1);
+  EXPECT_EQ(kv::fault::calls(kv::fault::Call::acdbEntDel), 1);
   solid->close();
   EXPECT_EQ(liveEntities(), 1);
   ON_3dPoint lo, hi;

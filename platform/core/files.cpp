@@ -147,17 +147,39 @@ int readWhole(std::string_view path, std::string& out, std::size_t limit) {
   return 0;
 }
 
-int replace(std::string_view path, std::string_view data, bool temporary) {
-  std::string target = path::native(path);
+namespace {
+
+// The file a replace writes, after links, and what stands there now; 0 when it may be written.
+int replaceTarget(std::string_view path, std::string& target, struct stat& old, bool& exists) {
+  target = path::native(path);
   if (target.empty()) return ENOENT;
   if (int e = resolveLinks(target)) return e;
-  struct stat old;
-  bool exists = ::stat(target.c_str(), &old) == 0;
+  exists = ::stat(target.c_str(), &old) == 0;
   if (!exists && errno != ENOENT) return errno;
   if (exists && !S_ISREG(old.st_mode)) return kNotRegularFile;
   // The permission bits count even for root: a file its owner made read-only stays unwritten.
   if (exists && (old.st_mode & 0222) == 0) return EACCES;
   if (exists && ::access(target.c_str(), W_OK) != 0) return errno;
+  return 0;
+}
+
+}  // namespace
+
+int checkReplace(std::string_view path) {
+  std::string target;
+  struct stat old;
+  bool exists = false;
+  if (int e = replaceTarget(path, target, old, exists)) return e;
+  // The new file is made beside the old one, so its folder must take it; a missing folder, or
+  // one that is a file, the look at the target has told already.
+  return ::access(folderOf(target).c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+int replace(std::string_view path, std::string_view data, bool temporary) {
+  std::string target;
+  struct stat old;
+  bool exists = false;
+  if (int e = replaceTarget(path, target, old, exists)) return e;
 
   std::string temp = target + ".XXXXXX";
   if (refused(Call::fileOpen, EACCES)) return errno;

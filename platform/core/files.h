@@ -57,6 +57,11 @@ KV_PLATFORM_API int readWhole(std::string_view path, std::string& out, std::size
 // temporary file is left.
 KV_PLATFORM_API int replace(std::string_view path, std::string_view data, bool temporary = false);
 
+// 0 when replace() would write at path now (a regular file with write permission, or none, in
+// a folder that takes a new file), else what it would answer, checked without writing: so that a
+// program can refuse a target before it does work whose result it could not keep.
+KV_PLATFORM_API int checkReplace(std::string_view path);
+
 // Deletes a file (not a folder); 0 or the reason.
 KV_PLATFORM_API int remove(std::string_view path);
 

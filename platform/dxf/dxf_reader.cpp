@@ -472,7 +472,7 @@ void DrawingReader::setCurrentLayer(AcDbDatabase& db) const {
     table->getAt(clayer_.c_str(), id);
     table->close();
   }
-  if (!id.isNull()) db.setClayer(id);
+  if (!id.isNull()) kv::HostAccess::restoreClayer(db, id);
 }
 
 void DrawingReader::buildEntities(Builder& b, AcDbDatabase& db) {

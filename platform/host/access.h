@@ -24,6 +24,9 @@ struct HostAccess {
   // The code page ($DWGCODEPAGE) of the file a drawing was read from; empty for a new drawing.
   static const std::string& codepage(const AcDbDatabase& db) { return db.codepage_; }
   static void setCodepage(AcDbDatabase& db, std::string name) { db.codepage_ = std::move(name); }
+  // A drawing read from a file keeps the current layer it names, frozen or not: that is the
+  // file's state, not a user making a frozen layer current.
+  static void restoreClayer(AcDbDatabase& db, AcDbObjectId layer) { db.clayer_ = layer; }
   // A copy out of reach of fault injection, for the parts of a clone that must not fail alone.
   static AcRxObject* copy(const AcRxObject& object) { return object.subClone(); }
 };

@@ -272,7 +272,9 @@ Acad::ErrorStatus AcDbDatabase::getLinetypeTable(AcDbLinetypeTable*& table, AcDb
 
 Acad::ErrorStatus AcDbDatabase::setClayer(AcDbObjectId layer) {
   AcDbStub* s = kv::HostAccess::stub(layer);
-  if (!s || s->db != this || s->erased || !AcDbLayerTableRecord::cast(s->object)) return Acad::eInvalidInput;
+  const AcDbLayerTableRecord* rec = s && s->db == this && !s->erased ? AcDbLayerTableRecord::cast(s->object) : nullptr;
+  if (!rec) return Acad::eInvalidInput;
+  if (rec->isFrozen()) return Acad::eInvalidLayer;
   clayer_ = layer;
   return Acad::eOk;
 }

@@ -179,10 +179,21 @@ Acad::ErrorStatus AcDbObject::close() {
   return Acad::eOk;
 }
 
+// The host keeps the entities of a locked layer from every write open; a new entity is not
+// opened, so appending to a locked layer (and setting the layer of what was just appended) goes on.
+static bool onLockedLayer(const AcDbObject& object) {
+  const AcDbEntity* entity = AcDbEntity::cast(&object);
+  if (!entity) return false;
+  AcDbStub* stub = kv::HostAccess::stub(entity->layerId());
+  const AcDbLayerTableRecord* layer = stub && !stub->erased ? AcDbLayerTableRecord::cast(stub->object) : nullptr;
+  return layer && layer->isLocked();
+}
+
 Acad::ErrorStatus AcDbObject::upgradeOpen() {
   if (writer_) return Acad::eWasOpenForWrite;
   if (readers_ == 0) return Acad::eNotOpenForRead;
   if (readers_ > 1) return Acad::eHadMultipleReaders;
+  if (onLockedLayer(*this)) return Acad::eOnLockedLayer;
   readers_ = 0;
   writer_ = true;
   return Acad::eOk;
@@ -214,6 +225,7 @@ Acad::ErrorStatus acdbOpenObject(AcDbObject*& obj, AcDbObjectId id, AcDb::OpenMo
   if (!stub) return Acad::eNullObjectId;
   if (!stub->object) return Acad::ePermanentlyErased;
   if (stub->erased && !openErased) return Acad::eWasErased;
+  if (mode == AcDb::kForWrite && onLockedLayer(*stub->object)) return Acad::eOnLockedLayer;
   if (Acad::ErrorStatus es = kv::HostAccess::openAs(*stub->object, mode)) return es;
   obj = stub->object;
   return Acad::eOk;

@@ -71,6 +71,7 @@ public:
     items_.pop_front();
     return true;
   }
+  bool fromProgram() const override { return true; }
 
 private:
   std::deque<std::string> items_;

@@ -96,7 +96,7 @@ int SysVarTable::get(const std::string& name, resbuf* result) {
   return RTNORM;
 }
 
-int SysVarTable::set(const std::string& name, const resbuf* value) {
+int SysVarTable::set(const std::string& name, const resbuf* value, std::string* why) {
   SysVar* v = find(name);
   if (!v || !value || v->readOnly) return RTERROR;
   bool ranged = v->min <= v->max;
@@ -123,7 +123,12 @@ int SysVarTable::set(const std::string& name, const resbuf* value) {
     default: {
       if (value->restype != RTSTR || !value->resval.rstring) return RTERROR;
       std::string text = value->resval.rstring;
-      if (v->setText) return v->setText(text) ? RTNORM : RTERROR;
+      if (v->setText) {
+        std::string notice;
+        if (v->setText(text, notice)) return RTNORM;
+        if (why) *why = notice;
+        return RTERROR;
+      }
       v->text = text;
       return RTNORM;
     }
@@ -186,7 +191,8 @@ void Host::defineSysVars() {
   facetres.max = 10;
   sysvars_.define(facetres);
 
-  // CLAYER names the drawing's current layer; only an existing, live layer can be made current.
+  // CLAYER names the drawing's current layer; only an existing, live layer that is not frozen
+  // can be made current.
   SysVar clayer;
   clayer.name = "CLAYER";
   clayer.type = RTSTR;
@@ -200,13 +206,15 @@ void Host::defineSysVars() {
     obj->close();
     return name;
   };
-  clayer.setText = [this](const std::string& name) {
+  clayer.setText = [this](const std::string& name, std::string& why) {
     AcDbLayerTable* table = nullptr;
     if (db_->getLayerTable(table, AcDb::kForRead) != Acad::eOk) return false;
     AcDbObjectId id;
     Acad::ErrorStatus es = table->getAt(name.c_str(), id);
     table->close();
-    return es == Acad::eOk && db_->setClayer(id) == Acad::eOk;
+    if (es == Acad::eOk) es = db_->setClayer(id);
+    if (es == Acad::eInvalidLayer) why = "Cannot make a frozen layer current.";
+    return es == Acad::eOk;
   };
   sysvars_.define(clayer);
 
@@ -305,19 +313,6 @@ Host::InputControl Host::takeInputControl() {
   return c;
 }
 
-AcDbObjectId Host::lastEntity() {
-  AcDbBlockTableRecord* space = nullptr;
-  if (acdbOpenObject(space, db_->modelSpaceId(), AcDb::kForRead) != Acad::eOk) return AcDbObjectId();
-  AcDbObjectId last;
-  for (auto it = space->entityIds().rbegin(); it != space->entityIds().rend(); ++it)
-    if (!it->isErased()) {
-      last = *it;
-      break;
-    }
-  space->close();
-  return last;
-}
-
 int Host::setvar(CommandInput& in) {
   std::string name;
   if (!in.next("Enter variable name or [?]: ", name)) return RTCAN;
@@ -354,9 +349,10 @@ int Host::setvar(CommandInput& in) {
       ui_.print(var->type == RTREAL ? "Requires numeric value.\n" : "Requires an integer value.\n");
       continue;
     }
-    if (sysvars_.set(var->name, &rb) == RTNORM) return RTNORM;
+    std::string why;
+    if (sysvars_.set(var->name, &rb, &why) == RTNORM) return RTNORM;
     if (var->type == RTSTR) {
-      std::string notice = "Cannot set " + upper(var->name) + " to that value.\n";
+      std::string notice = (why.empty() ? "Cannot set " + upper(var->name) + " to that value." : why) + "\n";
       ui_.print(notice.c_str());
       return RTERROR;
     }

@@ -43,7 +43,8 @@ struct SysVar {
   double min = 0, max = 0;  // inclusive range of a real or short; ignored when min > max
   // For variables whose value lives elsewhere (CLAYER is the drawing's current layer).
   std::function<std::optional<std::string>()> getText;
-  std::function<bool(const std::string&)> setText;
+  // False refuses the text; why then holds the host's notice, when it has one.
+  std::function<bool(const std::string&, std::string& why)> setText;
 };
 
 class KV_PLATFORM_API SysVarTable {
@@ -52,7 +53,8 @@ public:
   // Lookups ignore case, as the host's do.
   SysVar* find(const std::string& name);
   int get(const std::string& name, resbuf* result);
-  int set(const std::string& name, const resbuf* value);
+  // RTNORM or RTERROR; a refusal's notice goes to why, when given and known.
+  int set(const std::string& name, const resbuf* value, std::string* why = nullptr);
   // The value as the SETVAR command shows it.
   std::string show(const SysVar& var);
 
@@ -66,6 +68,9 @@ public:
   virtual ~CommandInput() = default;
   // False when there is no answer (the input ended or the user cancelled).
   virtual bool next(const char* prompt, std::string& answer) = 0;
+  // True for the answers of a program (acedCommand): the host then reads file names from them
+  // instead of showing its file dialog, as it does with FILEDIA 1 for a program.
+  virtual bool fromProgram() const { return false; }
 };
 
 // A built-in command answers RTNORM, RTERROR or RTCAN.
@@ -117,8 +122,6 @@ public:
   };
   InputControl takeInputControl();
   void setInputControl(int bits, const std::string& keywords) { control_ = InputControl{bits, keywords}; }
-  // The last entity appended to model space that is not erased, for the LAST selection.
-  AcDbObjectId lastEntity();
 
   // The view the last zoom set: centre and height, for the drawing's extents.
   AcGePoint3d viewCenter() const { return viewCenter_; }

@@ -79,6 +79,20 @@ bool passesFilter(const resbuf* filter, const AcDbEntity& ent) {
   return !any;
 }
 
+// An entity on a frozen layer is not drawn, so no selection finds it: not ALL, not LAST, not
+// a pick (a handle here). A layer that is only off still offers its entities to ALL, as the
+// host's does.
+bool onFrozenLayer(const AcDbEntity& ent) {
+  AcDbStub* stub = kv::HostAccess::stub(ent.layerId());
+  const AcDbLayerTableRecord* layer = stub && !stub->erased ? AcDbLayerTableRecord::cast(stub->object) : nullptr;
+  return layer && layer->isFrozen();
+}
+
+bool selectable(AcDbObjectId id) {
+  const AcDbEntity* ent = AcDbEntity::cast(kv::HostAccess::stub(id)->object);
+  return ent && !id.isErased() && !onFrozenLayer(*ent);
+}
+
 // The live entity named by a handle text, or null.
 AcDbObjectId entityByHandle(AcDbDatabase& db, const std::string& text) {
   if (text.empty() || text.size() > 16) return AcDbObjectId();
@@ -90,7 +104,7 @@ AcDbObjectId entityByHandle(AcDbDatabase& db, const std::string& text) {
   const AcDbEntity* ent = AcDbEntity::cast(stub->object);
   // Only entities that stand in a block can be picked: not vertices, not table records.
   if (!ent || ent->ownerId().isNull() || !AcDbBlockTableRecord::cast(kv::HostAccess::stub(ent->ownerId())->object)) return AcDbObjectId();
-  return id;
+  return selectable(id) ? id : AcDbObjectId();
 }
 
 // A picked point "x,y[,z]"; a coordinate missing or not a number is 0.
@@ -102,17 +116,29 @@ void readPoint(std::string_view text, double xyz[3]) {
   }
 }
 
-// Every live entity of model space and paper space, in drawing order.
+// Every selectable entity of model space and paper space, in drawing order.
 std::vector<AcDbObjectId> allEntities(AcDbDatabase& db) {
   std::vector<AcDbObjectId> out;
   for (AcDbObjectId space : {db.modelSpaceId(), db.paperSpaceId()}) {
     AcDbBlockTableRecord* rec = nullptr;
     if (acdbOpenObject(rec, space, AcDb::kForRead) != Acad::eOk) continue;
     for (const AcDbObjectId& id : rec->entityIds())
-      if (!id.isErased()) out.push_back(id);
+      if (selectable(id)) out.push_back(id);
     rec->close();
   }
   return out;
+}
+
+// The last selectable entity appended to model space, or null.
+AcDbObjectId lastEntity(AcDbDatabase& db) {
+  AcDbBlockTableRecord* space = nullptr;
+  if (acdbOpenObject(space, db.modelSpaceId(), AcDb::kForRead) != Acad::eOk) return AcDbObjectId();
+  AcDbObjectId last;
+  const std::vector<AcDbObjectId>& ids = space->entityIds();
+  auto it = std::find_if(ids.rbegin(), ids.rend(), selectable);
+  if (it != ids.rend()) last = *it;
+  space->close();
+  return last;
 }
 
 bool accepted(AcDbObjectId id, const resbuf* filter) {
@@ -144,7 +170,7 @@ int selectInteractively(kv::Host& host, const char* prompt, const resbuf* filter
         for (AcDbObjectId id : allEntities(host.database()))
           if (accepted(id, filter)) found.push_back(id);
       } else if (sameName(word, "LAST") || sameName(word, "L")) {
-        AcDbObjectId last = host.lastEntity();
+        AcDbObjectId last = lastEntity(host.database());
         if (!last.isNull() && accepted(last, filter)) found.push_back(last);
       } else {
         AcDbObjectId id = entityByHandle(host.database(), word);

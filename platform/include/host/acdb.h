@@ -6,6 +6,8 @@
 //   a writer refuses readers (eWasOpenForWrite) and readers refuse a writer (eWasOpenForRead);
 //   notify opens are always granted;
 // - an erased object is refused (eWasErased) unless the caller asks for erased objects;
+// - an entity on a locked layer is refused a write open and an upgrade (eOnLockedLayer); a new
+//   entity appended to such a layer is not opened, and stays open for write until its close();
 // - every open is matched by one close(); close() of an object that never entered a
 //   database deletes it, as the host releases such objects;
 // - setters answer eNotOpenForWrite on an object that is not open for write.
@@ -498,6 +500,8 @@ public:
   AcDbObjectId byBlockLinetype() const { return byBlock_; }
   AcDbObjectId continuousLinetype() const { return continuous_; }
   AcDbObjectId clayer() const { return clayer_; }
+  // eInvalidInput for what is not a live layer of this drawing; eInvalidLayer for a frozen
+  // layer, which the host never makes current.
   Acad::ErrorStatus setClayer(AcDbObjectId layer);
 
   // The object becomes database-resident, open for write, with a new handle.
