@@ -18,6 +18,9 @@ struct HostAccess {
 
   static void copyProperties(const AcDbEntity& from, AcDbEntity& to) { from.copyPropertiesTo(to); }
   static void setDefaults(AcDbEntity& entity, AcDbDatabase* db) { entity.setDefaults(db); }
+  // The kind of a polyline's vertex (frame, fitted, its own), as a reader found it in a file.
+  template <class Vertex, class Type>
+  static void setVertexType(Vertex& vertex, Type type) { vertex.type_ = type; }
   // A copy out of reach of fault injection, for the parts of a clone that must not fail alone.
   static AcRxObject* copy(const AcRxObject& object) { return object.subClone(); }
 };
