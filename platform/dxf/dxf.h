@@ -25,17 +25,18 @@ struct ReadReport {
 
 // Reads a drawing into a new database: the file's layers and linetypes over the default
 // tables, $CLAYER, and the model-space entities of the types the host reads (LINE, POINT,
-// 3DFACE, SOLID, POLYLINE as polyface mesh, polygon mesh or 3D polyline, with their VERTEX
-// entities, and 3DSOLID, BODY and REGION with their ACIS data); other entity types, 2D
-// polylines among them, are skipped and counted.
+// 3DFACE, SOLID, LWPOLYLINE, POLYLINE as polyface mesh, polygon mesh, 3D or 2D polyline, with
+// their VERTEX entities, and 3DSOLID, BODY and REGION with their ACIS data); other entity
+// types are skipped and counted.
 // Solids, bodies and regions: the entity's type decides the class, whatever its SAT says; SAT
 // of several bodies becomes one entity holding them all. One whose SAT text the SAT reader
 // cannot understand (or that holds no body, or keeps its data outside the entity as R2013+
 // does) is skipped, counted in `unsupported` under its DXF name with the reason in `notes`,
 // and the rest of the drawing is read. One with no ACIS data at all is read as a null entity.
 // Polylines: the flags of each VERTEX, not the order nor the counts in 71/72, tell a polyface
-// mesh's vertices from its face records; vertices a spline fit made (flag 8) are left to the
-// host to remake; a polygon mesh must hold M x N vertices. A polyface mesh the host refuses
+// mesh's vertices from its face records, which may name one or two vertices only; the vertices
+// a spline fit made (flag 8) are kept in 2D and 3D polylines and left to the host to remake in
+// polygon meshes; a polygon mesh must hold M x N vertices. A polyface mesh the host refuses
 // (more than 32,767 vertices or faces, a face naming a vertex the mesh lacks) fails the whole
 // read with eBadDxfFile and the host's status in the error, rather than leaving the mesh out or
 // cutting it short. A SOLID's corners are in its own coordinate system (210) in the file and in

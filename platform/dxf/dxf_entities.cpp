@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "host/entities.h"
+#include "host/polylines.h"
 #include "modeler/sat_acis.h"
 #include "core/numbers.h"
 
@@ -413,6 +414,8 @@ const EntityCodec kCodecs[] = {
     {&AcDbPolyFaceMesh::desc, readPolyline, writePolyFaceMesh},
     {&AcDbPolygonMesh::desc, readPolyline, writePolygonMesh},
     {&AcDb3dPolyline::desc, readPolyline, write3dPolyline},
+    {&AcDb2dPolyline::desc, readPolyline, write2dPolyline},
+    {&AcDbPolyline::desc, readLwPolyline, writeLwPolyline},
     {&AcDb3dSolid::desc, readModeler<AcDb3dSolid>, writeModeler},
     {&AcDbBody::desc, readModeler<AcDbBody>, writeModeler},
     {&AcDbRegion::desc, readModeler<AcDbRegion>, writeModeler},

@@ -51,8 +51,8 @@ public:
   // For entities followed by entities of their own (POLYLINE, VERTEX ..., SEQEND).
   TagReader& tags() { return tags_; }
   const EntityCommon& common() const { return common_; }
-  // A codec that read the whole entity (with its sub-entities) but has no host type for this
-  // variant (a 2D polyline) says so and returns null: the reader counts it as unsupported.
+  // A codec that read the whole entity (with its sub-entities) but cannot hold this variant (ACIS
+  // data it cannot build) says so and returns null: the reader counts it as unsupported.
   // why, when given, says what kept it out, for the read report.
   void markUnsupported(std::string why = {}) {
     unsupported_ = true;
@@ -112,11 +112,15 @@ struct EntityCodec {
 };
 
 // The codecs of POLYLINE (dxf_polyline.cpp): one reader for the family, which tells polyface
-// meshes, polygon meshes and 3D polylines apart by the flags in 70, and a writer per class.
+// meshes, polygon meshes, 3D and 2D polylines apart by the flags in 70, and a writer per class.
 std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in);
 void writePolyFaceMesh(EntityOut& out, const AcDbEntity& entity);
 void writePolygonMesh(EntityOut& out, const AcDbEntity& entity);
 void write3dPolyline(EntityOut& out, const AcDbEntity& entity);
+void write2dPolyline(EntityOut& out, const AcDbEntity& entity);
+// The codec of LWPOLYLINE (dxf_lwpolyline.cpp).
+std::unique_ptr<AcDbEntity> readLwPolyline(EntityIn& in);
+void writeLwPolyline(EntityOut& out, const AcDbEntity& entity);
 
 // Null when no codec reads that name.
 const EntityCodec* codecForDxfName(std::string_view name);

@@ -1,9 +1,15 @@
-// POLYLINE with its VERTEX entities and SEQEND: polyface meshes, polygon meshes, 3D polylines.
+// POLYLINE with its VERTEX entities and SEQEND: polyface meshes, polygon meshes, 3D polylines
+// and 2D polylines. The POLYLINE's pairs that its kind does not model are kept with it; each
+// VERTEX's are gathered the same way in its VertexIn, though the host's vertices have no place
+// to hold them.
+#include <cstdio>
+#include <numbers>
 #include <string>
 #include <vector>
 
 #include "dxf/dxf_entities.h"
-#include "host/entities.h"
+#include "host/access.h"
+#include "host/polylines.h"
 #include "core/numbers.h"
 
 namespace kv::dxf {
@@ -11,52 +17,141 @@ namespace {
 
 // POLYLINE flags (70).
 constexpr int kClosed = 1;  // closed in M for a polygon mesh
+constexpr int kCurveFit = 2;
+constexpr int kSplineFit = 4;
 constexpr int k3dPolyline = 8;
 constexpr int kPolygonMesh = 16;
 constexpr int kClosedN = 32;
 constexpr int kPolyFaceMesh = 64;
+constexpr int kPlinegen = 128;
 
 // VERTEX flags (70).
-constexpr int kFitVertex = 8;  // made by a spline fit; the host makes its own
+constexpr int kCurveFitVertex = 1;
+constexpr int kTangentUsed = 2;
+constexpr int kFitVertex = 8;    // made by a spline fit
+constexpr int kFrameVertex = 16;  // a spline's control point
 constexpr int kVertex3d = 32;
 constexpr int kVertexMesh = 64;
 constexpr int kVertexPolyFace = 128;
+
+// DXF gives angles in degrees, the host in radians.
+constexpr double kRadiansPerDegree = std::numbers::pi / 180;
+
+// The curve type of a spline fit (75).
+constexpr int kQuadratic = 5;
+constexpr int kCubic = 6;
+
+enum class Kind { polyFace, polygonMesh, polyline3d, polyline2d };
+
+Kind kindOf(std::int64_t flags) {
+  if (flags & kPolyFaceMesh) return Kind::polyFace;
+  if (flags & kPolygonMesh) return Kind::polygonMesh;
+  return flags & k3dPolyline ? Kind::polyline3d : Kind::polyline2d;
+}
+
+// The POLYLINE's own pairs. Which of them a kind models is known only once 70 is read, so
+// those that depend on it wait in pending.
+struct HeaderIn {
+  std::int64_t flags = 0, m = 0, n = 0, type = 0;
+  double elevation = 0, thickness = 0, startWidth = 0, endWidth = 0;
+  AcGePoint3d normal = AcGePoint3d(0, 0, 1);
+  Tag normalTag;
+  std::vector<Tag> pending;
+  long line = 0;
+};
+
+bool modelledInHeader(Kind kind, int code) {
+  switch (kind) {
+    case Kind::polyFace: return code == 71 || code == 72;
+    case Kind::polygonMesh: return code == 71 || code == 72 || code == 75;
+    case Kind::polyline3d: return code == 75;
+    case Kind::polyline2d:
+      return code == 39 || code == 40 || code == 41 || code == 75 || code == 210 || code == 220 || code == 230;
+  }
+  return false;
+}
+
+bool modelledInVertex(Kind kind, int code) {
+  if (code == 10 || code == 20 || code == 30 || code == 70) return true;
+  if (kind == Kind::polyFace) return code >= 71 && code <= 74;
+  if (kind == Kind::polyline2d) return code == 40 || code == 41 || code == 42 || code == 50 || code == 91;
+  return false;
+}
+
+// One header pair; false on a bad number.
+bool headerPair(EntityIn& in, const Tag& t, HeaderIn& h) {
+  switch (t.code) {
+    case 66: case 10: case 20: return true;  // the follow flag and the dummy point's x and y
+    case 30: return in.real(t, h.elevation);
+    case 70: return in.integer(t, h.flags);
+    case 39: case 40: case 41: case 71: case 72: case 73: case 74: case 75: case 210: case 220: case 230: break;
+    default: in.keep(t); return true;
+  }
+  h.pending.push_back(t);
+  if (t.code == 39) return in.real(t, h.thickness);
+  if (t.code == 40) return in.real(t, h.startWidth);
+  if (t.code == 41) return in.real(t, h.endWidth);
+  if (t.code == 71) return in.integer(t, h.m);
+  if (t.code == 72) return in.integer(t, h.n);
+  if (t.code == 75) return in.integer(t, h.type);
+  if (in.coordinate(t, 210, h.normal)) {
+    h.normalTag = t;
+    return in.ok();
+  }
+  return true;  // 73 and 74, the smooth surface densities, wait for their kind
+}
 
 struct VertexIn {
   AcGePoint3d p;
   std::int64_t flags = 0;
   std::int64_t index[4] = {0, 0, 0, 0};
+  double bulge = 0, startWidth = 0, endWidth = 0, tangent = 0;  // tangent in degrees, as in the file
+  bool startGiven = false, endGiven = false;
+  std::int64_t id = 0;
   long line = 0;
+  // The vertex's own properties and the pairs it does not model.
+  EntityCommon common;
 };
 
+bool vertexPair(EntityIn& in, const Tag& t, VertexIn& v) {
+  if (in.coordinate(t, 10, v.p)) return in.ok();
+  switch (t.code) {
+    case 70: return in.integer(t, v.flags);
+    case 71: case 72: case 73: case 74: return in.integer(t, v.index[t.code - 71]);
+    case 40: v.startGiven = true; return in.real(t, v.startWidth);
+    case 41: v.endGiven = true; return in.real(t, v.endWidth);
+    case 42: return in.real(t, v.bulge);
+    case 50: return in.real(t, v.tangent);
+    case 91: return in.integer(t, v.id);
+    default: return true;
+  }
+}
+
+// Reads one VERTEX (or SEQEND, whose pairs are only kept) after its "0" pair.
+bool readVertex(TagReader& tags, Kind kind, bool seqend, VertexIn& v) {
+  EntityIn in(tags, v.common);
+  Tag e;
+  while (in.next(e)) {
+    if (seqend || !modelledInVertex(kind, e.code)) in.keep(e);
+    else if (!vertexPair(in, e, v)) return false;
+  }
+  return in.ok();
+}
+
 // Reads the VERTEX entities after a POLYLINE header up to and including SEQEND.
-bool readVertices(TagReader& tags, long polyline, std::vector<VertexIn>& out) {
+bool readVertices(TagReader& tags, long polyline, Kind kind, std::vector<VertexIn>& out) {
   const std::string where = "POLYLINE of line " + std::to_string(polyline);
   Tag t;
   for (;;) {
     if (!tags.next(t)) return tags.ok() && tags.fail(tags.line(), "file ends inside the " + where);
-    std::string_view kind = kv::trimBlanks(t.value);
-    if (t.code != 0 || (kind != "VERTEX" && kind != "SEQEND"))
+    std::string_view name = kv::trimBlanks(t.value);
+    if (t.code != 0 || (name != "VERTEX" && name != "SEQEND"))
       return tags.fail(t.line, "the " + where + " ends without SEQEND");
-    EntityCommon common;
-    common.line = t.line;
-    EntityIn in(tags, common);
     VertexIn v;
-    v.line = t.line;
-    Tag e;
-    while (in.next(e)) {
-      if (kind == "SEQEND") continue;
-      if (in.coordinate(e, 10, v.p)) {
-        if (!in.ok()) return false;
-      } else if (e.code == 70) {
-        if (!in.integer(e, v.flags)) return false;
-      } else if (e.code >= 71 && e.code <= 74) {
-        if (!in.integer(e, v.index[e.code - 71])) return false;
-      }
-    }
-    if (!in.ok()) return false;
-    if (kind == "SEQEND") return true;
-    out.push_back(v);
+    v.line = v.common.line = t.line;
+    if (!readVertex(tags, kind, name == "SEQEND", v)) return false;
+    if (name == "SEQEND") return true;
+    out.push_back(std::move(v));
   }
 }
 
@@ -147,47 +242,97 @@ std::unique_ptr<AcDbEntity> buildPolygonMesh(TagReader& tags, long line, std::in
   return mesh;
 }
 
+
+AcDb::Poly2dType poly2dType(std::int64_t flags, std::int64_t type) {
+  if (flags & kSplineFit) return type == kQuadratic ? AcDb::k2dQuadSplinePoly : AcDb::k2dCubicSplinePoly;
+  return flags & kCurveFit ? AcDb::k2dFitCurvePoly : AcDb::k2dSimplePoly;
+}
+
+AcDb::Vertex2dType vertex2dType(std::int64_t flags) {
+  if (flags & kFrameVertex) return AcDb::k2dSplineCtlVertex;
+  if (flags & kFitVertex) return AcDb::k2dSplineFitVertex;
+  return flags & kCurveFitVertex ? AcDb::k2dCurveFitVertex : AcDb::k2dVertex;
+}
+
+AcDb2dVertex* new2dVertex(const VertexIn& v, const HeaderIn& h) {
+  // A vertex without widths of its own takes the polyline's defaults.
+  auto* vertex = new AcDb2dVertex(v.p, v.bulge, v.startGiven ? v.startWidth : h.startWidth,
+                                  v.endGiven ? v.endWidth : h.endWidth, v.tangent * kRadiansPerDegree,
+                                  Adesk::Int32(v.id));
+  kv::HostAccess::setVertexType(*vertex, vertex2dType(v.flags));
+  if (v.flags & kTangentUsed) vertex->useTangent();
+  return vertex;
+}
+
+std::unique_ptr<AcDbEntity> build2dPolyline(TagReader& tags, const HeaderIn& h, const std::vector<VertexIn>& items) {
+  AcGeVector3d normal = h.normal.asVector();
+  if (normal.isZeroLength()) {
+    tags.fail(h.normalTag.line, "extrusion direction has no length");
+    return nullptr;
+  }
+  auto polyline = std::make_unique<AcDb2dPolyline>();
+  polyline->setPolyType(poly2dType(h.flags, h.type));
+  polyline->setNormal(normal);
+  polyline->setElevation(h.elevation);
+  polyline->setThickness(h.thickness);
+  polyline->setDefaultStartWidth(h.startWidth);
+  polyline->setDefaultEndWidth(h.endWidth);
+  if (h.flags & kClosed) polyline->makeClosed();
+  if (h.flags & kPlinegen) polyline->setLinetypeGenerationOn();
+  for (const VertexIn& v : items) {
+    AcDb2dVertex* vertex = new2dVertex(v, h);
+    if (Acad::ErrorStatus es = polyline->appendVertex(vertex)) {
+      delete vertex;
+      return refuse(tags, v.line, "the 2D polyline refused a vertex", es);
+    }
+    vertex->close();
+  }
+  return polyline;
+}
+
+AcDb::Vertex3dType vertex3dType(std::int64_t flags) {
+  if (flags & kFrameVertex) return AcDb::k3dControlVertex;
+  return flags & kFitVertex ? AcDb::k3dFitVertex : AcDb::k3dSimpleVertex;
+}
+
+std::unique_ptr<AcDbEntity> build3dPolyline(TagReader& tags, const HeaderIn& h, const std::vector<VertexIn>& items) {
+  AcDb::Poly3dType kind = AcDb::k3dSimplePoly;
+  if (h.type == kQuadratic) kind = AcDb::k3dQuadSplinePoly;
+  if (h.type == kCubic) kind = AcDb::k3dCubicSplinePoly;
+  auto polyline = std::make_unique<AcDb3dPolyline>(kind, AcGePoint3dArray(), (h.flags & kClosed) != 0);
+  for (const VertexIn& v : items) {
+    auto* vertex = new AcDb3dPolylineVertex(v.p);
+    kv::HostAccess::setVertexType(*vertex, vertex3dType(v.flags));
+    if (Acad::ErrorStatus es = polyline->appendVertex(vertex)) {
+      delete vertex;
+      return refuse(tags, v.line, "the 3D polyline refused a vertex", es);
+    }
+    vertex->close();
+  }
+  return polyline;
+}
+
 }  // namespace
 
 std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in) {
-  std::int64_t flags = 0, m = 0, n = 0, type = 0;
+  HeaderIn h;
+  h.line = in.common().line;
   Tag t;
-  while (in.next(t)) {
-    bool ok = true;
-    switch (t.code) {
-      case 70: ok = in.integer(t, flags); break;
-      case 71: ok = in.integer(t, m); break;
-      case 72: ok = in.integer(t, n); break;
-      case 75: ok = in.integer(t, type); break;
-      default: break;  // 66, the dummy point, widths, smoothing densities
-    }
-    if (!ok) return nullptr;
-  }
+  while (in.next(t))
+    if (!headerPair(in, t, h)) return nullptr;
   if (!in.ok()) return nullptr;
+  const Kind kind = kindOf(h.flags);
+  for (const Tag& p : h.pending)
+    if (!modelledInHeader(kind, p.code)) in.keep(p);
   std::vector<VertexIn> items;
-  if (!readVertices(in.tags(), in.common().line, items)) return nullptr;
+  if (!readVertices(in.tags(), h.line, kind, items)) return nullptr;
   TagReader& tags = in.tags();
-  long line = in.common().line;
-
-  if (flags & kPolyFaceMesh) return buildPolyFaceMesh(tags, line, items);
-  if (flags & kPolygonMesh) return buildPolygonMesh(tags, line, flags, m, n, type, items);
-  if (flags & k3dPolyline) {
-    AcDb::Poly3dType kind = AcDb::k3dSimplePoly;
-    if (type == 5) kind = AcDb::k3dQuadSplinePoly;
-    if (type == 6) kind = AcDb::k3dCubicSplinePoly;
-    auto polyline = std::make_unique<AcDb3dPolyline>(kind, AcGePoint3dArray(), (flags & kClosed) != 0);
-    for (const VertexIn& v : items) {
-      if (v.flags & kFitVertex) continue;
-      auto* vertex = new AcDb3dPolylineVertex(v.p);
-      if (Acad::ErrorStatus es = polyline->appendVertex(vertex)) {
-        delete vertex;
-        return refuse(tags, v.line, "the 3D polyline refused a vertex", es);
-      }
-      vertex->close();
-    }
-    return polyline;
+  switch (kind) {
+    case Kind::polyFace: return buildPolyFaceMesh(tags, h.line, items);
+    case Kind::polygonMesh: return buildPolygonMesh(tags, h.line, h.flags, h.m, h.n, h.type, items);
+    case Kind::polyline3d: return build3dPolyline(tags, h, items);
+    case Kind::polyline2d: return build2dPolyline(tags, h, items);
   }
-  in.markUnsupported();  // a 2D polyline: read whole, left out
   return nullptr;
 }
 
@@ -195,25 +340,40 @@ std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in) {
 
 namespace {
 
-void header(EntityOut& out, const AcDbEntity& polyline, const char* subclass, int flags) {
+void header(EntityOut& out, const AcDbEntity& polyline, const char* subclass, int flags, double elevation = 0) {
   out.common("POLYLINE", polyline);
+  out.subclass(subclass);
   TagWriter& w = out.tags();
-  w.str(100, subclass);
   w.integer(66, 1);
-  w.point(10, AcGePoint3d());
+  w.point(10, AcGePoint3d(0, 0, elevation));
   w.integer(70, flags);
 }
 
 void vertex(EntityOut& out, const AcDbEntity& owner, const AcDbVertex& v, const char* subclass, int flags) {
   out.sub("VERTEX", v.handle().value(), owner);
-  TagWriter& w = out.tags();
-  w.str(100, "AcDbVertex");
-  w.str(100, subclass);
-  w.point(10, v.position());
-  w.integer(70, flags);
+  out.subclass("AcDbVertex");
+  out.subclass(subclass);
+  out.tags().point(10, v.position());
+  out.tags().integer(70, flags);
 }
 
 void seqend(EntityOut& out, const AcDbEntity& owner) { out.sub("SEQEND", out.freshHandle(), owner); }
+
+void faceRecord(EntityOut& out, const AcDbEntity& mesh, const AcDbFaceRecord& f) {
+  // A face record has no AcDbVertex data in the file: its marker follows AcDbEntity.
+  out.sub("VERTEX", f.handle().value(), mesh);
+  out.subclass("AcDbFaceRecord");
+  TagWriter& w = out.tags();
+  w.point(10, AcGePoint3d());
+  w.integer(70, kVertexPolyFace);
+  // The first 0 ends the record; the slots after it stay out, as the host leaves them.
+  for (Adesk::UInt16 k = 0; k < 4; ++k) {
+    Adesk::Int16 index = 0;
+    f.getVertexAt(k, index);
+    if (index == 0 && k > 0) break;
+    w.integer(71 + k, index);
+  }
+}
 
 }  // namespace
 
@@ -230,21 +390,8 @@ void writePolyFaceMesh(EntityOut& out, const AcDbEntity& entity) {
   out.tags().integer(72, faces);
   for (const AcDbEntity* item : mesh.items()) {
     if (item->isErased()) continue;
-    if (const auto* v = AcDbVertex::cast(item)) {
-      vertex(out, mesh, *v, "AcDbPolyFaceMeshVertex", kVertexPolyFace | kVertexMesh);
-    } else if (const auto* f = AcDbFaceRecord::cast(item)) {
-      // A face record has no AcDbVertex data in the file: its marker follows AcDbEntity.
-      out.sub("VERTEX", f->handle().value(), mesh);
-      TagWriter& w = out.tags();
-      w.str(100, "AcDbFaceRecord");
-      w.point(10, AcGePoint3d());
-      w.integer(70, kVertexPolyFace);
-      for (Adesk::UInt16 k = 0; k < 4; ++k) {
-        Adesk::Int16 index = 0;
-        f->getVertexAt(k, index);
-        if (index != 0 || k < 3) w.integer(71 + k, index);
-      }
-    }
+    if (const auto* v = AcDbVertex::cast(item)) vertex(out, mesh, *v, "AcDbPolyFaceMeshVertex", kVertexPolyFace | kVertexMesh);
+    else if (const auto* f = AcDbFaceRecord::cast(item)) faceRecord(out, mesh, *f);
   }
   seqend(out, mesh);
 }
@@ -262,15 +409,103 @@ void writePolygonMesh(EntityOut& out, const AcDbEntity& entity) {
   seqend(out, mesh);
 }
 
+namespace {
+
+int vertex3dFlags(const AcDb3dPolylineVertex& v) {
+  switch (v.vertexType()) {
+    case AcDb::k3dControlVertex: return kVertex3d | kFrameVertex;
+    case AcDb::k3dFitVertex: return kVertex3d | kFitVertex;
+    default: return kVertex3d;
+  }
+}
+
+int vertex2dFlags(const AcDb2dVertex& v) {
+  int flags = v.isTangentUsed() ? kTangentUsed : 0;
+  switch (v.vertexType()) {
+    case AcDb::k2dSplineCtlVertex: return flags | kFrameVertex;
+    case AcDb::k2dSplineFitVertex: return flags | kFitVertex;
+    case AcDb::k2dCurveFitVertex: return flags | kCurveFitVertex;
+    default: return flags;
+  }
+}
+
+}  // namespace
+
 void write3dPolyline(EntityOut& out, const AcDbEntity& entity) {
   const auto& polyline = static_cast<const AcDb3dPolyline&>(entity);
-  header(out, polyline, "AcDb3dPolyline", k3dPolyline | (polyline.isClosed() ? kClosed : 0));
-  // The vertices are the spline's frame; no fitted vertices are written, so no flag 4.
-  if (polyline.polyType() == AcDb::k3dQuadSplinePoly) out.tags().integer(75, 5);
-  if (polyline.polyType() == AcDb::k3dCubicSplinePoly) out.tags().integer(75, 6);
+  std::vector<const AcDb3dPolylineVertex*> vertices;
+  bool fitted = false;
   for (const AcDbEntity* item : polyline.items())
-    if (const auto* v = AcDbVertex::cast(item); v && !item->isErased())
-      vertex(out, polyline, *v, "AcDb3dPolylineVertex", kVertex3d);
+    if (const auto* v = AcDb3dPolylineVertex::cast(item); v && !item->isErased()) {
+      vertices.push_back(v);
+      fitted = fitted || v->vertexType() == AcDb::k3dFitVertex;
+    }
+  header(out, polyline, "AcDb3dPolyline",
+         k3dPolyline | (polyline.isClosed() ? kClosed : 0) | (fitted ? kSplineFit : 0));
+  int type = 0;
+  if (polyline.polyType() == AcDb::k3dQuadSplinePoly) type = kQuadratic;
+  if (polyline.polyType() == AcDb::k3dCubicSplinePoly) type = kCubic;
+  out.tags().integer(75, type);
+  for (const AcDb3dPolylineVertex* v : vertices) vertex(out, polyline, *v, "AcDb3dPolylineVertex", vertex3dFlags(*v));
+  seqend(out, polyline);
+}
+
+namespace {
+
+int poly2dFlags(const AcDb2dPolyline& polyline) {
+  int flags = (polyline.isClosed() ? kClosed : 0) | (polyline.isLinetypeGenerationOn() ? kPlinegen : 0);
+  switch (polyline.polyType()) {
+    case AcDb::k2dFitCurvePoly: return flags | kCurveFit;
+    case AcDb::k2dQuadSplinePoly: case AcDb::k2dCubicSplinePoly: return flags | kSplineFit;
+    default: return flags;
+  }
+}
+
+int poly2dCurveType(const AcDb2dPolyline& polyline) {
+  if (polyline.polyType() == AcDb::k2dQuadSplinePoly) return kQuadratic;
+  return polyline.polyType() == AcDb::k2dCubicSplinePoly ? kCubic : 0;
+}
+
+// Degrees for the file. A value read from a file in degrees comes back as written: the
+// division alone can miss it in the last digit (30 degrees would become 29.999999999999996).
+double degreesOf(double radians) {
+  const double degrees = radians / kRadiansPerDegree;
+  char text[32];
+  std::snprintf(text, sizeof text, "%.15g", degrees);
+  double rounded = 0;
+  if (kv::toNumber(text, rounded) && rounded * kRadiansPerDegree == radians) return rounded;
+  return degrees;
+}
+
+void vertex2d(EntityOut& out, const AcDbEntity& polyline, const AcDb2dVertex& v) {
+  out.sub("VERTEX", v.handle().value(), polyline);
+  out.subclass("AcDbVertex");
+  out.subclass("AcDb2dVertex");
+  TagWriter& w = out.tags();
+  w.point(10, v.position());
+  // Always: some readers take a vertex without widths to have none rather than the defaults.
+  w.real(40, v.startWidth());
+  w.real(41, v.endWidth());
+  if (v.bulge() != 0) w.real(42, v.bulge());
+  w.integer(70, vertex2dFlags(v));
+  if (v.isTangentUsed() || v.tangent() != 0) w.real(50, degreesOf(v.tangent()));
+  if (v.vertexIdentifier() != 0) w.integer(91, v.vertexIdentifier());
+}
+
+}  // namespace
+
+void write2dPolyline(EntityOut& out, const AcDbEntity& entity) {
+  const auto& polyline = static_cast<const AcDb2dPolyline&>(entity);
+  header(out, polyline, "AcDb2dPolyline", poly2dFlags(polyline), polyline.elevation());
+  TagWriter& w = out.tags();
+  w.real(39, polyline.thickness());
+  w.real(40, polyline.defaultStartWidth());
+  w.real(41, polyline.defaultEndWidth());
+  w.integer(75, poly2dCurveType(polyline));
+  AcGeVector3d n = polyline.normal();
+  w.point(210, AcGePoint3d(n.x, n.y, n.z));
+  for (const AcDbEntity* item : polyline.items())
+    if (const auto* v = AcDb2dVertex::cast(item); v && !item->isErased()) vertex2d(out, polyline, *v);
   seqend(out, polyline);
 }
 

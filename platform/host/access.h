@@ -27,6 +27,9 @@ struct HostAccess {
   // A drawing read from a file keeps the current layer it names, frozen or not: that is the
   // file's state, not a user making a frozen layer current.
   static void restoreClayer(AcDbDatabase& db, AcDbObjectId layer) { db.clayer_ = layer; }
+  // The kind of a polyline's vertex (frame, fitted, its own), as a reader found it in a file.
+  template <class Vertex, class Type>
+  static void setVertexType(Vertex& vertex, Type type) { vertex.type_ = type; }
   // A copy out of reach of fault injection, for the parts of a clone that must not fail alone.
   static AcRxObject* copy(const AcRxObject& object) { return object.subClone(); }
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 AcGeTol AcGeContext::gTol;
 
@@ -10,6 +11,7 @@ const AcGeVector3d AcGeVector3d::kXAxis(1, 0, 0);
 const AcGeVector3d AcGeVector3d::kYAxis(0, 1, 0);
 const AcGeVector3d AcGeVector3d::kZAxis(0, 0, 1);
 const AcGePoint3d AcGePoint3d::kOrigin(0, 0, 0);
+const AcGePoint2d AcGePoint2d::kOrigin(0, 0);
 const AcGeMatrix3d AcGeMatrix3d::kIdentity;
 
 double AcGeVector3d::length() const { return std::sqrt(lengthSqrd()); }
@@ -43,6 +45,10 @@ bool AcGeVector3d::isEqualTo(const AcGeVector3d& v, const AcGeTol& tol) const {
 }
 
 AcGeVector3d& AcGeVector3d::transformBy(const AcGeMatrix3d& m) { return *this = m * *this; }
+
+double AcGeVector2d::length() const { return std::hypot(x, y); }
+
+bool AcGePoint2d::isEqualTo(const AcGePoint2d& p, const AcGeTol& tol) const { return distanceTo(p) <= tol.equalPoint(); }
 
 double AcGePoint3d::distanceTo(const AcGePoint3d& p) const { return (*this - p).length(); }
 
@@ -186,3 +192,95 @@ AcGeMatrix3d AcGeMatrix3d::inverse() const {
   m.invert();
   return m;
 }
+
+namespace {
+
+// The x axis of a normal's plane by the arbitrary-axis rule.
+AcGeVector3d arbitraryXAxis(const AcGeVector3d& normal) {
+  constexpr double kNear = 1.0 / 64;
+  const AcGeVector3d& w =
+      std::fabs(normal.x) < kNear && std::fabs(normal.y) < kNear ? AcGeVector3d::kYAxis : AcGeVector3d::kZAxis;
+  return w.crossProduct(normal).normal();
+}
+
+AcGeVector3d unitNormal(const AcGeVector3d& normal) {
+  return normal.isZeroLength() ? AcGeVector3d::kZAxis : normal.normal();
+}
+
+}  // namespace
+
+AcGeMatrix3d AcGeMatrix3d::planeToWorld(const AcGeVector3d& normal) {
+  AcGeVector3d z = unitNormal(normal);
+  AcGeVector3d x = arbitraryXAxis(z);
+  AcGeVector3d y = z.crossProduct(x).normal();
+  AcGeMatrix3d m;
+  for (unsigned r = 0; r < 3; ++r) {
+    m.entry[r][0] = x[r];
+    m.entry[r][1] = y[r];
+    m.entry[r][2] = z[r];
+  }
+  return m;
+}
+
+AcGeMatrix3d AcGeMatrix3d::worldToPlane(const AcGeVector3d& normal) {
+  // The axes are orthonormal: the inverse is the transpose, without the rounding of an inversion.
+  AcGeMatrix3d to = planeToWorld(normal), from;
+  for (int r = 0; r < 3; ++r)
+    for (int c = 0; c < 3; ++c) from.entry[r][c] = to.entry[c][r];
+  return from;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+AcGeLineSeg3d& AcGeLineSeg3d::set(const AcGePoint3d& start, const AcGePoint3d& end) {
+  start_ = start;
+  end_ = end;
+  return *this;
+}
+
+AcGeVector3d AcGeLineSeg3d::direction() const { return (end_ - start_).normal(); }
+
+double AcGeLineSeg3d::length(double fromParam, double toParam) const { return std::fabs(toParam - fromParam) * length(); }
+
+AcGePoint3d AcGeLineSeg3d::evalPoint(double param) const {
+  if (param == 1) return end_;  // the end exactly, not through the rounding of the sum
+  return start_ + (end_ - start_) * param;
+}
+
+AcGeLineSeg3d& AcGeLineSeg3d::transformBy(const AcGeMatrix3d& xform) {
+  start_.transformBy(xform);
+  end_.transformBy(xform);
+  return *this;
+}
+
+AcGeCircArc3d::AcGeCircArc3d(const AcGePoint3d& center, const AcGeVector3d& normal, double radius) {
+  AcGeVector3d n = unitNormal(normal);
+  set(center, n, arbitraryXAxis(n), radius, 0, 2 * std::numbers::pi);
+}
+
+AcGeCircArc3d::AcGeCircArc3d(const AcGePoint3d& center, const AcGeVector3d& normal, const AcGeVector3d& refVec,
+                             double radius, double startAngle, double endAngle) {
+  set(center, normal, refVec, radius, startAngle, endAngle);
+}
+
+AcGeCircArc3d& AcGeCircArc3d::set(const AcGePoint3d& center, const AcGeVector3d& normal, const AcGeVector3d& refVec,
+                                  double radius, double startAngle, double endAngle) {
+  center_ = center;
+  normal_ = unitNormal(normal);
+  // Only the part of refVec in the arc's plane counts; none at all falls back to the rule.
+  AcGeVector3d inPlane = refVec - normal_ * refVec.dotProduct(normal_);
+  ref_ = inPlane.isZeroLength() ? arbitraryXAxis(normal_) : inPlane.normal();
+  radius_ = radius;
+  start_ = startAngle;
+  end_ = endAngle;
+  return *this;
+}
+
+AcGePoint3d AcGeCircArc3d::evalPoint(double angle) const {
+  AcGeVector3d y = normal_.crossProduct(ref_);
+  return center_ + (ref_ * std::cos(angle) + y * std::sin(angle)) * radius_;
+}
+
+double AcGeCircArc3d::length(double fromParam, double toParam) const { return radius_ * std::fabs(toParam - fromParam); }
+
+bool AcGeCircArc3d::isClosed() const { return std::fabs(end_ - start_) >= 2 * std::numbers::pi; }

@@ -5,15 +5,14 @@
 #include "core/faults.h"
 #include "host/stub.h"
 
-KV_RX_DEFINE_MEMBERS(AcDbVertexOwner, AcDbEntity, nullptr)
 KV_RX_DEFINE_MEMBERS(AcDbVertex, AcDbEntity, "VERTEX")
 KV_RX_DEFINE_MEMBERS(AcDbPolyFaceMeshVertex, AcDbVertex, "VERTEX")
 KV_RX_DEFINE_MEMBERS(AcDbPolygonMeshVertex, AcDbVertex, "VERTEX")
 KV_RX_DEFINE_MEMBERS(AcDb3dPolylineVertex, AcDbVertex, "VERTEX")
 KV_RX_DEFINE_MEMBERS(AcDbFaceRecord, AcDbEntity, "VERTEX")
-KV_RX_DEFINE_MEMBERS(AcDbPolyFaceMesh, AcDbVertexOwner, "POLYLINE")
-KV_RX_DEFINE_MEMBERS(AcDbPolygonMesh, AcDbVertexOwner, "POLYLINE")
-KV_RX_DEFINE_MEMBERS(AcDb3dPolyline, AcDbVertexOwner, "POLYLINE")
+KV_RX_DEFINE_MEMBERS(AcDbPolyFaceMesh, AcDbEntity, "POLYLINE")
+KV_RX_DEFINE_MEMBERS(AcDbPolygonMesh, AcDbEntity, "POLYLINE")
+KV_RX_DEFINE_MEMBERS(AcDb3dPolyline, AcDbCurve, "POLYLINE")
 KV_RX_DEFINE_MEMBERS(AcDbFace, AcDbEntity, "3DFACE")
 KV_RX_DEFINE_MEMBERS(AcDbSolid, AcDbEntity, "SOLID")
 
@@ -22,6 +21,37 @@ namespace {
 bool itemErased(const AcDbEntity* item) { return item->isErased(); }
 
 Acad::ErrorStatus cornerIndex(Adesk::UInt16 corner) { return corner < 4 ? Acad::eOk : Acad::eInvalidIndex; }
+
+// A piece of an exploded entity: in no database, drawn with its source's properties.
+void addPiece(const AcDbEntity& source, AcDbEntity* piece, AcDbVoidPtrArray& entitySet) {
+  kv::HostAccess::copyProperties(source, *piece);
+  entitySet.append(piece);
+}
+
+// What a face record draws over the mesh's corners: a point, a line, a triangle or a
+// quadrilateral; null for a record that names a corner the mesh lacks.
+AcDbEntity* pieceOfFace(const AcDbFaceRecord& face, const std::vector<AcGePoint3d>& corners) {
+  AcGePoint3d p[4];
+  bool visible[4] = {true, true, true, true};
+  int n = 0;
+  for (Adesk::UInt16 k = 0; k < 4; ++k) {
+    Adesk::Int16 v = 0;
+    face.getVertexAt(k, v);
+    if (v == 0) break;
+    size_t index = size_t(v < 0 ? -int(v) : int(v)) - 1;
+    if (index >= corners.size()) return nullptr;
+    p[n] = corners[index];
+    visible[n++] = v > 0;
+  }
+  switch (n) {
+    case 1: return new AcDbPoint(p[0]);
+    case 2: return new AcDbLine(p[0], p[1]);
+    // A triangle's closing edge starts at its third corner, which the face repeats.
+    case 3: return new AcDbFace(p[0], p[1], p[2], visible[0], visible[1], visible[2], visible[2]);
+    case 4: return new AcDbFace(p[0], p[1], p[2], p[3], visible[0], visible[1], visible[2], visible[3]);
+    default: return nullptr;
+  }
+}
 
 }  // namespace
 
@@ -66,7 +96,7 @@ AcDbEntity* AcDbObjectIterator::entity() const { return done() ? nullptr : items
 
 AcDbVertexOwner::~AcDbVertexOwner() {
   // In a database the items are the database's; outside one they are ours.
-  if (isNewObject())
+  if (self_.isNewObject())
     for (AcDbEntity* item : items_) delete item;
 }
 
@@ -74,40 +104,40 @@ AcDbObjectIterator* AcDbVertexOwner::vertexIterator() const { return new AcDbObj
 
 Acad::ErrorStatus AcDbVertexOwner::appendItem(AcDbEntity* item) {
   if (!item) return Acad::eNullEntityPointer;
-  if (Acad::ErrorStatus es = checkWrite()) return es;
+  if (!self_.isWriteEnabled()) return Acad::eNotOpenForWrite;
   if (!item->isNewObject() || kv::HostAccess::container(*item)) return Acad::eAlreadyInDb;
-  if (database()) {
-    copyPropertiesTo(*item);
+  if (AcDbDatabase* db = self_.database()) {
+    kv::HostAccess::copyProperties(self_, *item);
     AcDbObjectId id;
-    if (Acad::ErrorStatus es = database()->addAcDbObject(id, item)) return es;
-    item->setOwnerId(objectId());
+    if (Acad::ErrorStatus es = db->addAcDbObject(id, item)) return es;
+    item->setOwnerId(self_.objectId());
     // The caller's close() ends the write open that the database granted.
   } else {
-    kv::HostAccess::setContainer(*item, this);
+    kv::HostAccess::setContainer(*item, &self_);
   }
   items_.push_back(item);
   return Acad::eOk;
 }
 
-void AcDbVertexOwner::subEnterDatabase(AcDbDatabase* db) {
+void AcDbVertexOwner::itemsEnterDatabase(AcDbDatabase* db) {
   for (AcDbEntity* item : items_) {
-    copyPropertiesTo(*item);
+    kv::HostAccess::copyProperties(self_, *item);
     kv::HostAccess::setContainer(*item, nullptr);
     AcDbObjectId id;
     db->addAcDbObject(id, item);
-    item->setOwnerId(objectId());
+    item->setOwnerId(self_.objectId());
     item->close();
   }
 }
 
-void AcDbVertexOwner::subErase(bool erasing) {
+void AcDbVertexOwner::eraseItems(bool erasing) {
   for (AcDbEntity* item : items_)
     if (AcDbStub* s = kv::HostAccess::stub(item->objectId())) s->erased = erasing;
 }
 
-void AcDbVertexOwner::subPropertiesChanged(bool doSubents) {
+void AcDbVertexOwner::passPropertiesOn(bool doSubents) {
   if (doSubents)
-    for (AcDbEntity* item : items_) copyPropertiesTo(*item);
+    for (AcDbEntity* item : items_) kv::HostAccess::copyProperties(self_, *item);
 }
 
 bool AcDbVertexOwner::itemPosition(const AcDbEntity* item, AcGePoint3d& p) const {
@@ -117,14 +147,16 @@ bool AcDbVertexOwner::itemPosition(const AcDbEntity* item, AcGePoint3d& p) const
   return true;
 }
 
-Acad::ErrorStatus AcDbVertexOwner::subTransformBy(const AcGeMatrix3d& xform) {
+AcGePoint3d& AcDbVertexOwner::positionOf(AcDbVertex& vertex) { return vertex.position_; }
+
+Acad::ErrorStatus AcDbVertexOwner::transformItems(const AcGeMatrix3d& xform) {
   // Vertices in a database may be open elsewhere; their positions move with their owner all the same.
   for (AcDbEntity* item : items_)
     if (auto* v = AcDbVertex::cast(item)) v->position_.transformBy(xform);
   return Acad::eOk;
 }
 
-Acad::ErrorStatus AcDbVertexOwner::subGetGeomExtents(AcDbExtents& extents) const {
+Acad::ErrorStatus AcDbVertexOwner::itemExtents(AcDbExtents& extents) const {
   AcDbExtents box;
   AcGePoint3d p;
   for (const AcDbEntity* item : items_)
@@ -135,12 +167,12 @@ Acad::ErrorStatus AcDbVertexOwner::subGetGeomExtents(AcDbExtents& extents) const
 }
 
 void AcDbVertexOwner::copyItemsTo(AcDbVertexOwner& other) const {
-  copyPropertiesTo(other);
+  kv::HostAccess::copyProperties(self_, other.self_);
   for (const AcDbEntity* item : items_) {
     if (item->isErased()) continue;
     auto* copy = static_cast<AcDbEntity*>(kv::HostAccess::copy(*item));
     if (!copy) continue;
-    kv::HostAccess::setContainer(*copy, &other);
+    kv::HostAccess::setContainer(*copy, &other.self_);
     other.items_.push_back(copy);
   }
 }
@@ -172,7 +204,11 @@ static AcRxObject* cloneVertex(const V& v) {
 
 AcRxObject* AcDbPolyFaceMeshVertex::subClone() const { return cloneVertex(*this); }
 AcRxObject* AcDbPolygonMeshVertex::subClone() const { return cloneVertex(*this); }
-AcRxObject* AcDb3dPolylineVertex::subClone() const { return cloneVertex(*this); }
+AcRxObject* AcDb3dPolylineVertex::subClone() const {
+  auto* copy = static_cast<AcDb3dPolylineVertex*>(cloneVertex(*this));
+  copy->type_ = type_;
+  return copy;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -231,11 +267,14 @@ Acad::ErrorStatus AcDbPolyFaceMesh::appendFaceRecord(AcDbFaceRecord* face) {
   if (!face) return Acad::eNullEntityPointer;
   if (int st = kv::fault::check(kv::fault::Call::appendFaceRecord, Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
   if (faces_ >= kMaxCount) return Acad::eInvalidFaceVertexIndex;
+  bool ended = false;  // a 0 was seen: only zeros may follow
   for (Adesk::UInt16 corner = 0; corner < 4; ++corner) {
     Adesk::Int16 v = 0;
     face->getVertexAt(corner, v);
     int index = v < 0 ? -int(v) : int(v);
-    if ((index == 0 && corner < 3) || index > vertices_) return Acad::eInvalidFaceVertexIndex;
+    if ((index == 0 && corner == 0) || (index != 0 && ended) || index > vertices_)
+      return Acad::eInvalidFaceVertexIndex;
+    ended = ended || index == 0;
   }
   if (Acad::ErrorStatus es = appendItem(face)) return es;
   ++faces_;
@@ -250,6 +289,19 @@ AcRxObject* AcDbPolyFaceMesh::subClone() const {
     else ++copy->vertices_;
   }
   return copy;
+}
+
+Acad::ErrorStatus AcDbPolyFaceMesh::subExplode(AcDbVoidPtrArray& entitySet) const {
+  // Face records number the vertices in the order they were appended, erased ones included.
+  std::vector<AcGePoint3d> corners;
+  for (const AcDbEntity* item : items())
+    if (const auto* v = AcDbPolyFaceMeshVertex::cast(item)) corners.push_back(v->position());
+  for (const AcDbEntity* item : items()) {
+    const auto* face = AcDbFaceRecord::cast(item);
+    if (!face || face->isErased()) continue;
+    if (AcDbEntity* piece = pieceOfFace(*face, corners)) addPiece(*this, piece, entitySet);
+  }
+  return Acad::eOk;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -299,6 +351,21 @@ AcRxObject* AcDbPolygonMesh::subClone() const {
   copy->nClosed_ = nClosed_;
   copyItemsTo(*copy);
   return copy;
+}
+
+Acad::ErrorStatus AcDbPolygonMesh::subExplode(AcDbVoidPtrArray& entitySet) const {
+  std::vector<AcGePoint3d> grid;
+  for (const AcDbEntity* item : items())
+    if (const auto* v = AcDbPolygonMeshVertex::cast(item); v && !item->isErased()) grid.push_back(v->position());
+  const size_t m = size_t(m_ > 0 ? m_ : 0), n = size_t(n_ > 0 ? n_ : 0);
+  if (m == 0 || n == 0 || grid.size() != m * n) return Acad::eDegenerateGeometry;
+  // Row k and column j wrap round where the mesh is closed.
+  auto at = [&](size_t k, size_t j) { return grid[(k % m) * n + j % n]; };
+  const size_t rows = mClosed_ ? m : m - 1, columns = nClosed_ ? n : n - 1;
+  for (size_t k = 0; k < rows; ++k)
+    for (size_t j = 0; j < columns; ++j)
+      addPiece(*this, new AcDbFace(at(k, j), at(k, j + 1), at(k + 1, j + 1), at(k + 1, j)), entitySet);
+  return Acad::eOk;
 }
 
 AcDb3dPolyline::AcDb3dPolyline(AcDb::Poly3dType type, const AcGePoint3dArray& vertices, bool closed)

@@ -9,7 +9,7 @@ a layer the table lacks (Ghost), a CIRCLE; in paper space a LINE.
 
 With "meshes", model space holds a polyface mesh with invisible edges, a polygon mesh closed in
 N, two 3DFACEs, a SOLID along -Z, a SOLID with a tilted extrusion, a closed 3D polyline and a 2D
-polyline (which our reader leaves out). The file is then read back with ezdxf and listed as
+polyline (which the listing leaves out). The file is then read back with ezdxf and listed as
 ezdxf_read.py lists entities, so the test compares our reading with ezdxf's own.
 """
 import os

@@ -1,4 +1,5 @@
-// The host's geometry values: points, vectors, 4x4 transforms and the global tolerance.
+// The host's geometry values: points, vectors, 4x4 transforms, the global tolerance, and the
+// line segments and circular arcs that curves hand out for their pieces.
 #pragma once
 
 #include "core/export.h"
@@ -22,6 +23,35 @@ struct KV_PLATFORM_API AcGeContext {
 
 class AcGeMatrix3d;
 class AcGePoint3d;
+
+class KV_PLATFORM_API AcGeVector2d {
+public:
+  AcGeVector2d() = default;
+  AcGeVector2d(double xx, double yy) : x(xx), y(yy) {}
+  double length() const;
+  AcGeVector2d operator+(const AcGeVector2d& v) const { return {x + v.x, y + v.y}; }
+  AcGeVector2d operator-(const AcGeVector2d& v) const { return {x - v.x, y - v.y}; }
+  AcGeVector2d operator*(double s) const { return {x * s, y * s}; }
+
+  double x = 0, y = 0;
+};
+
+class KV_PLATFORM_API AcGePoint2d {
+public:
+  AcGePoint2d() = default;
+  AcGePoint2d(double xx, double yy) : x(xx), y(yy) {}
+
+  static const AcGePoint2d kOrigin;
+
+  double distanceTo(const AcGePoint2d& p) const { return (*this - p).length(); }
+  bool isEqualTo(const AcGePoint2d& p, const AcGeTol& tol = AcGeContext::gTol) const;
+  AcGePoint2d operator+(const AcGeVector2d& v) const { return {x + v.x, y + v.y}; }
+  AcGeVector2d operator-(const AcGePoint2d& p) const { return {x - p.x, y - p.y}; }
+  bool operator==(const AcGePoint2d& p) const { return isEqualTo(p); }
+  bool operator!=(const AcGePoint2d& p) const { return !isEqualTo(p); }
+
+  double x = 0, y = 0;
+};
 
 class KV_PLATFORM_API AcGeVector3d {
 public:
@@ -104,6 +134,12 @@ public:
   static AcGeMatrix3d scaling(double scale, const AcGePoint3d& center = AcGePoint3d::kOrigin);
   static AcGeMatrix3d rotation(double angle, const AcGeVector3d& axis,
                                const AcGePoint3d& center = AcGePoint3d::kOrigin);
+  // The plane of a normal, its axes by the arbitrary-axis rule: x is (0, 1, 0) x normal when
+  // both |normal.x| and |normal.y| are below 1/64, else (0, 0, 1) x normal; y is normal x x.
+  // planeToWorld takes coordinates in that plane's system to world ones; along Z both are the
+  // identity, exactly. A zero normal counts as Z.
+  static AcGeMatrix3d planeToWorld(const AcGeVector3d& normal);
+  static AcGeMatrix3d worldToPlane(const AcGeVector3d& normal);
 
   AcGeVector3d translation() const { return {entry[0][3], entry[1][3], entry[2][3]}; }
   double det() const;
@@ -121,4 +157,60 @@ public:
   double& operator()(unsigned row, unsigned col) { return entry[row][col]; }
 
   double entry[4][4];
+};
+
+// A straight segment; its parameter runs from 0 at the start to 1 at the end.
+class KV_PLATFORM_API AcGeLineSeg3d {
+public:
+  AcGeLineSeg3d() = default;  // from the origin to (1, 0, 0)
+  AcGeLineSeg3d(const AcGePoint3d& start, const AcGePoint3d& end) : start_(start), end_(end) {}
+  AcGeLineSeg3d& set(const AcGePoint3d& start, const AcGePoint3d& end);
+  AcGePoint3d startPoint() const { return start_; }
+  AcGePoint3d endPoint() const { return end_; }
+  AcGePoint3d midPoint() const { return evalPoint(0.5); }
+  // The unit direction from start to end; zero for a segment of no length.
+  AcGeVector3d direction() const;
+  double length() const { return start_.distanceTo(end_); }
+  double length(double fromParam, double toParam) const;
+  AcGePoint3d evalPoint(double param) const;
+  AcGeLineSeg3d& transformBy(const AcGeMatrix3d& xform);
+
+private:
+  AcGePoint3d start_;
+  AcGePoint3d end_ = AcGePoint3d(1, 0, 0);
+};
+
+// A circular arc: the points centre + radius (cos a * refVec + sin a * (normal x refVec)) for
+// the angles a from startAng to endAng, counter-clockwise about the normal. The parameter is
+// that angle. The normal and the reference vector are kept unit and at right angles.
+class KV_PLATFORM_API AcGeCircArc3d {
+public:
+  AcGeCircArc3d() = default;  // the unit circle about Z
+  // A whole circle, its reference vector by the arbitrary-axis rule of the normal.
+  AcGeCircArc3d(const AcGePoint3d& center, const AcGeVector3d& normal, double radius);
+  AcGeCircArc3d(const AcGePoint3d& center, const AcGeVector3d& normal, const AcGeVector3d& refVec, double radius,
+                double startAngle, double endAngle);
+  AcGeCircArc3d& set(const AcGePoint3d& center, const AcGeVector3d& normal, const AcGeVector3d& refVec,
+                     double radius, double startAngle, double endAngle);
+
+  AcGePoint3d center() const { return center_; }
+  AcGeVector3d normal() const { return normal_; }
+  AcGeVector3d refVec() const { return ref_; }
+  double radius() const { return radius_; }
+  double startAng() const { return start_; }
+  double endAng() const { return end_; }
+  AcGePoint3d startPoint() const { return evalPoint(start_); }
+  AcGePoint3d endPoint() const { return evalPoint(end_); }
+  AcGePoint3d evalPoint(double angle) const;
+  // radius * |toParam - fromParam|: exact, as angles are the parameter.
+  double length(double fromParam, double toParam) const;
+  bool isClosed() const;
+
+private:
+  AcGePoint3d center_;
+  AcGeVector3d normal_ = AcGeVector3d(0, 0, 1);
+  AcGeVector3d ref_ = AcGeVector3d(1, 0, 0);
+  double radius_ = 1;
+  double start_ = 0;
+  double end_ = 6.283185307179586;
 };

@@ -1,5 +1,5 @@
 // The host's face and vertex-based entities: 3D faces, 2D solids, polyface meshes, polygon
-// meshes and 3D polylines.
+// meshes and 3D polylines (the 2D and lightweight polylines are in host/polylines.h).
 //
 // A vertex-based entity owns its vertices (and a polyface mesh its face records). While the
 // entity is in no database it holds them itself: an appended vertex then belongs to it, and
@@ -9,8 +9,10 @@
 // The host's limits of a polyface mesh, never truncated:
 // - a vertex past the 32,767th, or a vertex after the first face record: refused with
 //   eInvalidMeshVertexIndex (56) and eVertexAfterFace (54);
-// - a face record past the 32,767th, or one naming vertex 0 in its first three places or a
-//   vertex the mesh does not have (in absolute value): refused with eInvalidFaceVertexIndex (55).
+// - a face record past the 32,767th, one naming vertex 0 first or a vertex after a 0, or one
+//   naming a vertex the mesh does not have (in absolute value): refused with
+//   eInvalidFaceVertexIndex (55). Records of one or two vertices (0 after them) are taken:
+//   the host writes them.
 #pragma once
 
 #include <vector>
@@ -20,7 +22,12 @@
 namespace AcDb {
 enum PolyMeshType { kSimpleMesh = 0, kQuadSurfaceMesh = 5, kCubicSurfaceMesh = 6, kBezierSurfaceMesh = 8 };
 enum Poly3dType { k3dSimplePoly = 0, k3dQuadSplinePoly = 1, k3dCubicSplinePoly = 2 };
+// A 3D polyline's vertex: one of its own, a spline's frame (control) point, or a point of the
+// fitted spline.
+enum Vertex3dType { k3dSimpleVertex = 0, k3dControlVertex = 1, k3dFitVertex = 2 };
 }  // namespace AcDb
+
+class AcDbVertex;
 
 // Walks the items of a vertex-based entity in order. Made by vertexIterator(); the caller
 // deletes it. Stepping skips erased items unless asked not to.
@@ -40,29 +47,53 @@ private:
   size_t pos_ = 0;
 };
 
-// Common ground of the vertex-based entities: the ordered items they own.
-class KV_PLATFORM_API AcDbVertexOwner : public AcDbEntity {
+// Common ground of the vertex-based entities: the ordered items they own. Meshes are plain
+// entities and polylines are curves, so this is no class of the run-time tree but a part that
+// each of them holds beside its entity; cast finds it whatever the entity's class.
+class KV_PLATFORM_API AcDbVertexOwner {
 public:
-  KV_RX_DECLARE_MEMBERS(AcDbVertexOwner)
-  ~AcDbVertexOwner() override;
+  AcDbVertexOwner(const AcDbVertexOwner&) = delete;
+  AcDbVertexOwner& operator=(const AcDbVertexOwner&) = delete;
+  virtual ~AcDbVertexOwner();
+  static AcDbVertexOwner* cast(AcRxObject* obj) { return dynamic_cast<AcDbVertexOwner*>(obj); }
+  static const AcDbVertexOwner* cast(const AcRxObject* obj) { return dynamic_cast<const AcDbVertexOwner*>(obj); }
+
   AcDbObjectIterator* vertexIterator() const;
   // Items in order, erased ones included.
   const std::vector<AcDbEntity*>& items() const { return items_; }
 
 protected:
+  explicit AcDbVertexOwner(AcDbEntity& self) : self_(self) {}
   // The owner must be open for write; the item must be new and belong to no other entity.
   Acad::ErrorStatus appendItem(AcDbEntity* item);
   // The geometry of every live item that has a position.
   virtual bool itemPosition(const AcDbEntity* item, AcGePoint3d& p) const;
-  Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform) override;
-  Acad::ErrorStatus subGetGeomExtents(AcDbExtents& extents) const override;
-  void subEnterDatabase(AcDbDatabase* db) override;
-  void subErase(bool erasing) override;
-  void subPropertiesChanged(bool doSubents) override;
+  Acad::ErrorStatus transformItems(const AcGeMatrix3d& xform);
+  Acad::ErrorStatus itemExtents(AcDbExtents& extents) const;
+  void itemsEnterDatabase(AcDbDatabase* db);
+  void eraseItems(bool erasing);
+  void passPropertiesOn(bool doSubents);
+  // The owner's properties and copies of its live items, for a clone.
   void copyItemsTo(AcDbVertexOwner& other) const;
+  // A vertex's place, which moves with its owner even while the vertex is open elsewhere.
+  static AcGePoint3d& positionOf(AcDbVertex& vertex);
 
 private:
+  AcDbEntity& self_;
   std::vector<AcDbEntity*> items_;
+};
+
+// An entity (Base AcDbEntity) or a curve (Base AcDbCurve) that owns vertices: the entity's
+// hooks reach its items.
+template <class Base>
+class AcDbVertexOwnerOf : public Base, public AcDbVertexOwner {
+protected:
+  AcDbVertexOwnerOf() : AcDbVertexOwner(static_cast<AcDbEntity&>(*this)) {}
+  Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform) override { return transformItems(xform); }
+  Acad::ErrorStatus subGetGeomExtents(AcDbExtents& extents) const override { return itemExtents(extents); }
+  void subEnterDatabase(AcDbDatabase* db) override { itemsEnterDatabase(db); }
+  void subErase(bool erasing) override { eraseItems(erasing); }
+  void subPropertiesChanged(bool doSubents) override { passPropertiesOn(doSubents); }
 };
 
 // A positioned vertex of any vertex-based entity.
@@ -108,13 +139,20 @@ public:
   KV_RX_DECLARE_MEMBERS(AcDb3dPolylineVertex)
   AcDb3dPolylineVertex() = default;
   explicit AcDb3dPolylineVertex(const AcGePoint3d& p) : AcDbVertex(p) {}
+  // Set by the host where it makes the vertex (a spline fit, a drawing read).
+  AcDb::Vertex3dType vertexType() const { return type_; }
 
 protected:
   AcRxObject* subClone() const override;
+
+private:
+  friend struct kv::HostAccess;
+  AcDb::Vertex3dType type_ = AcDb::k3dSimpleVertex;
 };
 
-// Four 1-based vertex numbers; a negative number hides the edge that starts at that corner,
-// 0 in the fourth place makes a triangle.
+// Four 1-based vertex numbers; a negative number hides the edge that starts at that corner.
+// 0 ends the record: in the fourth place it makes a triangle; the host also keeps records of
+// one or two vertices.
 class KV_PLATFORM_API AcDbFaceRecord : public AcDbEntity {
 public:
   KV_RX_DECLARE_MEMBERS(AcDbFaceRecord)
@@ -136,7 +174,7 @@ private:
   Adesk::Int16 v_[4] = {0, 0, 0, 0};
 };
 
-class KV_PLATFORM_API AcDbPolyFaceMesh : public AcDbVertexOwner {
+class KV_PLATFORM_API AcDbPolyFaceMesh : public AcDbVertexOwnerOf<AcDbEntity> {
 public:
   KV_RX_DECLARE_MEMBERS(AcDbPolyFaceMesh)
   static constexpr int kMaxCount = 32767;
@@ -150,12 +188,15 @@ public:
 
 protected:
   AcRxObject* subClone() const override;
+  // One 3D face per face record of three or four vertices, its hidden edges kept; a record of
+  // two vertices gives a line, of one a point, as the host explodes them.
+  Acad::ErrorStatus subExplode(AcDbVoidPtrArray& entitySet) const override;
 
 private:
   int vertices_ = 0, faces_ = 0;
 };
 
-class KV_PLATFORM_API AcDbPolygonMesh : public AcDbVertexOwner {
+class KV_PLATFORM_API AcDbPolygonMesh : public AcDbVertexOwnerOf<AcDbEntity> {
 public:
   KV_RX_DECLARE_MEMBERS(AcDbPolygonMesh)
   AcDbPolygonMesh() = default;
@@ -178,6 +219,9 @@ public:
 
 protected:
   AcRxObject* subClone() const override;
+  // One 3D face per cell of the grid, with the cells that close it in M and N; a grid without
+  // M x N vertices answers eDegenerateGeometry.
+  Acad::ErrorStatus subExplode(AcDbVoidPtrArray& entitySet) const override;
 
 private:
   AcDb::PolyMeshType type_ = AcDb::kSimpleMesh;
@@ -185,19 +229,30 @@ private:
   bool mClosed_ = false, nClosed_ = false;
 };
 
-class KV_PLATFORM_API AcDb3dPolyline : public AcDbVertexOwner {
+// A curve through its vertices, straight between them. A spline-fit polyline keeps its frame
+// (control vertices) and the fitted vertices; the curve runs through the fitted ones, or
+// through the frame while it has none. Parameter: vertex index plus the fraction of the segment.
+class KV_PLATFORM_API AcDb3dPolyline : public AcDbVertexOwnerOf<AcDbCurve> {
 public:
   KV_RX_DECLARE_MEMBERS(AcDb3dPolyline)
   AcDb3dPolyline() = default;
   AcDb3dPolyline(AcDb::Poly3dType type, const AcGePoint3dArray& vertices, bool closed = false);
   AcDb::Poly3dType polyType() const { return type_; }
-  bool isClosed() const { return closed_; }
+  bool isClosed() const override { return closed_; }
   Acad::ErrorStatus makeClosed();
   Acad::ErrorStatus makeOpen();
   Acad::ErrorStatus appendVertex(AcDb3dPolylineVertex* vertex);
 
+  Acad::ErrorStatus getStartParam(double& param) const override;
+  Acad::ErrorStatus getEndParam(double& param) const override;
+  Acad::ErrorStatus getPointAtParam(double param, AcGePoint3d& point) const override;
+  Acad::ErrorStatus getDistAtParam(double param, double& dist) const override;
+
 protected:
   AcRxObject* subClone() const override;
+  Acad::ErrorStatus subGetGeomExtents(AcDbExtents& extents) const override;
+  // Lines between the vertices the curve runs through; segments of no length give none.
+  Acad::ErrorStatus subExplode(AcDbVoidPtrArray& entitySet) const override;
 
 private:
   AcDb::Poly3dType type_ = AcDb::k3dSimplePoly;
