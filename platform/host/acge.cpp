@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 AcGeTol AcGeContext::gTol;
 
@@ -185,4 +186,41 @@ AcGeMatrix3d AcGeMatrix3d::inverse() const {
   AcGeMatrix3d m(*this);
   m.invert();
   return m;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+const AcGeVector2d AcGeVector2d::kXAxis(1, 0);
+const AcGeVector2d AcGeVector2d::kYAxis(0, 1);
+const AcGePoint2d AcGePoint2d::kOrigin(0, 0);
+
+double AcGeVector2d::length() const { return std::hypot(x, y); }
+
+AcGeVector2d& AcGeVector2d::normalize() {
+  double len = length();
+  if (len > AcGeContext::gTol.equalVector()) {
+    x /= len;
+    y /= len;
+  }
+  return *this;
+}
+
+double AcGeVector2d::angle() const {
+  double a = std::atan2(y, x);
+  return a < 0 ? a + 2 * std::numbers::pi : a;
+}
+
+bool AcGeVector2d::isEqualTo(const AcGeVector2d& v, const AcGeTol& tol) const {
+  return (*this - v).length() <= tol.equalVector();
+}
+
+double AcGePoint2d::distanceTo(const AcGePoint2d& p) const { return (*this - p).length(); }
+
+bool AcGePoint2d::isEqualTo(const AcGePoint2d& p, const AcGeTol& tol) const {
+  return distanceTo(p) <= tol.equalPoint();
+}
+
+bool AcGeScale3d::isEqualTo(const AcGeScale3d& s, const AcGeTol& tol) const {
+  return std::fabs(sx - s.sx) <= tol.equalVector() && std::fabs(sy - s.sy) <= tol.equalVector() &&
+         std::fabs(sz - s.sz) <= tol.equalVector();
 }
