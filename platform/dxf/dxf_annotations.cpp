@@ -710,7 +710,7 @@ struct InsertIn {
   AcGeScale3d scale;
   double rotation = 0;
   bool attributes = false;
-  Tag extrusionTag;
+  Tag extrusionTag, scaleTag;
 };
 
 bool insertPair(EntityIn& in, const Tag& t, InsertIn& r) {
@@ -719,9 +719,9 @@ bool insertPair(EntityIn& in, const Tag& t, InsertIn& r) {
   if (in.coordinate(t, 210, r.extrusion)) return (r.extrusionTag = t, in.ok());
   switch (t.code) {
     case 2: in.common().blockName = std::string(kv::trimBlanks(t.value)); return true;
-    case 41: return in.real(t, r.scale.sx);
-    case 42: return in.real(t, r.scale.sy);
-    case 43: return in.real(t, r.scale.sz);
+    case 41: return (r.scaleTag = t, in.real(t, r.scale.sx));
+    case 42: return (r.scaleTag = t, in.real(t, r.scale.sy));
+    case 43: return (r.scaleTag = t, in.real(t, r.scale.sz));
     case 50: return in.real(t, r.rotation) && (r.rotation = toRadians(r.rotation), true);
     case 66:
       if (!in.integer(t, n)) return false;
@@ -747,7 +747,7 @@ std::unique_ptr<AcDbEntity> readInsert(EntityIn& in) {
   ref->setPosition(kv::Ocs(ref->normal()).toWorld(r.position));
   ref->setRotation(r.rotation);
   if (ref->setScaleFactors(r.scale) != Acad::eOk) {
-    in.fail(r.extrusionTag, "INSERT has a scale factor of 0");
+    in.fail(r.scaleTag, "INSERT has a scale factor of 0");
     return nullptr;
   }
   return ref;

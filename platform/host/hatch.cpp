@@ -324,7 +324,7 @@ Acad::ErrorStatus AcDbHatch::subExplode(AcDbVoidPtrArray& entitySet) const {
   if (int st = kv::fault::check(kv::fault::Call::explode, Acad::eNotApplicable)) return Acad::ErrorStatus(st);
   if (d_.solidFill) return Acad::eNotApplicable;
   std::vector<kv::hatch::Segment> pieces;
-  kv::hatch::Boundary boundary = kv::hatch::boundaryOf(d_.loops);
+  kv::hatch::Boundary boundary = kv::hatch::boundaryOf(d_.loops, d_.style);
   if (Acad::ErrorStatus es = kv::hatch::patternPieces(boundary, d_.lines, kMaxExplodeLines, pieces)) return es;
   kv::Ocs ocs(d_.normal);
   for (const kv::hatch::Segment& s : pieces) {

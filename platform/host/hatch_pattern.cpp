@@ -9,8 +9,8 @@ namespace {
 
 constexpr double kTwoPi = 2 * std::numbers::pi;
 // Pieces in which an ellipse's turn and a spline's knot span are drawn.
-constexpr int kEllipsePieces = 128;
-constexpr int kSplineSpanPieces = 16;
+constexpr int kEllipsePieces = 256;
+constexpr int kSplineSpanPieces = 256;
 
 void addSegment(Boundary& out, const AcGePoint2d& a, const AcGePoint2d& b) {
   if (a.x != b.x || a.y != b.y) out.segments.push_back({a, b});
@@ -252,9 +252,12 @@ double boundarySize(const Boundary& boundary) {
 
 }  // namespace
 
-Boundary boundaryOf(const std::vector<AcDbHatch::Loop>& loops) {
+Boundary boundaryOf(const std::vector<AcDbHatch::Loop>& loops, AcDbHatch::HatchStyle style) {
   Boundary out;
   for (const AcDbHatch::Loop& loop : loops) {
+    bool outer = loop.type & (AcDbHatch::kExternal | AcDbHatch::kOutermost);
+    if ((style == AcDbHatch::kOuter && !outer) || (style == AcDbHatch::kIgnore && !(loop.type & AcDbHatch::kExternal)))
+      continue;
     if (loop.isPolyline()) addPolylineLoop(out, loop);
     else addEdgeLoop(out, loop);
   }

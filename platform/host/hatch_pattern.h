@@ -32,8 +32,10 @@ struct Boundary {
 };
 
 // Every loop closed: a polyline's last vertex joins its first, an edge loop's edges are joined
-// end to start where they do not meet exactly.
-Boundary boundaryOf(const std::vector<AcDbHatch::Loop>& loops);
+// end to start where they do not meet exactly. The hatch style picks the loops, as the host
+// hatches: all of them (kNormal), the external and outermost ones (kOuter), or the external
+// ones only (kIgnore).
+Boundary boundaryOf(const std::vector<AcDbHatch::Loop>& loops, AcDbHatch::HatchStyle style = AcDbHatch::kNormal);
 
 // Points on the boundary, close enough together for extents.
 std::vector<AcGePoint2d> outline(const Boundary& boundary);

@@ -207,8 +207,9 @@ protected:
   // Moves, turns, mirrors and scales uniformly; eCannotScaleNonUniformly otherwise.
   Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform) override;
   Acad::ErrorStatus subGetGeomExtents(AcDbExtents& extents) const override;
-  // The pattern's lines clipped to the loops by the even-odd rule, each a new AcDbLine with the
-  // hatch's properties (a dot a line of no length). eNotApplicable for a solid fill.
+  // The pattern's lines clipped by the even-odd rule to the loops the hatch style takes (all;
+  // the external and outermost ones; the external ones), each a new AcDbLine with the hatch's
+  // properties (a dot a line of no length). eNotApplicable for a solid fill.
   Acad::ErrorStatus subExplode(AcDbVoidPtrArray& entitySet) const override;
   AcRxObject* subClone() const override;
 
