@@ -276,6 +276,26 @@ TEST_F(annotations, HatchLinesFollowHolesArcsAndThePlane) {
     s.b = AcGePoint3d(-s.b.x, s.b.y, -2);
   }
   EXPECT_TRUE(sameSegments(explodeLines(*below), want, 1e-9));
+
+  // The upper half disk of an arc whose end angle lies before its start (a turn on from 2pi to
+  // pi): lines y = 1 to 4; y = 0 lies along the straight edge and y = 5 touches.
+  auto half = std::make_unique<AcDbHatch>();
+  AcGeCircArc2d upper(AcGePoint2d(), 5, 2 * kPi, kPi);
+  AcGeLineSeg2d chord(AcGePoint2d(-5, 0), AcGePoint2d(5, 0));
+  AcGeVoidPointerArray halfEdges;
+  halfEdges.append(&upper);
+  halfEdges.append(&chord);
+  AcGeIntArray halfTypes;
+  halfTypes.append(AcDbHatch::kCirArc);
+  halfTypes.append(AcDbHatch::kLine);
+  ASSERT_EQ(half->appendLoop(AcDbHatch::kExternal, halfEdges, halfTypes), Acad::eOk);
+  setLines(*half, {{0, AcGePoint2d(), AcGeVector2d(0, 1), {}}});
+  want.clear();
+  for (int k = 1; k <= 4; ++k) {
+    double x = std::sqrt(25.0 - k * k);
+    want.push_back({AcGePoint3d(-x, k, 0), AcGePoint3d(x, k, 0)});
+  }
+  EXPECT_TRUE(sameSegments(explodeLines(*half), want, 1e-9));
 }
 
 TEST_F(annotations, EllipseAndSplineEdgesClipWithinTheirDrawing) {

@@ -325,7 +325,7 @@ void segmentLines(const AcDbMline::Vertex& a, const AcDbMline::Vertex& b, size_t
   const std::vector<double>& pb = b.params[element];
   AcGePoint3d start = a.point + a.miter * (pa.empty() ? 0 : pa[0]);
   AcGePoint3d end = b.point + b.miter * (pb.empty() ? 0 : pb[0]);
-  double length = (end - start).dotProduct(a.direction);
+  double length = std::max(0.0, (end - start).dotProduct(a.direction));
   auto along = [&](double t) { return start + a.direction * std::clamp(t, 0.0, length); };
   size_t i = 1;
   for (; i + 1 < pa.size(); i += 2) out.emplace_back(along(pa[i]), along(pa[i + 1]));

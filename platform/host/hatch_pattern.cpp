@@ -11,6 +11,7 @@ constexpr double kTwoPi = 2 * std::numbers::pi;
 // Pieces in which an ellipse's turn and a spline's knot span are drawn.
 constexpr int kEllipsePieces = 256;
 constexpr int kSplineSpanPieces = 256;
+constexpr int kSplinePieces = 65536;  // at most, whatever the spans
 
 void addSegment(Boundary& out, const AcGePoint2d& a, const AcGePoint2d& b) {
   if (a.x != b.x || a.y != b.y) out.segments.push_back({a, b});
@@ -36,8 +37,16 @@ void addPolylineLoop(Boundary& out, const AcDbHatch::Loop& loop) {
   }
 }
 
-void addSampled(Boundary& out, const AcGeCurve2d& curve, int pieces) {
-  double t0 = curve.startParam(), t1 = curve.endParam();
+// How far an arc runs from start to end angle in its own direction: an end before the start
+// comes round once more, and no arc runs more than once round.
+double arcSpan(double start, double end) {
+  double span = end - start;
+  if (span > kTwoPi) return kTwoPi;
+  if (span < 0) span = std::fmod(span, kTwoPi) + kTwoPi;
+  return span;
+}
+
+void addSampled(Boundary& out, const AcGeCurve2d& curve, double t0, double t1, int pieces) {
   AcGePoint2d prev = curve.startPoint();
   for (int i = 1; i <= pieces; ++i) {
     AcGePoint2d next = i == pieces ? curve.endPoint() : curve.evalPoint(t0 + (t1 - t0) * i / pieces);
@@ -48,29 +57,32 @@ void addSampled(Boundary& out, const AcGeCurve2d& curve, int pieces) {
 
 void addCircArc(Boundary& out, const AcGeCircArc2d& arc) {
   double dir = arc.isClockWise() ? -1 : 1;
-  double sweep = dir * (arc.endAng() - arc.startAng());
+  double sweep = dir * arcSpan(arc.startAng(), arc.endAng());
   AcGePoint2d p = arc.startPoint(), q = arc.endPoint();
   if (arc.radius() <= 0 || sweep == 0) return addSegment(out, p, q);
   out.arcs.push_back({arc.center(), arc.radius(), arc.refVec().angle() + dir * arc.startAng(), sweep, p, q});
 }
 
-int splineSpans(const AcGeNurbCurve2d& spline) {
+// Pieces for a spline: so many per knot span, fewer for a spline of very many spans.
+int splinePieces(const AcGeNurbCurve2d& spline) {
   int spans = 0;
   for (int i = spline.degree(); i < spline.numControlPoints(); ++i)
     if (spline.knotAt(i + 1) > spline.knotAt(i)) ++spans;
-  return std::max(spans, 1);
+  spans = std::max(spans, 1);
+  return spans * std::clamp(kSplinePieces / spans, 4, kSplineSpanPieces);
 }
 
 // Adds one edge; answers the edge's own start and end, which the next edge should meet.
 void addEdge(Boundary& out, const AcGeCurve2d& edge) {
   if (auto* arc = dynamic_cast<const AcGeCircArc2d*>(&edge)) return addCircArc(out, *arc);
   if (auto* ell = dynamic_cast<const AcGeEllipArc2d*>(&edge)) {
-    double turns = std::fabs(ell->endAng() - ell->startAng()) / kTwoPi;
-    return addSampled(out, edge, std::max(8, int(std::ceil(turns * kEllipsePieces))));
+    double span = arcSpan(ell->startAng(), ell->endAng());
+    int pieces = std::max(8, int(std::ceil(span / kTwoPi * kEllipsePieces)));
+    return addSampled(out, edge, ell->startAng(), ell->startAng() + span, pieces);
   }
   if (auto* spline = dynamic_cast<const AcGeNurbCurve2d*>(&edge)) {
     if (!spline->isWellFormed()) return;
-    return addSampled(out, edge, splineSpans(*spline) * kSplineSpanPieces);
+    return addSampled(out, edge, spline->startParam(), spline->endParam(), splinePieces(*spline));
   }
   addSegment(out, edge.startPoint(), edge.endPoint());
 }
@@ -197,8 +209,11 @@ void dashPieces(const Family& f, const AcGePoint2d& origin, double a, double b, 
     sink.tooMany = true;
     return;
   }
-  for (double start = std::floor(a / period) * period; start < b && !sink.tooMany; start += period) {
-    double at = start;
+  // Counted, not summed: far from the origin a step of one period may not move a double.
+  double first = std::floor(a / period);
+  long periods = long(std::ceil(b / period - first));
+  for (long k = 0; k <= periods && !sink.tooMany; ++k) {
+    double at = (first + double(k)) * period;
     for (double len : f.dashes) {
       if (len == 0 && at >= a - tol && at <= b + tol) sink.add(origin, f.u, at, at);
       double from = std::max(at, a), to = std::min(at + len, b);
