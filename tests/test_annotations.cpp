@@ -242,6 +242,19 @@ TEST_F(annotations, HatchLinesFollowHolesArcsAndThePlane) {
   }
   EXPECT_TRUE(sameSegments(explodeLines(*hatch), want));
 
+  // The hatch style picks the loops: an outermost hole counts for kOuter, not for kIgnore,
+  // which hatches within the external loop alone.
+  kv::AnnotationAccess::data(*hatch).loops[1].type = AcDbHatch::kOutermost | AcDbHatch::kPolyline;
+  ASSERT_EQ(hatch->setHatchStyle(AcDbHatch::kOuter), Acad::eOk);
+  EXPECT_TRUE(sameSegments(explodeLines(*hatch), want));
+  ASSERT_EQ(hatch->setHatchStyle(AcDbHatch::kIgnore), Acad::eOk);
+  std::vector<Seg> whole;
+  for (int k = 0; k < 10; ++k) whole.push_back({AcGePoint3d(0, k + 0.5, 0), AcGePoint3d(10, k + 0.5, 0)});
+  EXPECT_TRUE(sameSegments(explodeLines(*hatch), whole));
+  kv::AnnotationAccess::data(*hatch).loops[1].type = AcDbHatch::kPolyline;
+  ASSERT_EQ(hatch->setHatchStyle(AcDbHatch::kOuter), Acad::eOk);
+  EXPECT_TRUE(sameSegments(explodeLines(*hatch), whole));
+
   // A circle of radius 5 made of two half-circle bulges, lines y = k: the lines at +-5 touch.
   auto circle = std::make_unique<AcDbHatch>();
   AcGePoint2dArray ends;
