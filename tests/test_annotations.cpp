@@ -223,7 +223,7 @@ TEST_F(annotations, FortyFiveDegreePatternOnASquareGivesTheHandWorkedLines) {
   EXPECT_TRUE(sameSegments(explodeLines(*hatch), want));
 }
 
-TEST_F(annotations, HatchLinesFollowHolesArcsAndThePlane) {
+TEST_F(annotations, HatchLinesFollowHolesAndTheHatchStyle) {
   // A square hole inside a square, lines y = k + 0.5: the even-odd rule splits two of them.
   std::unique_ptr<AcDbHatch> hatch(squareHatch(10));
   AcGePoint2dArray hole;
@@ -254,7 +254,9 @@ TEST_F(annotations, HatchLinesFollowHolesArcsAndThePlane) {
   kv::AnnotationAccess::data(*hatch).loops[1].type = AcDbHatch::kPolyline;
   ASSERT_EQ(hatch->setHatchStyle(AcDbHatch::kOuter), Acad::eOk);
   EXPECT_TRUE(sameSegments(explodeLines(*hatch), whole));
+}
 
+TEST_F(annotations, HatchLinesFollowArcsAndThePlane) {
   // A circle of radius 5 made of two half-circle bulges, lines y = k: the lines at +-5 touch.
   auto circle = std::make_unique<AcDbHatch>();
   AcGePoint2dArray ends;
@@ -265,7 +267,7 @@ TEST_F(annotations, HatchLinesFollowHolesArcsAndThePlane) {
   bulges.append(1);
   ASSERT_EQ(circle->appendLoop(AcDbHatch::kExternal, ends, bulges), Acad::eOk);
   setLines(*circle, {{0, AcGePoint2d(), AcGeVector2d(0, 1), {}}});
-  want.clear();
+  std::vector<Seg> want;
   for (int k = -4; k <= 4; ++k) {
     double x = std::sqrt(25.0 - k * k);
     want.push_back({AcGePoint3d(-x, k, 0), AcGePoint3d(x, k, 0)});
@@ -371,7 +373,7 @@ TEST_F(annotations, HatchesThatDoNotExplodeSaySo) {
   explodeLines(*square, Acad::eNotApplicable);
 }
 
-TEST_F(annotations, HatchLoopsAndPatternsAsTheHostHandsThemOut) {
+TEST_F(annotations, HatchLoopsAsTheHostHandsThemOut) {
   AcDbHatch hatch;
   AcGeLineSeg2d seg(AcGePoint2d(0, 0), AcGePoint2d(2, 0));
   AcGeCircArc2d arc(AcGePoint2d(1, 0), 1, 0, kPi);
@@ -421,8 +423,11 @@ TEST_F(annotations, HatchLoopsAndPatternsAsTheHostHandsThemOut) {
   EXPECT_EQ(hatch.numLoops(), 2);
   EXPECT_EQ(hatch.removeLoopAt(0), Acad::eOk);
   EXPECT_EQ(hatch.loopTypeAt(0), AcDbHatch::kPolyline);
+}
 
+TEST_F(annotations, HatchPatternsTurnAndScaleTheirLines) {
   // A user-defined pattern: one family at the angle, spaced; double adds one square to it.
+  AcDbHatch hatch;
   ASSERT_EQ(hatch.setPatternAngle(kPi / 6), Acad::eOk);
   ASSERT_EQ(hatch.setPatternSpace(2), Acad::eOk);
   ASSERT_EQ(hatch.setPattern(AcDbHatch::kUserDefined, "_USER"), Acad::eOk);
