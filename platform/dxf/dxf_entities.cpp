@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "host/annotations.h"
 #include "host/entities.h"
 #include "host/polylines.h"
+#include "host/ocs.h"
 #include "modeler/sat_acis.h"
 #include "core/numbers.h"
 
@@ -228,30 +230,9 @@ void writeFace(EntityOut& out, const AcDbEntity& entity) {
   out.tags().integer(70, invisible);
 }
 
-// The object coordinate system of a normal, by the arbitrary-axis rule of DXF. The host keeps
-// a solid's corners in world coordinates, the file in these.
-struct Ocs {
-  explicit Ocs(const AcGeVector3d& normal) : z(normal) {
-    identity = z.x == 0 && z.y == 0 && z.z == 1;
-    constexpr double kNear = 1.0 / 64;
-    AcGeVector3d w = std::abs(z.x) < kNear && std::abs(z.y) < kNear ? AcGeVector3d::kYAxis : AcGeVector3d::kZAxis;
-    x = w.crossProduct(z).normal();
-    y = z.crossProduct(x).normal();
-  }
-  // Along Z the systems are one and the same, so the doubles pass untouched.
-  AcGePoint3d toWorld(const AcGePoint3d& p) const {
-    if (identity) return p;
-    AcGeVector3d v = x * p.x + y * p.y + z * p.z;
-    return AcGePoint3d(v.x, v.y, v.z);
-  }
-  AcGePoint3d fromWorld(const AcGePoint3d& p) const {
-    if (identity) return p;
-    AcGeVector3d v = p.asVector();
-    return AcGePoint3d(v.dotProduct(x), v.dotProduct(y), v.dotProduct(z));
-  }
-  AcGeVector3d x, y, z;
-  bool identity = true;
-};
+// A solid's corners are in world coordinates in the host, in its object coordinate system in
+// the file.
+using kv::Ocs;
 
 std::unique_ptr<AcDbEntity> readSolid(EntityIn& in) {
   AcGePoint3d p[4];
@@ -419,6 +400,10 @@ const EntityCodec kCodecs[] = {
     {&AcDb3dSolid::desc, readModeler<AcDb3dSolid>, writeModeler},
     {&AcDbBody::desc, readModeler<AcDbBody>, writeModeler},
     {&AcDbRegion::desc, readModeler<AcDbRegion>, writeModeler},
+    {&AcDbText::desc, readText, writeText},
+    {&AcDbHatch::desc, readHatch, writeHatch},
+    {&AcDbMline::desc, readMline, writeMline},
+    {&AcDbBlockReference::desc, readInsert, writeInsert},
 };
 
 }  // namespace

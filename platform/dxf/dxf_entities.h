@@ -27,6 +27,8 @@ struct EntityCommon {
   // Pairs the codec does not model, each with the subclass marker it stood under ("" before
   // any), in file order: written back in the same place.
   std::vector<std::pair<std::string, Tag>> kept;
+  // INSERT: the block the file names (2); the reader finds or makes its record.
+  std::string blockName;
 };
 
 // Reading one entity. The entity's "0 NAME" pair has been read.
@@ -51,6 +53,7 @@ public:
   // For entities followed by entities of their own (POLYLINE, VERTEX ..., SEQEND).
   TagReader& tags() { return tags_; }
   const EntityCommon& common() const { return common_; }
+  EntityCommon& common() { return common_; }
   // A codec that read the whole entity (with its sub-entities) but cannot hold this variant (ACIS
   // data it cannot build) says so and returns null: the reader counts it as unsupported.
   // why, when given, says what kept it out, for the read report.
@@ -121,6 +124,18 @@ void write2dPolyline(EntityOut& out, const AcDbEntity& entity);
 // The codec of LWPOLYLINE (dxf_lwpolyline.cpp).
 std::unique_ptr<AcDbEntity> readLwPolyline(EntityIn& in);
 void writeLwPolyline(EntityOut& out, const AcDbEntity& entity);
+
+// The codecs of TEXT, HATCH, MLINE and INSERT (dxf_annotations.cpp). INSERT names its block
+// in common().blockName; ATTRIB entities after an INSERT whose 66 flag is set, with their
+// SEQEND, are kept with it as they stand.
+std::unique_ptr<AcDbEntity> readText(EntityIn& in);
+void writeText(EntityOut& out, const AcDbEntity& entity);
+std::unique_ptr<AcDbEntity> readHatch(EntityIn& in);
+void writeHatch(EntityOut& out, const AcDbEntity& entity);
+std::unique_ptr<AcDbEntity> readMline(EntityIn& in);
+void writeMline(EntityOut& out, const AcDbEntity& entity);
+std::unique_ptr<AcDbEntity> readInsert(EntityIn& in);
+void writeInsert(EntityOut& out, const AcDbEntity& entity);
 
 // Null when no codec reads that name.
 const EntityCodec* codecForDxfName(std::string_view name);

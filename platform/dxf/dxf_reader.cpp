@@ -10,6 +10,7 @@
 #include "dxf/dxf.h"
 #include "dxf/dxf_entities.h"
 #include "dxf/dxf_tags.h"
+#include "host/annotations.h"
 #include "core/numbers.h"
 #include "host/access.h"
 
@@ -412,6 +413,16 @@ private:
   AcDbDatabase& db_;
 };
 
+// An INSERT names its block; one the file does not define (today: any but the two spaces, as
+// block definitions are not read yet) is made empty under that name, as a missing layer is.
+void linkBlock(Builder& b, AcDbDatabase& db, const EntityCommon& c, AcDbEntity& e) {
+  auto* ref = AcDbBlockReference::cast(&e);
+  if (!ref || c.blockName.empty()) return;
+  bool created = false;
+  AcDbObjectId id = b.record<AcDbBlockTable, AcDbBlockTableRecord>(db.blockTableId(), c.blockName, c.line, created);
+  if (!id.isNull()) ref->setBlockTableRecord(id);
+}
+
 Acad::ErrorStatus DrawingReader::build(std::unique_ptr<AcDbDatabase>& out, std::string& error) {
   auto db = std::make_unique<AcDbDatabase>(true);
   Builder b(*db);
@@ -494,6 +505,7 @@ void DrawingReader::buildEntities(Builder& b, AcDbDatabase& db) {
     }
     e->setLayer(layer);
     if (!lt.isNull()) e->setLinetype(lt);
+    linkBlock(b, db, p.common, *e);
     e->close();
     ++report.entitiesRead;
   }

@@ -399,7 +399,7 @@ void DrawingWriter::blocks() {
     w_.str(100, "AcDbBlockBegin");
     w_.str(2, b.name);
     w_.integer(70, 0);
-    w_.point(10, AcGePoint3d());
+    w_.point(10, b.record ? b.record->origin() : AcGePoint3d());
     w_.str(3, b.name);
     w_.str(1, "");
     // Layout entities live in ENTITIES; other blocks keep theirs inside the definition.

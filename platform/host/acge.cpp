@@ -11,7 +11,6 @@ const AcGeVector3d AcGeVector3d::kXAxis(1, 0, 0);
 const AcGeVector3d AcGeVector3d::kYAxis(0, 1, 0);
 const AcGeVector3d AcGeVector3d::kZAxis(0, 0, 1);
 const AcGePoint3d AcGePoint3d::kOrigin(0, 0, 0);
-const AcGePoint2d AcGePoint2d::kOrigin(0, 0);
 const AcGeMatrix3d AcGeMatrix3d::kIdentity;
 
 double AcGeVector3d::length() const { return std::sqrt(lengthSqrd()); }
@@ -46,9 +45,7 @@ bool AcGeVector3d::isEqualTo(const AcGeVector3d& v, const AcGeTol& tol) const {
 
 AcGeVector3d& AcGeVector3d::transformBy(const AcGeMatrix3d& m) { return *this = m * *this; }
 
-double AcGeVector2d::length() const { return std::hypot(x, y); }
 
-bool AcGePoint2d::isEqualTo(const AcGePoint2d& p, const AcGeTol& tol) const { return distanceTo(p) <= tol.equalPoint(); }
 
 double AcGePoint3d::distanceTo(const AcGePoint3d& p) const { return (*this - p).length(); }
 
@@ -284,3 +281,39 @@ AcGePoint3d AcGeCircArc3d::evalPoint(double angle) const {
 double AcGeCircArc3d::length(double fromParam, double toParam) const { return radius_ * std::fabs(toParam - fromParam); }
 
 bool AcGeCircArc3d::isClosed() const { return std::fabs(end_ - start_) >= 2 * std::numbers::pi; }
+// ---------------------------------------------------------------------------------------------
+
+const AcGeVector2d AcGeVector2d::kXAxis(1, 0);
+const AcGeVector2d AcGeVector2d::kYAxis(0, 1);
+const AcGePoint2d AcGePoint2d::kOrigin(0, 0);
+
+double AcGeVector2d::length() const { return std::hypot(x, y); }
+
+AcGeVector2d& AcGeVector2d::normalize() {
+  double len = length();
+  if (len > AcGeContext::gTol.equalVector()) {
+    x /= len;
+    y /= len;
+  }
+  return *this;
+}
+
+double AcGeVector2d::angle() const {
+  double a = std::atan2(y, x);
+  return a < 0 ? a + 2 * std::numbers::pi : a;
+}
+
+bool AcGeVector2d::isEqualTo(const AcGeVector2d& v, const AcGeTol& tol) const {
+  return (*this - v).length() <= tol.equalVector();
+}
+
+double AcGePoint2d::distanceTo(const AcGePoint2d& p) const { return (*this - p).length(); }
+
+bool AcGePoint2d::isEqualTo(const AcGePoint2d& p, const AcGeTol& tol) const {
+  return distanceTo(p) <= tol.equalPoint();
+}
+
+bool AcGeScale3d::isEqualTo(const AcGeScale3d& s, const AcGeTol& tol) const {
+  return std::fabs(sx - s.sx) <= tol.equalVector() && std::fabs(sy - s.sy) <= tol.equalVector() &&
+         std::fabs(sz - s.sz) <= tol.equalVector();
+}

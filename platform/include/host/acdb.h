@@ -432,9 +432,17 @@ public:
   // Entity ids in drawing order, erased ones included.
   const std::vector<AcDbObjectId>& entityIds() const { return entities_; }
   bool isLayout() const;
+  // The block's base point in its own coordinates: where a reference's position puts it.
+  AcGePoint3d origin() const { return origin_; }
+  Acad::ErrorStatus setOrigin(const AcGePoint3d& p) {
+    if (Acad::ErrorStatus es = checkWrite()) return es;
+    origin_ = p;
+    return Acad::eOk;
+  }
 
 private:
   std::vector<AcDbObjectId> entities_;
+  AcGePoint3d origin_;
 };
 
 class KV_PLATFORM_API AcDbLayerTableRecord : public AcDbSymbolTableRecord {

@@ -24,14 +24,26 @@ struct KV_PLATFORM_API AcGeContext {
 class AcGeMatrix3d;
 class AcGePoint3d;
 
+// Plane values, in an entity's own coordinate system (a polyline's vertices, a hatch's boundary).
 class KV_PLATFORM_API AcGeVector2d {
 public:
   AcGeVector2d() = default;
   AcGeVector2d(double xx, double yy) : x(xx), y(yy) {}
+
+  static const AcGeVector2d kXAxis, kYAxis;
+
   double length() const;
+  AcGeVector2d& normalize();
+  double dotProduct(const AcGeVector2d& v) const { return x * v.x + y * v.y; }
+  // The z of the cross product: positive when v lies counter-clockwise of this.
+  double crossProduct(const AcGeVector2d& v) const { return x * v.y - y * v.x; }
+  // The direction's angle from the x axis, counter-clockwise, in [0, 2pi).
+  double angle() const;
   AcGeVector2d operator+(const AcGeVector2d& v) const { return {x + v.x, y + v.y}; }
   AcGeVector2d operator-(const AcGeVector2d& v) const { return {x - v.x, y - v.y}; }
+  AcGeVector2d operator-() const { return {-x, -y}; }
   AcGeVector2d operator*(double s) const { return {x * s, y * s}; }
+  bool isEqualTo(const AcGeVector2d& v, const AcGeTol& tol = AcGeContext::gTol) const;
 
   double x = 0, y = 0;
 };
@@ -43,9 +55,11 @@ public:
 
   static const AcGePoint2d kOrigin;
 
-  double distanceTo(const AcGePoint2d& p) const { return (*this - p).length(); }
+  double distanceTo(const AcGePoint2d& p) const;
   bool isEqualTo(const AcGePoint2d& p, const AcGeTol& tol = AcGeContext::gTol) const;
+  AcGeVector2d asVector() const { return {x, y}; }
   AcGePoint2d operator+(const AcGeVector2d& v) const { return {x + v.x, y + v.y}; }
+  AcGePoint2d operator-(const AcGeVector2d& v) const { return {x - v.x, y - v.y}; }
   AcGeVector2d operator-(const AcGePoint2d& p) const { return {x - p.x, y - p.y}; }
   bool operator==(const AcGePoint2d& p) const { return isEqualTo(p); }
   bool operator!=(const AcGePoint2d& p) const { return !isEqualTo(p); }
@@ -113,6 +127,19 @@ public:
   double& operator[](unsigned i) { return i == 0 ? x : i == 1 ? y : z; }
 
   double x = 0, y = 0, z = 0;
+};
+
+// Scale factors along x, y and z; a negative one mirrors.
+class KV_PLATFORM_API AcGeScale3d {
+public:
+  AcGeScale3d() = default;
+  explicit AcGeScale3d(double factor) : sx(factor), sy(factor), sz(factor) {}
+  AcGeScale3d(double x, double y, double z) : sx(x), sy(y), sz(z) {}
+  bool isEqualTo(const AcGeScale3d& s, const AcGeTol& tol = AcGeContext::gTol) const;
+  bool operator==(const AcGeScale3d& s) const { return isEqualTo(s); }
+  double operator[](unsigned i) const { return i == 0 ? sx : i == 1 ? sy : sz; }
+
+  double sx = 1, sy = 1, sz = 1;
 };
 
 KV_PLATFORM_API AcGeVector3d operator*(const AcGeMatrix3d& m, const AcGeVector3d& v);
