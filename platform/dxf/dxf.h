@@ -25,9 +25,9 @@ struct ReadReport {
 
 // Reads a drawing into a new database: the file's layers and linetypes over the default
 // tables, $CLAYER, and the model-space entities of the types the host reads (LINE, POINT,
-// 3DFACE, SOLID, POLYLINE as polyface mesh, polygon mesh or 3D polyline, with their VERTEX
-// entities, and 3DSOLID, BODY and REGION with their ACIS data); other entity types, 2D
-// polylines among them, are skipped and counted.
+// RAY, XLINE, CIRCLE, ARC, ELLIPSE, SPLINE, 3DFACE, SOLID, POLYLINE as polyface mesh, polygon
+// mesh or 3D polyline, with their VERTEX entities, and 3DSOLID, BODY and REGION with their
+// ACIS data); other entity types, 2D polylines among them, are skipped and counted.
 // Solids, bodies and regions: the entity's type decides the class, whatever its SAT says; SAT
 // of several bodies becomes one entity holding them all. One whose SAT text the SAT reader
 // cannot understand (or that holds no body, or keeps its data outside the entity as R2013+
@@ -38,8 +38,10 @@ struct ReadReport {
 // host to remake; a polygon mesh must hold M x N vertices. A polyface mesh the host refuses
 // (more than 32,767 vertices or faces, a face naming a vertex the mesh lacks) fails the whole
 // read with eBadDxfFile and the host's status in the error, rather than leaving the mesh out or
-// cutting it short. A SOLID's corners are in its own coordinate system (210) in the file and in
-// world coordinates in the host. A layer or linetype that entities name but the tables lack is
+// cutting it short. A SOLID's corners, and a CIRCLE's or ARC's centre, are in its own coordinate
+// system (210) in the file and in world coordinates in the host. A curve whose data the host
+// refuses (a spline whose knots do not fit its control points, an ellipse whose ratio passes 1)
+// is skipped, counted and noted as an unreadable solid is. A layer or linetype that entities name but the tables lack is
 // created, as the host does. Handles are the new database's own.
 // ASCII DXF from R12 (also without HEADER) to R2010 (AC1024); binary DXF and newer versions
 // are refused. On failure db and report are untouched and error holds one line naming the

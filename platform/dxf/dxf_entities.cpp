@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "host/curves.h"
 #include "host/entities.h"
 #include "modeler/sat_acis.h"
 #include "core/numbers.h"
@@ -227,31 +228,7 @@ void writeFace(EntityOut& out, const AcDbEntity& entity) {
   out.tags().integer(70, invisible);
 }
 
-// The object coordinate system of a normal, by the arbitrary-axis rule of DXF. The host keeps
-// a solid's corners in world coordinates, the file in these.
-struct Ocs {
-  explicit Ocs(const AcGeVector3d& normal) : z(normal) {
-    identity = z.x == 0 && z.y == 0 && z.z == 1;
-    constexpr double kNear = 1.0 / 64;
-    AcGeVector3d w = std::abs(z.x) < kNear && std::abs(z.y) < kNear ? AcGeVector3d::kYAxis : AcGeVector3d::kZAxis;
-    x = w.crossProduct(z).normal();
-    y = z.crossProduct(x).normal();
-  }
-  // Along Z the systems are one and the same, so the doubles pass untouched.
-  AcGePoint3d toWorld(const AcGePoint3d& p) const {
-    if (identity) return p;
-    AcGeVector3d v = x * p.x + y * p.y + z * p.z;
-    return AcGePoint3d(v.x, v.y, v.z);
-  }
-  AcGePoint3d fromWorld(const AcGePoint3d& p) const {
-    if (identity) return p;
-    AcGeVector3d v = p.asVector();
-    return AcGePoint3d(v.dotProduct(x), v.dotProduct(y), v.dotProduct(z));
-  }
-  AcGeVector3d x, y, z;
-  bool identity = true;
-};
-
+// The host keeps a solid's corners in world coordinates, the file in its object coordinates.
 std::unique_ptr<AcDbEntity> readSolid(EntityIn& in) {
   AcGePoint3d p[4];
   unsigned seen = 0;
@@ -413,6 +390,12 @@ const EntityCodec kCodecs[] = {
     {&AcDbPolyFaceMesh::desc, readPolyline, writePolyFaceMesh},
     {&AcDbPolygonMesh::desc, readPolyline, writePolygonMesh},
     {&AcDb3dPolyline::desc, readPolyline, write3dPolyline},
+    {&AcDbRay::desc, readRay, writeRay},
+    {&AcDbXline::desc, readXline, writeXline},
+    {&AcDbCircle::desc, readCircle, writeCircle},
+    {&AcDbArc::desc, readArc, writeArc},
+    {&AcDbEllipse::desc, readEllipse, writeEllipse},
+    {&AcDbSpline::desc, readSpline, writeSpline},
     {&AcDb3dSolid::desc, readModeler<AcDb3dSolid>, writeModeler},
     {&AcDbBody::desc, readModeler<AcDbBody>, writeModeler},
     {&AcDbRegion::desc, readModeler<AcDbRegion>, writeModeler},
