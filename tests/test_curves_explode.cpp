@@ -192,34 +192,56 @@ TEST_F(CurvesExplode, ANotchedFaceGivesItsArcRunningWithTheOutline) {
   EXPECT_EQ(notched, 2);  // top and bottom
 }
 
-TEST_F(CurvesExplode, ATiltedCutOfACylinderGivesAnEllipse) {
+// A cylinder of radius 1 from z = -1 to 1, cut by the plane through the origin tilted by tilt
+// about X; the edges of the tilted face of the part below the plane (subtract) or above it
+// (intersect), which runs the other way round.
+std::vector<AcDbCurve*> tiltedCapEdges(double tilt, AcDb::BoolOperType op, Pieces& faces, Pieces& edges) {
   AcDb3dSolid cylinder, cutter;
   cylinder.createFrustum(2, 1, 1, 1);
   cutter.createBox(10, 10, 10);
-  double tilt = kPi / 6;
   cutter.transformBy(AcGeMatrix3d::rotation(tilt, AcGeVector3d(1, 0, 0)) *
                      AcGeMatrix3d::translation(AcGeVector3d(0, 0, 5)));
-  ASSERT_EQ(cylinder.booleanOper(AcDb::kBoolSubtract, &cutter), Acad::eOk);
-  Pieces faces, edges;
-  ASSERT_EQ(faces.of(cylinder), Acad::eOk);
-  int ellipses = 0;
+  EXPECT_EQ(cylinder.booleanOper(op, &cutter), Acad::eOk);
+  EXPECT_EQ(faces.of(cylinder), Acad::eOk);
+  std::vector<AcDbCurve*> out;
   for (AcDbEntity* face : faces.last()) {
-    if (!AcDbRegion::cast(face) || !std::isnan(flatZ(*face))) continue;  // the tilted cap
-    ASSERT_EQ(edges.of(*face), Acad::eOk);
-    ASSERT_EQ(edges.last().size(), 1u);
-    auto* ellipse = AcDbEllipse::cast(edges.last()[0]);
-    ASSERT_NE(ellipse, nullptr) << edges.last()[0]->isA()->name();
-    ++ellipses;
-    EXPECT_TRUE(ellipse->isClosed());
+    if (!AcDbRegion::cast(face) || !std::isnan(flatZ(*face))) continue;
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(edges.of(*face), Acad::eOk);
+    out = edges.curves();
+  }
+  return out;
+}
+
+// The tilted face's edges: lines where it meets the caps, the rest arcs of one ellipse.
+void expectTiltedCap(double tilt, int lines, bool whole, AcDb::BoolOperType op) {
+  Pieces faces, edges;
+  std::vector<AcDbCurve*> cap = tiltedCapEdges(tilt, op, faces, edges);
+  auto census = edges.census();
+  EXPECT_EQ(census.size(), lines ? 2u : 1u) << tilt;
+  EXPECT_EQ(census["AcDbLine"], lines) << tilt;
+  EXPECT_GE(census["AcDbEllipse"], whole ? 1 : 2) << tilt;
+  expectDirectedLoops(cap);
+  AcGeVector3d plane(0, -std::sin(tilt), std::cos(tilt));
+  for (AcDbCurve* curve : cap) {
+    auto* ellipse = AcDbEllipse::cast(curve);
+    if (!ellipse) continue;
+    EXPECT_EQ(ellipse->isClosed(), whole);
     EXPECT_NEAR(ellipse->radiusRatio(), std::cos(tilt), 1e-9);
     EXPECT_NEAR(ellipse->majorAxis().length(), 1 / std::cos(tilt), 1e-9);
-    AcGeVector3d plane(0, -std::sin(tilt), std::cos(tilt));
     for (const AcGePoint3d& p : samples(*ellipse)) {
       EXPECT_NEAR(std::hypot(p.x, p.y), 1, 1e-9);
       EXPECT_NEAR(p.asVector().dotProduct(plane), 0, 1e-9);
+      EXPECT_LE(std::fabs(p.z), 1 + 1e-9);
     }
   }
-  EXPECT_EQ(ellipses, 1);
+}
+
+TEST_F(CurvesExplode, TiltedCutsOfACylinderGiveEllipses) {
+  for (AcDb::BoolOperType op : {AcDb::kBoolSubtract, AcDb::kBoolIntersect}) {
+    expectTiltedCap(kPi / 6, 0, true, op);   // inside the side: a whole ellipse
+    expectTiltedCap(kPi / 3, 2, false, op);  // through both caps: arcs (the side's seam may split one)
+  }
 }
 
 TEST_F(CurvesExplode, CrossingCylindersMeetAlongSplines) {
@@ -245,6 +267,35 @@ TEST_F(CurvesExplode, CrossingCylindersMeetAlongSplines) {
     }
   }
   EXPECT_GE(splines, 4);  // two closed curves, each bounding the side of both cylinders
+}
+
+TEST_F(CurvesExplode, ATiltedCutOfATorusIsBoundedBySplinesRunningRound) {
+  AcDb3dSolid torus, cutter;
+  ASSERT_EQ(torus.createTorus(2, 1), Acad::eOk);
+  cutter.createBox(10, 10, 10);
+  double tilt = 0.3;
+  cutter.transformBy(AcGeMatrix3d::rotation(tilt, AcGeVector3d(0, 1, 0)) *
+                     AcGeMatrix3d::translation(AcGeVector3d(0, 0, 5)));
+  ASSERT_EQ(torus.booleanOper(AcDb::kBoolSubtract, &cutter), Acad::eOk);
+  Pieces faces, edges;
+  ASSERT_EQ(faces.of(torus), Acad::eOk);
+  int caps = 0;
+  for (AcDbEntity* face : faces.last()) {
+    if (!AcDbRegion::cast(face)) continue;
+    ++caps;
+    ASSERT_EQ(edges.of(*face), Acad::eOk);
+    std::map<std::string, int> census = edges.census();
+    EXPECT_GE(census["AcDbSpline"], 2) << census.size();
+    expectDirectedLoops(edges.curves());
+    AcGeVector3d plane(std::sin(tilt), 0, std::cos(tilt));
+    // On the torus: a point's distance from the axis circle of radius 2 is 1.
+    for (AcDbCurve* c : edges.curves())
+      for (const AcGePoint3d& p : samples(*c)) {
+        EXPECT_NEAR(std::hypot(std::hypot(p.x, p.y) - 2, p.z), 1, 1e-5);
+        EXPECT_NEAR(p.asVector().dotProduct(plane), 0, 1e-7);
+      }
+  }
+  EXPECT_EQ(caps, 1);
 }
 
 TEST_F(CurvesExplode, ExplodeOfANullModellerEntityIsRefused) {

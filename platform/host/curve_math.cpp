@@ -48,12 +48,14 @@ Estimate gaussKronrod(const std::function<double(double)>& f, double a, double b
 }
 
 // The Gauss rule's distance from Kronrod's bounds the error of the Gauss rule; Kronrod's own
-// is far below it, so halving until they agree leaves the sum well inside the tolerance.
-double adapt(const std::function<double(double)>& f, double a, double b, double tol, int depth) {
+// is far below it, so halving until they agree leaves the sum well inside the tolerance. The
+// budget of halvings ends the work on an integrand that never settles.
+double adapt(const std::function<double(double)>& f, double a, double b, double tol, int& budget) {
   Estimate e = gaussKronrod(f, a, b);
-  if (std::fabs(e.kronrod - e.gauss) <= tol || depth == 0) return e.kronrod;
+  if (std::fabs(e.kronrod - e.gauss) <= tol || budget <= 0) return e.kronrod;
+  --budget;
   double m = 0.5 * (a + b);
-  return adapt(f, a, m, tol / 2, depth - 1) + adapt(f, m, b, tol / 2, depth - 1);
+  return adapt(f, a, m, tol / 2, budget) + adapt(f, m, b, tol / 2, budget);
 }
 
 }  // namespace
@@ -62,10 +64,8 @@ double integrate(const std::function<double(double)>& f, double a, double b) {
   if (!(b > a)) return 0;
   Estimate first = gaussKronrod(f, a, b);
   double tol = std::max(1e-13 * std::fabs(first.kronrod), 1e-300);
-  if (std::fabs(first.kronrod - first.gauss) <= tol) return first.kronrod;
-  double m = 0.5 * (a + b);
-  constexpr int kDepth = 40;
-  return adapt(f, a, m, tol / 2, kDepth) + adapt(f, m, b, tol / 2, kDepth);
+  int budget = 4000;
+  return adapt(f, a, b, tol, budget);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -247,11 +247,7 @@ bool within(const AcDbExtents& box, const AcDbExtents& inner, double tol) {
 
 AcDbExtents extents(const NurbsView& n) {
   assert(isValid(n));
-  struct Piece {
-    Bezier bezier;
-    int depth;
-  };
-  std::vector<Piece> todo;
+  std::vector<Bezier> todo;
   AcDbExtents inner, hull;  // points on the curve; the control points' box
   for (size_t k = size_t(n.degree); k < n.points.size(); ++k) {
     if (n.knots[k] == n.knots[k + 1]) continue;
@@ -259,24 +255,30 @@ AcDbExtents extents(const NurbsView& n) {
     inner.addPoint(b.front().point());
     inner.addPoint(b.back().point());
     hull.addExt(controlBox(b));
-    todo.push_back({std::move(b), 0});
+    todo.push_back(std::move(b));
   }
-  double tol = 1e-9 * hull.minPoint().distanceTo(hull.maxPoint());
+  // Measured against the size and the place, so that roundings of a curve far from the origin
+  // or of no size stay inside.
+  double reach = 0;
+  for (unsigned i = 0; i < 3; ++i)
+    reach = std::max({reach, std::fabs(hull.minPoint()[i]), std::fabs(hull.maxPoint()[i])});
+  double tol = 1e-9 * std::max(hull.minPoint().distanceTo(hull.maxPoint()), 1e-6 * reach);
   AcDbExtents outer;
-  constexpr int kDepth = 60;
+  int budget = 20000;  // splits; past it every piece's control box is taken whole
   while (!todo.empty()) {
-    Piece piece = std::move(todo.back());
+    Bezier piece = std::move(todo.back());
     todo.pop_back();
-    AcDbExtents box = controlBox(piece.bezier);
-    if (piece.depth >= kDepth || within(box, inner, tol)) {
+    AcDbExtents box = controlBox(piece);
+    if (budget <= 0 || within(box, inner, tol)) {
       outer.addExt(box);
       continue;
     }
+    --budget;
     Bezier left, right;
-    split(piece.bezier, left, right);
+    split(piece, left, right);
     inner.addPoint(left.back().point());
-    todo.push_back({std::move(left), piece.depth + 1});
-    todo.push_back({std::move(right), piece.depth + 1});
+    todo.push_back(std::move(left));
+    todo.push_back(std::move(right));
   }
   return outer;
 }
