@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "dxf/dxf.h"
+#include "host/curves.h"
 #include "host/entities.h"
 #include "host/host.h"
 #include "testing/recording_ui.h"
@@ -26,6 +27,24 @@ void append(AcDbDatabase& db, AcDbEntity* entity) {
   AcDbObjectId id;
   if (ok(space->appendAcDbEntity(id, entity), "append")) entity->close();
   space->close();
+}
+
+// The same drawing with one curve of each kind beside the entities above.
+bool writeCurves(AcDbDatabase& db, const std::string& file) {
+  using P = AcGePoint3d;
+  auto* ray = new AcDbRay;
+  ray->setUnitDir(AcGeVector3d(1, 1, 0));
+  append(db, ray);
+  auto* xline = new AcDbXline;
+  xline->setBasePoint(P(1, 2, 3));
+  append(db, xline);
+  append(db, new AcDbCircle(P(1, 2, 3), AcGeVector3d(0, 0, -1), 2));
+  append(db, new AcDbArc(P(0, 0, 0), AcGeVector3d(1, 1, 1), 1, 6, 0.5));
+  append(db, new AcDbEllipse(P(0, 0, 0), AcGeVector3d(0, 0, 1), AcGeVector3d(2, 0, 0), 0.5, 5, 1));
+  AcGePoint3dArray fit;
+  for (P p : {P(0, 0, 0), P(1, 2, 0), P(3, 1, 1)}) fit.append(p);
+  append(db, new AcDbSpline(fit, AcGeVector3d(1, 0, 0), AcGeVector3d(), 4, 0.0));
+  return ok(kv::dxf::writeDrawing(db, file), "writeDrawing");
 }
 
 }  // namespace
@@ -87,5 +106,6 @@ int main(int argc, char** argv) {
   good &= ok(cube->createBox(1, 1, 1), "box");
   append(db, cube);
   good &= ok(kv::dxf::writeDrawing(db, (root / "fuzz_dxf" / "entities.read.dxf").string()), "writeDrawing");
+  good &= writeCurves(db, (root / "fuzz_dxf" / "curves.read.dxf").string());
   return good ? 0 : 1;
 }

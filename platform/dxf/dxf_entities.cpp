@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "host/annotations.h"
+#include "host/curves.h"
 #include "host/entities.h"
 #include "host/polylines.h"
 #include "host/ocs.h"
@@ -234,6 +235,7 @@ void writeFace(EntityOut& out, const AcDbEntity& entity) {
 // the file.
 using kv::Ocs;
 
+// The host keeps a solid's corners in world coordinates, the file in its object coordinates.
 std::unique_ptr<AcDbEntity> readSolid(EntityIn& in) {
   AcGePoint3d p[4];
   unsigned seen = 0;
@@ -397,6 +399,12 @@ const EntityCodec kCodecs[] = {
     {&AcDb3dPolyline::desc, readPolyline, write3dPolyline},
     {&AcDb2dPolyline::desc, readPolyline, write2dPolyline},
     {&AcDbPolyline::desc, readLwPolyline, writeLwPolyline},
+    {&AcDbRay::desc, readRay, writeRay},
+    {&AcDbXline::desc, readXline, writeXline},
+    {&AcDbCircle::desc, readCircle, writeCircle},
+    {&AcDbArc::desc, readArc, writeArc},
+    {&AcDbEllipse::desc, readEllipse, writeEllipse},
+    {&AcDbSpline::desc, readSpline, writeSpline},
     {&AcDb3dSolid::desc, readModeler<AcDb3dSolid>, writeModeler},
     {&AcDbBody::desc, readModeler<AcDbBody>, writeModeler},
     {&AcDbRegion::desc, readModeler<AcDbRegion>, writeModeler},

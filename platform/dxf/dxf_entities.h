@@ -12,6 +12,7 @@
 
 #include "dxf/dxf_tags.h"
 #include "host/acdb.h"
+#include "host/ocs.h"
 
 namespace kv::dxf {
 
@@ -136,6 +137,20 @@ std::unique_ptr<AcDbEntity> readMline(EntityIn& in);
 void writeMline(EntityOut& out, const AcDbEntity& entity);
 std::unique_ptr<AcDbEntity> readInsert(EntityIn& in);
 void writeInsert(EntityOut& out, const AcDbEntity& entity);
+
+// The codecs of the curves (dxf_curves.cpp): RAY, XLINE, CIRCLE, ARC, ELLIPSE and SPLINE.
+std::unique_ptr<AcDbEntity> readRay(EntityIn& in);
+void writeRay(EntityOut& out, const AcDbEntity& entity);
+std::unique_ptr<AcDbEntity> readXline(EntityIn& in);
+void writeXline(EntityOut& out, const AcDbEntity& entity);
+std::unique_ptr<AcDbEntity> readCircle(EntityIn& in);
+void writeCircle(EntityOut& out, const AcDbEntity& entity);
+std::unique_ptr<AcDbEntity> readArc(EntityIn& in);
+void writeArc(EntityOut& out, const AcDbEntity& entity);
+std::unique_ptr<AcDbEntity> readEllipse(EntityIn& in);
+void writeEllipse(EntityOut& out, const AcDbEntity& entity);
+std::unique_ptr<AcDbEntity> readSpline(EntityIn& in);
+void writeSpline(EntityOut& out, const AcDbEntity& entity);
 
 // Null when no codec reads that name.
 const EntityCodec* codecForDxfName(std::string_view name);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include <TopoDS_Edge.hxx>
 #include <TopoDS_Shape.hxx>
 
 #include "modeler/solids.h"
@@ -32,6 +33,11 @@ struct FacetTolerances {
   double angular;  // radians
 };
 KV_PLATFORM_API FacetTolerances facetTolerances(const TopoDS_Shape& shape, double facetres);
+
+// A new curve in no drawing for the edge (a line, arc, circle, ellipse or, for any other
+// geometry, a spline), running the way the edge runs; null for an edge without a 3D curve.
+// May throw Standard_Failure.
+AcDbCurve* curveOfEdge(const TopoDS_Edge& edge);
 
 // The shape itself when `shapes` holds one, else a compound of them all, in order.
 TopoDS_Shape oneShape(const std::vector<TopoDS_Shape>& shapes);

@@ -7,7 +7,6 @@
 #include <memory>
 #include <vector>
 
-#include <BRepAdaptor_Curve.hxx>
 #include <BRepAdaptor_Surface.hxx>
 #include <BRepAlgoAPI_Common.hxx>
 #include <BRepAlgoAPI_Cut.hxx>
@@ -27,7 +26,6 @@
 #include <TopoDS.hxx>
 #include <TopoDS_Edge.hxx>
 #include <TopoDS_Face.hxx>
-#include <TopoDS_Vertex.hxx>
 #include <gp_Trsf.hxx>
 
 #include "core/faults.h"
@@ -79,23 +77,18 @@ Piece* newPiece(const AcDbEntity& source, const TopoDS_Shape& shape) {
   return piece;
 }
 
-AcGePoint3d toPoint(const gp_Pnt& p) { return AcGePoint3d(p.X(), p.Y(), p.Z()); }
-
-// The straight edges of one face as lines; seams and the collapsed edges at poles are no
-// boundary a user sees, and are skipped.
+// The edges of one face as curves; seams and the collapsed edges at poles are no boundary a
+// user sees, and are skipped.
 Acad::ErrorStatus explodeFace(const AcDbEntity& source, const TopoDS_Face& face, std::vector<AcDbEntity*>& pieces) {
   TopTools_IndexedMapOfShape edges;
   TopExp::MapShapes(face, TopAbs_EDGE, edges);
   for (int i = 1; i <= edges.Extent(); ++i) {
     const TopoDS_Edge& edge = TopoDS::Edge(edges(i));
     if (BRep_Tool::Degenerated(edge) || BRep_Tool::IsClosed(edge, face)) continue;
-    if (BRepAdaptor_Curve(edge).GetType() != GeomAbs_Line) return Acad::eNotApplicable;
-    TopoDS_Vertex first, last;
-    TopExp::Vertices(edge, first, last, Standard_True);
-    if (first.IsNull() || last.IsNull()) return Acad::eNotApplicable;
-    auto* line = new AcDbLine(toPoint(BRep_Tool::Pnt(first)), toPoint(BRep_Tool::Pnt(last)));
-    kv::HostAccess::copyProperties(source, *line);
-    pieces.push_back(line);
+    AcDbCurve* curve = kv::modeler::curveOfEdge(edge);
+    if (!curve) return Acad::eNotApplicable;
+    kv::HostAccess::copyProperties(source, *curve);
+    pieces.push_back(curve);
   }
   return Acad::eOk;
 }
@@ -169,9 +162,8 @@ bool AcDbModelerEntity::copyBodyTo(AcDbModelerEntity& other) const {
   return true;
 }
 
-Acad::ErrorStatus AcDbModelerEntity::explode(AcDbVoidPtrArray& entitySet) const {
+Acad::ErrorStatus AcDbModelerEntity::subExplode(AcDbVoidPtrArray& entitySet) const {
   if (int st = kv::fault::check(kv::fault::Call::explode, Acad::eNotApplicable)) return Acad::ErrorStatus(st);
-  if (!isReadEnabled()) return Acad::eNotOpenForRead;
   if (isNull()) return Acad::eNullExtents;
 
   std::vector<AcDbEntity*> pieces;

@@ -42,17 +42,15 @@ public:
   // Armable as "setBody".
   Acad::ErrorStatus setBody(const void* modelerBody);
 
-  // A solid into a region for each planar face and a body for each curved face; a region or
-  // body of several faces into the same pieces; a region, or a body of one face, into its
-  // edges as lines. Nothing explodes into itself. The pieces are new entities in no drawing,
-  // appended behind what entitySet holds; the caller owns them.
-  // Statuses: eNullExtents for a null entity; eNotApplicable when an edge is not straight
-  // (the host's arcs, circles, ellipses and splines are not here yet) or when there is
-  // nothing to explode into. Armable as "explode".
-  Acad::ErrorStatus explode(AcDbVoidPtrArray& entitySet) const;
-
 protected:
   AcDbModelerEntity();
+  // explode: a solid into a region for each planar face and a body for each other face; a
+  // region or body of several faces into the same pieces; a region, or a body of one face, into
+  // its edges as lines, arcs, circles, ellipses and splines (seams and collapsed edges, which
+  // bound nothing a user sees, left out). Nothing explodes into itself. Statuses: eNullExtents
+  // for a null entity; eNotApplicable when there is nothing to explode into (a sphere's one
+  // face); eGeneralModelingFailure when the modeller fails. Armable as "explode".
+  Acad::ErrorStatus subExplode(AcDbVoidPtrArray& entitySet) const override;
   // Rigid motions and uniform scales, mirrors included; eCannotScaleNonUniformly otherwise.
   // A null entity stays null and answers eOk.
   Acad::ErrorStatus subTransformBy(const AcGeMatrix3d& xform) override;
