@@ -27,10 +27,12 @@ struct VertexIn {
   std::int64_t flags = 0;
   std::int64_t index[4] = {0, 0, 0, 0};
   long line = 0;
+  std::uint64_t handle = 0;
 };
 
-// Reads the VERTEX entities after a POLYLINE header up to and including SEQEND.
-bool readVertices(TagReader& tags, long polyline, std::vector<VertexIn>& out) {
+// Reads the VERTEX entities after a POLYLINE header up to and including SEQEND (whose handle
+// goes to seqend).
+bool readVertices(TagReader& tags, long polyline, std::vector<VertexIn>& out, std::uint64_t& seqend) {
   const std::string where = "POLYLINE of line " + std::to_string(polyline);
   Tag t;
   for (;;) {
@@ -55,7 +57,11 @@ bool readVertices(TagReader& tags, long polyline, std::vector<VertexIn>& out) {
       }
     }
     if (!in.ok()) return false;
-    if (kind == "SEQEND") return true;
+    v.handle = common.handle;
+    if (kind == "SEQEND") {
+      seqend = common.handle;
+      return true;
+    }
     out.push_back(v);
   }
 }
@@ -147,6 +153,22 @@ std::unique_ptr<AcDbEntity> buildPolygonMesh(TagReader& tags, long line, std::in
   return mesh;
 }
 
+// The items a mesh or polyline made keep the handles their VERTEX entities had: the host holds
+// a polyface mesh's corners before its face records, and no vertices of a spline fit.
+std::unique_ptr<AcDbEntity> keepHandles(EntityIn& in, std::unique_ptr<AcDbEntity> made, const std::vector<VertexIn>& items,
+                                        bool polyface) {
+  const auto* owner = AcDbVertexOwner::cast(made.get());
+  if (!owner) return made;
+  std::vector<std::uint64_t> handles;
+  for (bool faces : {false, true})
+    for (const VertexIn& v : items) {
+      bool face = (v.flags & (kVertexMesh | kVertexPolyFace)) == kVertexPolyFace;
+      if (polyface ? face == faces : !faces && !(v.flags & kFitVertex)) handles.push_back(v.handle);
+    }
+  for (size_t i = 0; i < handles.size() && i < owner->items().size(); ++i) in.keepHandle(*owner->items()[i], handles[i]);
+  return made;
+}
+
 }  // namespace
 
 std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in) {
@@ -165,12 +187,14 @@ std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in) {
   }
   if (!in.ok()) return nullptr;
   std::vector<VertexIn> items;
-  if (!readVertices(in.tags(), in.common().line, items)) return nullptr;
+  std::uint64_t seqend = 0;
+  if (!readVertices(in.tags(), in.common().line, items, seqend)) return nullptr;
+  in.keepSeqend(seqend);
   TagReader& tags = in.tags();
   long line = in.common().line;
 
-  if (flags & kPolyFaceMesh) return buildPolyFaceMesh(tags, line, items);
-  if (flags & kPolygonMesh) return buildPolygonMesh(tags, line, flags, m, n, type, items);
+  if (flags & kPolyFaceMesh) return keepHandles(in, buildPolyFaceMesh(tags, line, items), items, true);
+  if (flags & kPolygonMesh) return keepHandles(in, buildPolygonMesh(tags, line, flags, m, n, type, items), items, false);
   if (flags & k3dPolyline) {
     AcDb::Poly3dType kind = AcDb::k3dSimplePoly;
     if (type == 5) kind = AcDb::k3dQuadSplinePoly;
@@ -185,7 +209,7 @@ std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in) {
       }
       vertex->close();
     }
-    return polyline;
+    return keepHandles(in, std::move(polyline), items, false);
   }
   in.markUnsupported();  // a 2D polyline: read whole, left out
   return nullptr;
@@ -198,7 +222,7 @@ namespace {
 void header(EntityOut& out, const AcDbEntity& polyline, const char* subclass, int flags) {
   out.common("POLYLINE", polyline);
   TagWriter& w = out.tags();
-  w.str(100, subclass);
+  out.subclass(subclass);
   w.integer(66, 1);
   w.point(10, AcGePoint3d());
   w.integer(70, flags);
@@ -207,13 +231,13 @@ void header(EntityOut& out, const AcDbEntity& polyline, const char* subclass, in
 void vertex(EntityOut& out, const AcDbEntity& owner, const AcDbVertex& v, const char* subclass, int flags) {
   out.sub("VERTEX", v.handle().value(), owner);
   TagWriter& w = out.tags();
-  w.str(100, "AcDbVertex");
-  w.str(100, subclass);
+  out.subclass("AcDbVertex");
+  out.subclass(subclass);
   w.point(10, v.position());
   w.integer(70, flags);
 }
 
-void seqend(EntityOut& out, const AcDbEntity& owner) { out.sub("SEQEND", out.freshHandle(), owner); }
+void seqend(EntityOut& out, const AcDbEntity& owner) { out.sub("SEQEND", out.seqendHandle(owner), owner); }
 
 }  // namespace
 
@@ -236,7 +260,7 @@ void writePolyFaceMesh(EntityOut& out, const AcDbEntity& entity) {
       // A face record has no AcDbVertex data in the file: its marker follows AcDbEntity.
       out.sub("VERTEX", f->handle().value(), mesh);
       TagWriter& w = out.tags();
-      w.str(100, "AcDbFaceRecord");
+      out.subclass("AcDbFaceRecord");
       w.point(10, AcGePoint3d());
       w.integer(70, kVertexPolyFace);
       for (Adesk::UInt16 k = 0; k < 4; ++k) {
