@@ -195,11 +195,13 @@ void EntityOut::properties(const AcDbEntity& entity) {
   out_.subclass("AcDbEntity");
   if (paperSpace_) tags_.integer(67, 1);
   const kv::KeptData* kept = kv::HostAccess::kept(entity);
+  const kv::KeptData::Spelling* spelling = kept ? kept->spelling.get() : nullptr;
+  static const std::string none;
   CString layer = entity.layer();
-  tags_.str(8, layer.IsEmpty() ? "0" : spelt(layer, kept ? kept->layer : std::string()));
+  tags_.str(8, layer.IsEmpty() ? "0" : spelt(layer, spelling ? spelling->layer : none));
   CString linetype = entity.linetype();
   if (!linetype.IsEmpty() && strcasecmp(linetype.GetString(), "ByLayer") != 0)
-    tags_.str(6, spelt(linetype, kept ? kept->linetype : std::string()));
+    tags_.str(6, spelt(linetype, spelling ? spelling->linetype : none));
   AcCmColor color = entity.color();
   if (!color.isByLayer()) tags_.integer(62, colorIndexOf(color, kept));
   if (color.isByColor() && !out_.r12()) tags_.integer(420, packTrueColor(color));

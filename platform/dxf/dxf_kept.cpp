@@ -54,7 +54,13 @@ bool holdsCode(std::string_view packed, int code) {
 
 // ---------------------------------------------------------------------------------------------
 
+void KeptPairs::ownerSlot() {
+  if (packed_.empty()) ownerPending_ = true;
+  else packPair(packed_, kOwnerSlot, {});
+}
+
 void KeptPairs::subclass(std::string_view name, bool always) {
+  ownerPending_ = false;
   current_.assign(name);
   occurrence_ = 0;
   for (const std::string& n : names_) occurrence_ += n == name;
@@ -64,6 +70,10 @@ void KeptPairs::subclass(std::string_view name, bool always) {
 }
 
 void KeptPairs::add(int code, std::string_view value) {
+  if (ownerPending_) {
+    packPair(packed_, kOwnerSlot, {});
+    ownerPending_ = false;
+  }
   inXdata_ = inXdata_ || isXdata(code);
   // Extended data stands under no subclass: it goes back last whatever the writer opens.
   if (pending_ && !inXdata_) {
@@ -77,7 +87,7 @@ std::string KeptPairs::take() {
   std::string out;
   out.swap(packed_);
   names_.clear();
-  pending_ = inXdata_ = false;
+  pending_ = ownerPending_ = inXdata_ = false;
   return out;
 }
 

@@ -50,7 +50,9 @@ class KV_PLATFORM_API KeptPairs {
 public:
   void subclass(std::string_view name, bool always);
   void add(int code, std::string_view value);
-  void ownerSlot() { packPair(packed_, kOwnerSlot, {}); }
+  // The owner stood here. Right after the handle is where the writer puts it anyway: then the
+  // place is kept only once pairs after it are.
+  void ownerSlot();
   bool empty() const { return packed_.empty(); }
   // The packed form; the pairs kept here are gone after.
   std::string take();
@@ -60,6 +62,7 @@ private:
   std::string current_;
   int occurrence_ = 0;
   bool pending_ = false;  // current_ is not in packed_ yet
+  bool ownerPending_ = false;
   bool inXdata_ = false;
   std::vector<std::string> names_;  // markers met, for their occurrences
 };

@@ -372,8 +372,8 @@ bool DrawingReader::layerEntry(const Tag& start) {
   data.pairs = c.kept.take();
   data.flags = def.flags & ~std::int64_t(1 | 4);  // frozen and locked are the host's
   data.unhandled = c.handle == 0;
-  data.trueColor = def.packed;
-  data.colorIndex = int(def.index);
+  data.trueColor = std::int32_t(def.packed);
+  data.colorIndex = std::int16_t(def.index);
   return true;
 }
 
@@ -652,13 +652,13 @@ void DrawingReader::keepWith(AcDbEntity& e, EntityCommon& c) {
   std::string linetype = c.linetype.empty() ? std::string() : spelling(c.linetype, e.linetypeId());
   if (c.kept.empty() && c.tail.empty() && !c.seqend && layer.empty() && linetype.empty() && c.trueColor < 0) return;
   auto data = std::make_unique<KeptData>();
-  data->trueColor = c.trueColor;
-  data->colorIndex = int(c.colorIndex);
+  data->trueColor = std::int32_t(c.trueColor);
+  data->colorIndex = std::int16_t(c.colorIndex);
   data->pairs = c.kept.take();
   data->extra = std::move(c.tail);
   data->seqend = c.seqend;
-  data->layer = std::move(layer);
-  data->linetype = std::move(linetype);
+  if (!layer.empty() || !linetype.empty())
+    data->spelling = std::make_unique<KeptData::Spelling>(KeptData::Spelling{std::move(layer), std::move(linetype)});
   HostAccess::setKept(e, std::move(data));
 }
 
@@ -820,6 +820,7 @@ void DrawingReader::settleHandles() {
   if (in_.maxHandle() < kParked) top = std::max(top, in_.maxHandle());
   kept->seed = top + 1;
   kept->handled = in_.maxHandle() > 0;
+  kept->size = std::uint64_t(std::max<std::int64_t>(in_.size(), 0));
   std::vector<AcDbObjectId> parked = HostAccess::idsFrom(db_, kParked);
   HostAccess::setHandseed(db_, top + 1);
   for (AcDbObjectId id : parked) HostAccess::rehandle(db_, id, db_.handseed().value());

@@ -50,6 +50,8 @@ public:
   bool broken() const { return broken_; }
   void recover();
   const std::string& error() const { return error_; }
+  // The file's size in bytes; -1 for what is no regular file.
+  std::int64_t size() const { return file_.size(); }
   // The line after the last one read: where a truncated file ended.
   long line() const { return line_ + 1; }
 

@@ -141,6 +141,7 @@ private:
                 plotStyleNormal_ = 0;
   const BlockOut* model_ = nullptr;
   const BlockOut* paper_ = nullptr;
+  size_t seedAt_ = 0;  // where the value of $HANDSEED goes
 };
 
 DrawingWriter::DrawingWriter(AcDbDatabase& db)
@@ -220,6 +221,9 @@ void DrawingWriter::planBlocks() {
 
 std::string DrawingWriter::write() {
   plan();
+  // Room for a drawing as large as its file, so that the text is never copied while it grows.
+  if (kept_) w_.text().reserve(kept_->size + kept_->size / 16 + 65536);
+  header(w_);
   if (!r12_) classes();
   tables();
   blocks();
@@ -227,10 +231,9 @@ std::string DrawingWriter::write() {
   objects();
   otherSections();
   w_.str(0, "EOF");
-  // The header comes last because $HANDSEED must lie above every handle given out.
-  TagWriter head;
-  header(head);
-  return head.text() + w_.text();
+  // $HANDSEED must lie above every handle given out: known only now.
+  if (seedAt_) w_.text().insert(seedAt_, AcDbHandle(seed()).text());
+  return std::move(w_.text());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -279,7 +282,8 @@ void DrawingWriter::variable(TagWriter& w, std::string_view name) {
   if (name == "$ACADVER") {
     w.str(1, version_);
   } else if (name == "$HANDSEED") {
-    w.handle(5, seed());
+    w.str(5, "");
+    seedAt_ = w.text().size() - 1;
   } else if (name == "$CLAYER") {
     const auto* clayer = liveAs<AcDbLayerTableRecord>(db_.clayer());
     w.str(8, clayer ? clayer->getName() : "0");

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/acdb.h"
@@ -18,17 +20,24 @@ struct KeptData {
   // Whole pieces that go with the object: the sub-entities that followed an entity (ATTRIB,
   // VERTEX ... SEQEND); a block's BLOCK and ENDBLK.
   std::string extra;
-  std::int64_t flags = 0;    // bits of its flags (70) the model does not hold
   std::uint64_t seqend = 0;  // handle of the SEQEND that closed its vertices, 0 for none
-  bool unhandled = false;    // the file gave it no handle (R12): none is written
+  std::int64_t flags = 0;    // bits of its flags (70) the model does not hold
   // A true colour as read (420) with the index the file gave beside it (62), which is not
   // always the host's nearest: written back while the colour is the one read.
-  std::int64_t trueColor = -1;
-  int colorIndex = 0;
+  std::int32_t trueColor = -1;
+  std::int16_t colorIndex = 0;
+  bool unhandled = false;  // the file gave it no handle (R12): none is written
   // The names of an entity's layer and linetype as the file spelt them, where the drawing's
-  // records spell them otherwise (in case only); empty where they agree.
-  std::string layer, linetype;
+  // records spell them otherwise (in case only); null where they agree.
+  struct Spelling {
+    std::string layer, linetype;
+  };
+  std::unique_ptr<Spelling> spelling;
 };
+
+// The one copy of a DXF name that kept entities and objects share; it lives as long as the
+// program.
+KV_PLATFORM_API const std::string& keptName(std::string_view name);
 
 // An entity of a kind the host does not model, or one whose data the host could not take: its
 // layer, linetype and colour are the host's, so that layer states and selection apply to it;
@@ -36,11 +45,11 @@ struct KeptData {
 class KV_PLATFORM_API KeptEntity : public AcDbEntity {
 public:
   KV_RX_DECLARE_MEMBERS(KeptEntity)
-  explicit KeptEntity(std::string dxfName) : dxfName_(std::move(dxfName)) {}
-  const std::string& dxfName() const { return dxfName_; }
+  explicit KeptEntity(std::string_view dxfName) : dxfName_(&keptName(dxfName)) {}
+  const std::string& dxfName() const { return *dxfName_; }
 
 private:
-  std::string dxfName_;
+  const std::string* dxfName_;  // one copy of each name for all
 };
 
 // An object or table record the host does not model: every pair kept, its handle the
@@ -48,11 +57,11 @@ private:
 class KV_PLATFORM_API KeptObject : public AcDbObject {
 public:
   KV_RX_DECLARE_MEMBERS(KeptObject)
-  explicit KeptObject(std::string dxfName) : dxfName_(std::move(dxfName)) {}
-  const std::string& dxfName() const { return dxfName_; }
+  explicit KeptObject(std::string_view dxfName) : dxfName_(&keptName(dxfName)) {}
+  const std::string& dxfName() const { return *dxfName_; }
 
 private:
-  std::string dxfName_;
+  const std::string* dxfName_;
 };
 
 // A table of the file, in file order. A table the host models (LTYPE, LAYER, BLOCK_RECORD) has
@@ -77,6 +86,7 @@ struct KeptDrawing {
   std::string codepage;  // $DWGCODEPAGE as declared; empty when the file declared none
   std::uint64_t seed = 0;  // above every handle the file held ($HANDSEED or higher)
   bool handled = true;     // the file gave objects handles (R12 may not): else none are written
+  std::uint64_t size = 0;  // of the file, in bytes
   std::vector<KeptSection> sections;  // CLASSES and the sections the host does not read
   std::vector<KeptTable> tables;
   bool hadObjects = false;
