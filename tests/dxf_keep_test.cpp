@@ -284,6 +284,45 @@ TEST_F(keep, UnknownEntitiesKeepTheirPairsAndFollowTheirLayer) {
   EXPECT_EQ(moved, want);
 }
 
+// The index a file gives beside a true colour is its own choice, and names may be spelt in
+// another case than the table's: both stay as read until a command changes the colour or the
+// linetype.
+TEST_F(keep, ColourIndexAndNameSpellingStayAsReadWhileUnchanged) {
+  const std::string line =
+      "0\nLINE\n5\n40\n330\n1F\n100\nAcDbEntity\n8\nWALLS\n6\nBYBLOCK\n62\n183\n420\n1193046\n"
+      "100\nAcDbLine\n10\n0.0\n20\n0.0\n30\n0.0\n11\n1.0\n21\n1.0\n31\n0.0\n";
+  const std::string layer =
+      "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLAYER\n5\n2\n330\n0\n100\nAcDbSymbolTable\n70\n1\n"
+      "0\nLAYER\n5\n10\n330\n2\n100\nAcDbSymbolTableRecord\n100\nAcDbLayerTableRecord\n2\nWalls\n70\n0\n62\n-247\n"
+      "420\n1193046\n6\nContinuous\n0\nENDTAB\n0\nENDSEC\n";
+  std::string text = r2000(line);
+  text.insert(text.find("0\nSECTION\n2\nENTITIES"), layer);
+  writeFile(path("in.dxf"), text);
+  std::unique_ptr<AcDbDatabase> read;
+  resave(path("in.dxf"), path("out.dxf"), &read);
+  std::vector<Pair> out = pairsOf(readFile(path("out.dxf")));
+  EXPECT_EQ(objectPairs(out, "40"), pairsOf(line));
+  std::vector<Pair> walls = objectPairs(out, "10");
+  ASSERT_GT(walls.size(), 8u);
+  EXPECT_EQ(walls[7], (Pair{62, "-247"}));  // off, and its own index beside 0x123456
+  AcDbObjectId id;
+  ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(0x40)), Acad::eOk);
+  AcDbEntity* e = nullptr;
+  ASSERT_EQ(acdbOpenObject(e, id, AcDb::kForWrite), Acad::eOk);
+  AcCmColor other;
+  other.setRGB(0x12, 0x34, 0x57);
+  e->setColor(other);
+  e->setLinetype(read->continuousLinetype());
+  e->close();
+  ASSERT_EQ(writeDrawing(*read, path("changed.dxf")), Acad::eOk);
+  std::vector<Pair> changed = objectPairs(pairsOf(readFile(path("changed.dxf"))), "40");
+  ASSERT_GT(changed.size(), 9u);
+  EXPECT_EQ(changed[4], (Pair{8, "WALLS"}));
+  EXPECT_EQ(changed[5], (Pair{6, "Continuous"}));
+  EXPECT_EQ(changed[6], (Pair{62, std::to_string(other.colorIndex())}));
+  EXPECT_EQ(changed[7], (Pair{420, std::to_string(0x123457)}));
+}
+
 TEST_F(keep, ObjectsKeepHandlesAndOwnersAndGoWithAnErasedOwner) {
   writeFile(path("in.dxf"), r2000(kLine, kObjects));
   std::unique_ptr<AcDbDatabase> read;

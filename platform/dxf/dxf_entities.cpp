@@ -152,7 +152,7 @@ bool EntityIn::coordinate(const Tag& tag, int base, AcGePoint3d& p) {
 
 // ---------------------------------------------------------------------------------------------
 
-void EntityOut::common(const char* dxfName, const AcDbEntity& entity) {
+void EntityOut::common(std::string_view dxfName, const AcDbEntity& entity) {
   end();
   kept_ = kv::HostAccess::kept(entity);
   out_.start(dxfName, entity.handle().value(), entity.ownerId().handle().value(), kept_);
@@ -416,7 +416,7 @@ struct SatIn {
   bool lines = false, elsewhere = false;
 };
 
-bool takeSat(EntityIn& in, const Tag& t, SatIn& sat) {
+void takeSat(EntityIn& in, const Tag& t, SatIn& sat) {
   if (t.code == 1 || (t.code == 3 && sat.lines)) {
     if (t.code == 1 && sat.lines) sat.text += '\n';
     sat.text += decodeSatLine(t.value);
@@ -427,7 +427,6 @@ bool takeSat(EntityIn& in, const Tag& t, SatIn& sat) {
     sat.elsewhere = sat.elsewhere || t.code == 290 || t.code == 2;
     in.keep(t);
   }
-  return true;
 }
 
 template <class T>
@@ -500,7 +499,7 @@ void writeModeler(EntityOut& out, const AcDbEntity& entity) {
 }
 
 void writeKept(EntityOut& out, const AcDbEntity& entity) {
-  out.common(static_cast<const kv::KeptEntity&>(entity).dxfName().c_str(), entity);
+  out.common(static_cast<const kv::KeptEntity&>(entity).dxfName(), entity);
 }
 
 // POLYLINE comes first of its family: its reader serves every class that is written as one.

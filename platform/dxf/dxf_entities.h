@@ -128,7 +128,7 @@ public:
 
   // 0 name, 5 handle, 330 owner, AcDbEntity with 67, 8 layer, 6 linetype (unless by layer),
   // 62 colour (unless by layer) and 420 for a true colour; ends the entity before.
-  void common(const char* dxfName, const AcDbEntity& entity);
+  void common(std::string_view dxfName, const AcDbEntity& entity);
   // A sub-entity (VERTEX, SEQEND) under handle, owned by owner and carrying owner's layer,
   // linetype and colour: the host keeps a polyline's vertices on their polyline's properties.
   // Ends the entity before (its kept pairs go before its sub-entities).

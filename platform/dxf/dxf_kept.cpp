@@ -99,7 +99,7 @@ void ObjectOut::start(std::string_view type, std::uint64_t handle, std::uint64_t
   open_ = true;
   packed_ = kept ? std::string_view(kept->pairs) : std::string_view();
   opened_.clear();
-  w_.str(0, type);
+  w_.verbatim(0, type);  // a literal, or a kept kind's name as read
   if (!table.empty()) w_.str(2, table);
   if (handle && handles_) w_.handle(handleCode, handle);
   // Before any marker: reactors and extension dictionary (102 groups) around the owner.

@@ -273,9 +273,13 @@ bool DrawingReader::tables() {
 }
 
 bool DrawingReader::table(const Tag& nameTag) {
+  std::string name(kv::trimBlanks(nameTag.value));
+  // A table the host models, but for a second one of a name: that one is kept whole.
+  bool modelled = name == "LAYER" || name == "LTYPE" || name == "BLOCK_RECORD";
+  for (const KeptTable& t : kept->tables) modelled = modelled && t.name != name;
   KeptTable& kt = kept->tables.emplace_back();
-  kt.name = std::string(kv::trimBlanks(nameTag.value));
-  kt.modelled = kt.name == "LAYER" || kt.name == "LTYPE" || kt.name == "BLOCK_RECORD";
+  kt.name = std::move(name);
+  kt.modelled = modelled;
   if (!tableHead(kt, nameTag)) return false;
   Tag t;
   while (in_.next(t)) {
@@ -542,7 +546,7 @@ bool DrawingReader::entity(const Tag& start, AcDbObjectId context) {
   std::unique_ptr<AcDbEntity> e = codec->read(in);
   if (in_.broken()) return false;
   if (e && in_.ok()) {
-    in_.stopRecording();
+    in_.dropRecording();
     return keepSequence(common.tail) && place(std::move(e), common, context, false, name);
   }
   std::string why = in.unsupported() ? in.why() : !in_.ok() ? in_.error() : "its reader could not take it";
@@ -762,6 +766,7 @@ bool DrawingReader::refuse(Acad::ErrorStatus es, long line, const std::string& w
 
 bool DrawingReader::finish() {
   closeRecord();
+  kept->size = std::uint64_t(std::max<std::int64_t>(in_.size(), 0));
   if (!linkBlocks()) return false;
   ownObjects();
   setCurrentLayer();
@@ -820,7 +825,6 @@ void DrawingReader::settleHandles() {
   if (in_.maxHandle() < kParked) top = std::max(top, in_.maxHandle());
   kept->seed = top + 1;
   kept->handled = in_.maxHandle() > 0;
-  kept->size = std::uint64_t(std::max<std::int64_t>(in_.size(), 0));
   std::vector<AcDbObjectId> parked = HostAccess::idsFrom(db_, kParked);
   HostAccess::setHandseed(db_, top + 1);
   for (AcDbObjectId id : parked) HostAccess::rehandle(db_, id, db_.handseed().value());

@@ -155,17 +155,18 @@ std::string TagReader::stopRecording() {
 }
 
 void TagReader::replay(std::string recording) {
-  assert(replayAt_ >= replay_.size() && "one replay at a time");
-  replay_ = std::move(recording);
-  replayAt_ = 0;
-  // A pair handed back came after the recording: it comes after it again.
+  // A pair handed back came after the recording, and what is left of an earlier replay after
+  // that: they come after it again.
   if (pending_) {
     pending_ = false;
-    putVarint(replay_, std::uint64_t(last_.code));
-    putVarint(replay_, std::uint64_t(last_.line));
-    putVarint(replay_, last_.value.size());
-    replay_ += last_.value;
+    putVarint(recording, std::uint64_t(last_.code));
+    putVarint(recording, std::uint64_t(last_.line));
+    putVarint(recording, last_.value.size());
+    recording += last_.value;
   }
+  if (replayAt_ < replay_.size()) recording.append(replay_, replayAt_, std::string::npos);
+  replay_ = std::move(recording);
+  replayAt_ = 0;
 }
 
 bool TagReader::exhausted() const { return !pending_ && replayAt_ >= replay_.size() && eof_ && pos_ == len_; }
@@ -241,9 +242,11 @@ void TagWriter::str(int code, std::string_view value) {
 }
 
 void TagWriter::verbatim(int code, std::string_view value) {
-  assert(value.find_first_of("\r\n") == std::string_view::npos && "a value read from a file holds no line end");
+  assert(value.find('\n') == std::string_view::npos && "a value read from a file holds no line end");
   codeLine(code);
   out_ += value;
+  // A reader takes one carriage return off the line's end: a value that ends in one keeps it.
+  if (!value.empty() && value.back() == '\r') out_ += '\r';
   out_ += '\n';
 }
 

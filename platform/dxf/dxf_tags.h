@@ -59,6 +59,11 @@ public:
   // by unread() is taken off again); stopRecording() ends it and answers the recording.
   void startRecording();
   std::string stopRecording();
+  // Ends a recording that is not wanted (its buffer serves the next one).
+  void dropRecording() {
+    recording_ = false;
+    recorded_.clear();
+  }
   // The pairs of a recording come again, with their lines, before the rest of the file.
   void replay(std::string recording);
   // The highest handle (groups 5 and 105) in the file so far, while tracking (from the start;
@@ -99,7 +104,8 @@ class KV_PLATFORM_API TagWriter {
 public:
   // Control characters, which would break the line structure, are written as caret escapes.
   void str(int code, std::string_view value);
-  // A value as a file held it, written as it is: it holds no line end.
+  // A value as a file held it, written as it is, to be read back the same: it holds no line
+  // feed (a carriage return at its end is doubled, as a reader takes one off).
   void verbatim(int code, std::string_view value);
   void integer(int code, std::int64_t value);
   // The shortest text that reads back as the same double.

@@ -40,13 +40,21 @@ const T* liveAs(AcDbObjectId id) {
 const KeptData* keptOf(const AcDbObject* object) { return object ? HostAccess::kept(*object) : nullptr; }
 
 
-// The version a drawing is written in: the one it was read in, R13 and R14 made R2000; a
-// drawing no file declared a version for, R2004.
+// Whether a file held what R12 has no place for: objects, classes, block records.
+bool beyondR12(const KeptDrawing& kept) {
+  bool records = false;
+  for (const KeptTable& t : kept.tables) records = records || t.name == "BLOCK_RECORD";
+  for (const KeptSection& s : kept.sections) records = records || s.name == "CLASSES";
+  return records || kept.hadObjects;
+}
+
+// The version a drawing is written in: the one it was read in (a file without $ACADVER is
+// R12), R13 and R14 made R2000; a new drawing R2004. An R12 file that held what R12 has no
+// place for is written in the version that has.
 std::string outputVersion(const KeptDrawing* kept) {
   if (!kept) return "AC1018";
-  if (kept->version.size() < 3) return "AC1009";  // a file without $ACADVER is R12
-  long number = std::atol(kept->version.c_str() + 2);
-  if (number <= 0) return "AC1018";
+  long number = kept->version.size() < 3 ? 0 : std::atol(kept->version.c_str() + 2);
+  if (number <= 1009 && beyondR12(*kept)) return number > 0 ? "AC1015" : "AC1018";
   if (number <= 1009) return "AC1009";
   if (number < 1015) return "AC1015";
   return kept->version;
@@ -370,7 +378,7 @@ void DrawingWriter::tables() {
   std::set<std::string> done;
   if (kept_)
     for (const KeptTable& t : kept_->tables) {
-      if (t.modelled && (done.count(t.name) || (r12_ && t.name == "BLOCK_RECORD"))) continue;
+      if (t.modelled && r12_ && t.name == "BLOCK_RECORD") continue;
       if (t.modelled) standardTable(t.name, &t);
       else keptTable(t);
       done.insert(t.name);
@@ -421,7 +429,7 @@ void DrawingWriter::keptTable(const KeptTable& kt) {
 void DrawingWriter::keptObject(AcDbObjectId id) {
   const auto* object = liveAs<kv::KeptObject>(id);
   if (!object) return;
-  w_.str(0, object->dxfName());
+  w_.verbatim(0, object->dxfName());
   writeVerbatim(w_, HostAccess::kept(*object)->pairs, id.handle().value());
 }
 
@@ -703,8 +711,12 @@ void DrawingWriter::keptObjects() {
 
 void DrawingWriter::otherSections() {
   if (!kept_) return;
+  bool classes = false;  // the first CLASSES is in its place already
   for (const KeptSection& s : kept_->sections) {
-    if (s.name == "CLASSES") continue;
+    if (s.name == "CLASSES" && !classes) {
+      classes = true;
+      continue;
+    }
     w_.str(0, "SECTION");
     w_.str(2, s.name);
     writeVerbatim(w_, s.pairs);
