@@ -4,6 +4,7 @@
 // reader (ezdxf) before and after.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -321,6 +322,31 @@ TEST_F(keep, ColourIndexAndNameSpellingStayAsReadWhileUnchanged) {
   EXPECT_EQ(changed[5], (Pair{6, "Continuous"}));
   EXPECT_EQ(changed[6], (Pair{62, std::to_string(other.colorIndex())}));
   EXPECT_EQ(changed[7], (Pair{420, std::to_string(0x123457)}));
+}
+
+// What followed an entity and its reader did not take goes back after the entity whole, the
+// sub-entities its writer writes included.
+TEST_F(keep, SubEntitiesKeptWithAnEntityFollowItsOwn) {
+  auto vertex = [](const char* handle, int x) {
+    return std::string("0\nVERTEX\n5\n") + handle + "\n330\n40\n100\nAcDbEntity\n8\n0\n100\nAcDbVertex\n" +
+           "100\nAcDb3dPolylineVertex\n10\n" + std::to_string(x) + ".0\n20\n0.0\n30\n0.0\n70\n32\n";
+  };
+  const std::string polyline =
+      "0\nPOLYLINE\n5\n40\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDb3dPolyline\n66\n1\n10\n0.0\n20\n0.0\n"
+      "30\n0.0\n70\n8\n" +
+      vertex("41", 1) + vertex("42", 2) + "0\nSEQEND\n5\n43\n330\n40\n100\nAcDbEntity\n8\n0\n" + vertex("44", 3) +
+      "0\nSEQEND\n5\n45\n330\n40\n100\nAcDbEntity\n8\n0\n";
+  writeFile(path("in.dxf"), r2000(polyline));
+  kv::dxf::ReadReport report = resave(path("in.dxf"), path("out.dxf"));
+  EXPECT_EQ(report.entitiesRead, 1);
+  std::vector<std::string> order;
+  std::vector<Pair> out = pairsOf(readFile(path("out.dxf")));
+  for (size_t i = 0; i + 1 < out.size(); ++i)
+    if (out[i].code == 0 && out[i + 1].code == 5) order.push_back(out[i].value + " " + out[i + 1].value);
+  auto at = std::find(order.begin(), order.end(), "POLYLINE 40");
+  ASSERT_LT(at + 5, order.end());
+  EXPECT_EQ(std::vector<std::string>(at, at + 6),
+            (std::vector<std::string>{"POLYLINE 40", "VERTEX 41", "VERTEX 42", "SEQEND 43", "VERTEX 44", "SEQEND 45"}));
 }
 
 TEST_F(keep, ObjectsKeepHandlesAndOwnersAndGoWithAnErasedOwner) {

@@ -159,8 +159,8 @@ void EntityOut::common(std::string_view dxfName, const AcDbEntity& entity) {
   properties(entity);
 }
 
+// The entity's own sub-entities come before those kept with it: end() writes these.
 void EntityOut::sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner) {
-  end();
   out_.start(dxfName, handle, owner.handle().value(), nullptr);
   properties(owner);
 }

@@ -131,7 +131,7 @@ public:
   void common(std::string_view dxfName, const AcDbEntity& entity);
   // A sub-entity (VERTEX, SEQEND) under handle, owned by owner and carrying owner's layer,
   // linetype and colour: the host keeps a polyline's vertices on their polyline's properties.
-  // Ends the entity before (its kept pairs go before its sub-entities).
+  // The entity's kept pairs go before its first sub-entity.
   void sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner);
   // Opens a subclass ("100 name"); codecs write every marker through it, so that pairs kept
   // under the previous one go back where they were read.
