@@ -64,8 +64,9 @@ KV_PLATFORM_API Acad::ErrorStatus readDrawing(const std::string& path, std::uniq
                                               std::string& error, ReadReport* report = nullptr);
 
 // Writes the whole drawing as ASCII DXF: a drawing read from a file in the version read
-// (R12 as R12; R13 and R14 as R2000; R2000 to R2010 as they were), a new one as R2004
-// (AC1018). Everything the read kept goes back as read, in its place; what the host models is
+// (R12 as R12, without owners, subclass markers, classes or objects; R13 and R14 as R2000;
+// R2000 to R2010 as they were; an R12 file that held objects, classes or block records in the
+// first version that has them), a new one as R2004 (AC1018). Everything the read kept goes back as read, in its place; what the host models is
 // written from the host, so changes show. Erased objects are left out, and so are objects a
 // file gave whose owner is erased (an erased entity's extension dictionary), entities of types
 // that have no DXF codec yet and solids whose shape has no SAT form. Solids, bodies and regions

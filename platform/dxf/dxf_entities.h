@@ -1,6 +1,8 @@
 // Entities in DXF: one codec (a read and a write function) per entity type, found by DXF name
 // when reading and by run-time class when writing. A new entity type is one codec more in
-// dxf_entities.cpp; the section readers and writers do not change.
+// dxf_entities.cpp; the section readers and writers do not change. Whatever a codec does not
+// model it keeps (EntityIn::keep), and EntityOut writes it back in its place: so nothing of an
+// entity is lost, whichever of its data the host holds.
 #pragma once
 
 #include <cstdint>

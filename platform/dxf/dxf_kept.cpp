@@ -29,8 +29,12 @@ void writeVerbatim(TagWriter& w, std::string_view packed, std::uint64_t handle) 
   PackedReader r(packed);
   int code = 0;
   std::string_view value;
+  bool inGroup = false;
   while (r.next(code, value)) {
-    if (handle && (code == 5 || code == 105)) {
+    // The handle is the first before any marker and outside 102 groups, as a reader takes it.
+    if (code == 102) inGroup = kv::trimBlanks(value).substr(0, 1) == "{";
+    if (code == 100 || isMarker(code)) handle = 0;
+    if (handle && !inGroup && (code == 5 || code == 105)) {
       w.handle(code, handle);
       handle = 0;
     } else if (isMarker(code)) {

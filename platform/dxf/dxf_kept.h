@@ -36,8 +36,9 @@ private:
   size_t at_ = 0;
 };
 
-// Writes packed pairs of the file's own codes as they were read. With handle, the first
-// handle pair (5, 105) gives that handle instead: the object's own in the drawing.
+// Writes packed pairs of the file's own codes as they were read. With handle, the object's
+// handle pair (the first 5 or 105 before any marker, outside 102 groups) gives that handle
+// instead: the object's own in the drawing.
 KV_PLATFORM_API void writeVerbatim(TagWriter& w, std::string_view packed, std::uint64_t handle = 0);
 
 // True when the packed pairs hold a pair of code (outside markers and extended data).

@@ -519,6 +519,7 @@ AcDbObjectId DrawingReader::keptObject(const std::string& type, Verbatim& v) {
   auto* object = new KeptObject(type);
   auto data = std::make_unique<KeptData>();
   data->pairs = std::move(v.pairs);
+  data->unhandled = v.handle == 0;  // its own handle goes back only where it had one
   HostAccess::setKept(*object, std::move(data));
   HostAccess::wantHandle(db_, v.handle < kParked ? v.handle : 0);
   AcDbObjectId id;

@@ -149,7 +149,7 @@ private:
                 plotStyleNormal_ = 0;
   const BlockOut* model_ = nullptr;
   const BlockOut* paper_ = nullptr;
-  size_t seedAt_ = 0;  // where the value of $HANDSEED goes
+  std::vector<size_t> seedAt_;  // where the value of $HANDSEED goes (a file may have two headers)
 };
 
 DrawingWriter::DrawingWriter(AcDbDatabase& db)
@@ -240,7 +240,8 @@ std::string DrawingWriter::write() {
   otherSections();
   w_.str(0, "EOF");
   // $HANDSEED must lie above every handle given out: known only now.
-  if (seedAt_) w_.text().insert(seedAt_, AcDbHandle(seed()).text());
+  std::string seedText = AcDbHandle(seed()).text();
+  for (auto at = seedAt_.rbegin(); at != seedAt_.rend(); ++at) w_.text().insert(*at, seedText);
   return std::move(w_.text());
 }
 
@@ -291,7 +292,7 @@ void DrawingWriter::variable(TagWriter& w, std::string_view name) {
     w.str(1, version_);
   } else if (name == "$HANDSEED") {
     w.str(5, "");
-    seedAt_ = w.text().size() - 1;
+    seedAt_.push_back(w.text().size() - 1);
   } else if (name == "$CLAYER") {
     const auto* clayer = liveAs<AcDbLayerTableRecord>(db_.clayer());
     w.str(8, clayer ? clayer->getName() : "0");
@@ -421,7 +422,8 @@ void DrawingWriter::keptTable(const KeptTable& kt) {
   const auto* head = liveAs<kv::KeptObject>(kt.head);
   if (!head) return;
   w_.str(0, "TABLE");
-  writeVerbatim(w_, HostAccess::kept(*head)->pairs, kt.head.handle().value());
+  const KeptData* kept = HostAccess::kept(*head);
+  writeVerbatim(w_, kept->pairs, kept->unhandled ? 0 : kt.head.handle().value());
   for (AcDbObjectId id : kt.records) keptObject(id);
   w_.str(0, "ENDTAB");
 }
@@ -430,7 +432,8 @@ void DrawingWriter::keptObject(AcDbObjectId id) {
   const auto* object = liveAs<kv::KeptObject>(id);
   if (!object) return;
   w_.verbatim(0, object->dxfName());
-  writeVerbatim(w_, HostAccess::kept(*object)->pairs, id.handle().value());
+  const KeptData* kept = HostAccess::kept(*object);
+  writeVerbatim(w_, kept->pairs, kept->unhandled ? 0 : id.handle().value());
 }
 
 // Records of other kinds that a modelled table held.
