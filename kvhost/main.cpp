@@ -23,14 +23,20 @@ using namespace kvhost;
 
 void complain(const std::string& message) { std::fprintf(stderr, "kvhost: %s\n", message.c_str()); }
 
-// The reader takes only some entity types; what it left out would silently vanish on save.
-void noteSkipped(const std::string& path, const kv::dxf::ReadReport& report) {
-  std::string skipped;
-  for (const auto& [type, n] : report.unsupported) skipped += ", " + std::to_string(n) + " " + type;
-  if (report.otherSpaceSkipped > 0) skipped += ", " + std::to_string(report.otherSpaceSkipped) + " outside model space";
-  if (skipped.empty()) return;
-  complain(path + " (" + report.version + "): " + std::to_string(report.entitiesRead) +
-           " entities read; not read: " + skipped.substr(2));
+// What the host does not model is kept and saved as read; the user hears what that was, and
+// what was left out.
+void noteKept(const std::string& path, const kv::dxf::ReadReport& report) {
+  std::string kept;
+  for (const auto& [type, n] : report.unsupported) kept += ", " + std::to_string(n) + " " + type;
+  int objects = 0;
+  for (const auto& [type, n] : report.keptObjects) objects += n;
+  if (kept.empty() && report.notes.empty()) return;
+  std::string line = path + " (" + report.version + "): " + std::to_string(report.entitiesRead) + " entities read";
+  if (!kept.empty()) line += "; kept as read, not modelled: " + kept.substr(2);
+  if (objects > 0) line += "; and " + std::to_string(objects) + " objects and table records";
+  if (report.skipped > 0) line += "; " + std::to_string(report.skipped) + " left out";
+  complain(line);
+  for (const std::string& note : report.notes) complain(path + ": " + note);
 }
 
 bool readDrawing(kv::Host& host, const std::string& path) {
@@ -42,7 +48,7 @@ bool readDrawing(kv::Host& host, const std::string& path) {
     return false;
   }
   host.setDatabase(std::move(db));
-  noteSkipped(path, report);
+  noteKept(path, report);
   return true;
 }
 

@@ -8,7 +8,7 @@ namespace kvhost {
 const char* usageText() {
   return "usage: kvhost [options] [drawing.dxf]\n"
          "  -s, --script FILE    run FILE as command-line input, then end\n"
-         "  -o, --save FILE      save the drawing as DXF (R2004, AC1018) when the run ends\n"
+         "  -o, --save FILE      save the drawing as DXF (as read; a new one R2004) when the run ends\n"
          "  -r, --release YEAR   the host release to present (2000, 2000i, 2002 ... 2011; default 2011)\n"
          "  -l, --load MODULE    load this module instead of Kavlor.arx beside kvhost\n"
          "      --no-load        load no module\n"

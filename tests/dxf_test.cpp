@@ -29,6 +29,7 @@
 #include "modeler/solids.h"
 #include "testing/faults.h"
 #include "host/host.h"
+#include "host/kept.h"
 #include "testing/recording_ui.h"
 
 namespace fs = std::filesystem;
@@ -129,14 +130,49 @@ LayerState layerState(AcDbDatabase& db, const char* name) {
   return s;
 }
 
-std::vector<AcDbObjectId> modelEntities(AcDbDatabase& db) {
-  AcDbBlockTableRecord* ms = nullptr;
-  EXPECT_EQ(acdbOpenObject(ms, db.modelSpaceId(), AcDb::kForRead), Acad::eOk);
+// The live entities of a block record, in order.
+std::vector<AcDbObjectId> entitiesOf(AcDbDatabase&, AcDbObjectId record) {
+  AcDbBlockTableRecord* space = nullptr;
+  EXPECT_EQ(acdbOpenObject(space, record, AcDb::kForRead), Acad::eOk);
   std::vector<AcDbObjectId> ids;
-  for (AcDbObjectId id : ms->entityIds())
+  if (!space) return ids;
+  for (AcDbObjectId id : space->entityIds())
     if (!id.isErased()) ids.push_back(id);
-  ms->close();
+  space->close();
   return ids;
+}
+
+std::vector<AcDbObjectId> modelEntities(AcDbDatabase& db) { return entitiesOf(db, db.modelSpaceId()); }
+
+AcDbObjectId blockNamed(AcDbDatabase& db, const char* name) {
+  AcDbBlockTable* table = nullptr;
+  AcDbObjectId id;
+  EXPECT_EQ(db.getBlockTable(table), Acad::eOk);
+  if (!table) return id;
+  table->getAt(name, id);
+  table->close();
+  return id;
+}
+
+// The DXF name of a kept entity, or "" for one the host models.
+std::string keptName(AcDbObjectId id) {
+  AcDbEntity* e = nullptr;
+  EXPECT_EQ(acdbOpenObject(e, id, AcDb::kForRead), Acad::eOk);
+  if (!e) return "?";
+  const auto* kept = kv::KeptEntity::cast(e);
+  std::string name = kept ? kept->dxfName() : "";
+  e->close();
+  return name;
+}
+
+// The host class of an entity.
+std::string className(AcDbObjectId id) {
+  AcDbEntity* e = nullptr;
+  EXPECT_EQ(acdbOpenObject(e, id, AcDb::kForRead), Acad::eOk);
+  if (!e) return "?";
+  std::string name = e->isA()->name();
+  e->close();
+  return name;
 }
 
 // Exact comparison: a round trip must give back the very same doubles.
@@ -440,11 +476,17 @@ TEST_F(dxf, ReadsEveryOutsideFileWithItsLayers) {
     ASSERT_EQ(back->getLayerTable(table), Acad::eOk);
     for (const std::string& name : layers) EXPECT_TRUE(table->has(name.c_str())) << file << ": " << name;
     table->close();
-    int skipped = 0;
-    for (const auto& [kind, n] : report.unsupported) skipped += n;
-    // Every one of these files holds entities, none of them only lines and points.
-    EXPECT_GT(skipped + report.entitiesRead, 0) << file;
-    EXPECT_EQ(int(modelEntities(*back).size()), report.entitiesRead) << file;
+    int kept = 0;
+    for (const auto& [kind, n] : report.unsupported) kept += n;
+    EXPECT_GT(kept + report.entitiesRead, 0) << file;
+    // Every entity read is in a block record, modelled or kept.
+    int all = 0;
+    AcDbBlockTable* blocks = nullptr;
+    ASSERT_EQ(back->getBlockTable(blocks), Acad::eOk);
+    for (AcDbObjectId record : blocks->recordIds()) all += int(entitiesOf(*back, record).size());
+    blocks->close();
+    EXPECT_EQ(all, kept + report.entitiesRead) << file;
+    EXPECT_TRUE(report.notes.empty()) << file << ": " << report.notes.front();
   }
   EXPECT_GT(files, 0);
 }
@@ -487,8 +529,6 @@ TEST_F(dxf, MalformedFilesGiveStatusAndLine) {
       // 1071 is the last group code DXF has; a negative code is none.
       {"code past the last", head + "0\nLINE\n1072\n1.0\n", Acad::eBadDxfFile, "line 7: group code 1072 is out of range"},
       {"negative code", head + "0\nLINE\n-1\n1.0\n", Acad::eBadDxfFile, "line 7: group code -1 is out of range"},
-      {"bad coordinate", head + "0\nLINE\n8\n0\n10\n1.5x\n0\nENDSEC\n0\nEOF\n", Acad::eBadDxfFile, "line 9:"},
-      {"bad colour", head + "0\nPOINT\n62\nred\n0\nENDSEC\n0\nEOF\n", Acad::eBadDxfFile, "line 7:"},
       {"no EOF", head + "0\nENDSEC\n", Acad::eBadDxfFile, "without EOF"},
       {"no ENDSEC", head + "0\nLINE\n0\nEOF\n", Acad::eBadDxfFile, "line"},
       {"not a section", "0\nLINE\n0\nEOF\n", Acad::eBadDxfFile, "line 1:"},
@@ -541,9 +581,6 @@ TEST_F(dxf, FlagsThatAreNotNumbersGiveTheirLine) {
        "line 13: group 70 is not an integer"},
       {"layer flags past 64 bits", kLayerTable + "0\nLAYER\n70\n99999999999999999999\n2\nWalls\n" + kTablesEnd,
        "line 11: group 70 is not an integer"},
-      {"face edge flags", kEntities + "0\n3DFACE\n8\n0\n70\n1.5\n" + kEntitiesEnd, "line 9: group 70 is not an integer"},
-      {"polyline flags", kEntities + "0\nPOLYLINE\n70\n\n0\nSEQEND\n" + kEntitiesEnd,
-       "line 7: group 70 is not an integer"},
   };
   for (const Case& c : cases) {
     writeFile(path("bad.dxf"), c.text);
@@ -572,16 +609,68 @@ TEST_F(dxf, NamesTheHostCannotTakeAreTheFilesFault) {
        "line 9: the drawing refused the name 'x=y' (status 32)"},
       {"linetype entry", "0\nSECTION\n2\nTABLES\n0\nTABLE\n2\nLTYPE\n0\nLTYPE\n2\nDa|sh\n" + kTablesEnd,
        "line 9: the drawing refused the name 'Da|sh' (status 32)"},
-      {"entity's layer", kEntities + "0\nPOINT\n8\n0\n0\nPOINT\n8\nWall*s\n" + kEntitiesEnd,
-       "line 9: the drawing refused the name 'Wall*s' (status 32)"},
-      {"entity's linetype", kEntities + "0\nPOINT\n6\nDash?\n" + kEntitiesEnd,
-       "line 5: the drawing refused the name 'Dash?' (status 32)"},
-      {"name past 255 characters", kEntities + "0\nPOINT\n8\n" + longName + "\n" + kEntitiesEnd,
-       "line 5: the drawing refused the name '" + longName + "' (status 32)"},
+      {"block name", "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nDo|or\n0\nENDBLK\n0\nENDSEC\n0\nEOF\n",
+       "line 5: the drawing refused the name 'Do|or' (status 32)"},
+      {"name past 255 characters", kLayerTable + "0\nLAYER\n2\n" + longName + "\n" + kTablesEnd,
+       "line 9: the drawing refused the name '" + longName + "' (status 32)"},
   };
   for (const Case& c : cases) {
     writeFile(path("bad.dxf"), c.text);
     expectRefused(path("bad.dxf"), Acad::eBadDxfFile, c.error, c.name);
+  }
+}
+
+// An entity whose values its reader cannot take is kept whole, as read, with a note naming its
+// line and the reason; one on a layer or linetype whose name the host cannot take is left out
+// with a note naming its handle. The rest of the drawing is read.
+TEST_F(dxf, EntitiesTheHostCannotTakeAreKeptOrLeftOutWithANote) {
+  struct Case {
+    const char* name;
+    std::string entity;  // from line 5
+    const char* kept;    // the kept entity's DXF name, or null for one left out
+    std::string note;
+    Pair odd{0, ""};  // the pair it could not take
+  };
+  const std::string longName(256, 'n');
+  const Case cases[] = {
+      {"bad coordinate", "0\nLINE\n8\n0\n10\n1.5x\n", "LINE", "line 5: LINE kept as read: line 9: group 10 is not a number",
+       {10, "1.5x"}},
+      {"bad colour", "0\nPOINT\n62\nred\n10\n1\n", "POINT", "line 5: POINT kept as read: line 7: colour is not a number",
+       {62, "red"}},
+      {"face edge flags", "0\n3DFACE\n8\n0\n70\n1.5\n", "3DFACE", "line 5: 3DFACE kept as read: line 9: group 70 is not an integer",
+       {70, "1.5"}},
+      {"polyline flags", "0\nPOLYLINE\n70\n\n0\nVERTEX\n10\n1\n0\nSEQEND\n", "POLYLINE",
+       "line 5: POLYLINE kept as read: line 7: group 70 is not an integer", {70, ""}},
+      {"entity's layer", "0\nPOINT\n5\n2A\n8\nWall*s\n", nullptr,
+       "line 5: POINT 2A left out: the drawing refused the name 'Wall*s' (status 32)"},
+      {"entity's linetype", "0\nCIRCLE\n6\nDash?\n", nullptr,
+       "line 5: CIRCLE 0 left out: the drawing refused the name 'Dash?' (status 32)"},
+      {"name past 255 characters", "0\nPOINT\n8\n" + longName + "\n", nullptr,
+       "line 5: POINT 0 left out: the drawing refused the name '" + longName + "' (status 32)"},
+  };
+  const std::string after = "0\nLINE\n10\n1\n11\n2\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(path("odd.dxf"), kEntities + c.entity + after + kEntitiesEnd);
+    std::unique_ptr<AcDbDatabase> back;
+    std::string error;
+    kv::dxf::ReadReport report;
+    ASSERT_EQ(readDrawing(path("odd.dxf"), back, error, &report), Acad::eOk) << error;
+    EXPECT_EQ(report.notes, std::vector<std::string>{c.note});
+    EXPECT_EQ(report.entitiesRead, 1);  // the line after it
+    std::vector<AcDbObjectId> ids = modelEntities(*back);
+    ASSERT_EQ(ids.size(), c.kept ? 2u : 1u);
+    EXPECT_EQ(report.skipped, c.kept ? 0 : 1);
+    if (!c.kept) continue;
+    EXPECT_EQ(keptName(ids[0]), c.kept);
+    EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{c.kept, 1}}));
+    // Written back as read: the value it could not take is there again, once.
+    ASSERT_EQ(writeDrawing(*back, path("saved.dxf")), Acad::eOk);
+    std::vector<Pair> pairs = pairsOf(readFile(path("saved.dxf")));
+    int found = 0;
+    for (size_t i = 0; i < pairs.size(); ++i)
+      if (pairs[i].code == c.odd.code && pairs[i].value == c.odd.value) ++found;
+    EXPECT_EQ(found, 1) << c.odd.value;
   }
 }
 
@@ -639,8 +728,8 @@ TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
   kv::dxf::ReadReport report;
   ASSERT_EQ(readDrawing(path("r12.dxf"), back, error, &report), Acad::eOk) << error;
   EXPECT_EQ(report.version, "AC1009");
-  EXPECT_EQ(report.entitiesRead, 4);
-  EXPECT_EQ(report.otherSpaceSkipped, 1);
+  EXPECT_EQ(report.entitiesRead, 3);
+  EXPECT_EQ(entitiesOf(*back, back->paperSpaceId()).size(), 1u);
   EXPECT_TRUE(report.unsupported.empty());
   LayerState walls = layerState(*back, "Walls");
   EXPECT_TRUE(walls.color == indexColor(3));
@@ -658,6 +747,8 @@ TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
 
   std::vector<AcDbObjectId> ids = modelEntities(*back);
   ASSERT_EQ(ids.size(), 4u);
+  EXPECT_EQ(className(ids[2]), "AcDbCircle");
+  EXPECT_EQ(className(ids[3]), "AcDb2dPolyline");
   AcDbLine* line = nullptr;
   ASSERT_EQ(acdbOpenObject(line, ids[0], AcDb::kForRead), Acad::eOk);
   expectSamePoint(line->startPoint(), AcGePoint3d(1.5, -2, 0));
@@ -698,8 +789,9 @@ TEST_F(dxf, OwnersDecideModelSpace) {
   std::string error;
   kv::dxf::ReadReport report;
   ASSERT_EQ(readDrawing(path("own.dxf"), back, error, &report), Acad::eOk) << error;
-  EXPECT_EQ(report.entitiesRead, 2);
-  EXPECT_EQ(report.otherSpaceSkipped, 2);
+  EXPECT_EQ(report.entitiesRead, 4);
+  EXPECT_EQ(entitiesOf(*back, back->paperSpaceId()).size(), 1u);
+  EXPECT_EQ(entitiesOf(*back, blockNamed(*back, "DOOR")).size(), 1u);
   std::vector<AcDbObjectId> ids = modelEntities(*back);
   ASSERT_EQ(ids.size(), 2u);
   AcDbPoint* point = nullptr;
@@ -885,7 +977,7 @@ TEST_F(dxf, ReadsWhatEzdxfWrites) {
   ASSERT_EQ(readDrawing(path("theirs.dxf"), back, error, &report), Acad::eOk) << error;
   EXPECT_EQ(report.version, "AC1024");
   EXPECT_EQ(report.entitiesRead, 4);
-  EXPECT_EQ(report.otherSpaceSkipped, 1);
+  EXPECT_EQ(entitiesOf(*back, back->paperSpaceId()).size(), 1u);
   EXPECT_TRUE(report.unsupported.empty());
 
   EXPECT_TRUE(layerState(*back, "TC").color == trueColor(0x12, 0x34, 0x56));
@@ -903,6 +995,7 @@ TEST_F(dxf, ReadsWhatEzdxfWrites) {
 
   std::vector<AcDbObjectId> ids = modelEntities(*back);
   ASSERT_EQ(ids.size(), 4u);
+  EXPECT_EQ(className(ids[3]), "AcDbCircle");
   AcDbLine* line = nullptr;
   ASSERT_EQ(acdbOpenObject(line, ids[0], AcDb::kForRead), Acad::eOk);
   expectSamePoint(line->startPoint(), AcGePoint3d(0.1, 0.2, 0.3));
@@ -1263,7 +1356,9 @@ TEST_F(dxf, ReadsR12PolylinesFacesAndSolidsWhateverTheirOrder) {
                                         });
 }
 
-TEST_F(dxf, PolylinesTheHostCannotHoldFailTheRead) {
+// A polyline the host cannot hold is kept as read, with the host's reason in its note; the file
+// is refused only where it ends among the vertices.
+TEST_F(dxf, PolylinesTheHostCannotHoldAreKeptAsRead) {
   const std::string head = "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\n0\n70\n64\n";  // POLYLINE on line 5
   const std::string tail = "0\nSEQEND\n0\nENDSEC\n0\nEOF\n";
   auto vertex = [](int x) { return "0\nVERTEX\n10\n" + std::to_string(x) + "\n20\n0\n30\n0\n70\n192\n"; };
@@ -1290,7 +1385,6 @@ TEST_F(dxf, PolylinesTheHostCannotHoldFailTheRead) {
       {"no SEQEND before ENDSEC", head + three + "0\nENDSEC\n0\nEOF\n",
        "line 41: the POLYLINE of line 5 ends without SEQEND"},
       {"no SEQEND before an entity", head + three + "0\nLINE\n0\nENDSEC\n0\nEOF\n", "without SEQEND"},
-      {"file ends among vertices", head + three, "line 41: file ends inside"},
       {"grid with a hole", "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\n0\n70\n16\n71\n2\n72\n2\n" + three + tail,
        "line 5: polygon mesh of 2 x 2 vertices holds 3"},
       {"bad vertex flag", head + "0\nVERTEX\n70\nx\n" + tail, "line 13: group 70 is not an integer"},
@@ -1298,13 +1392,35 @@ TEST_F(dxf, PolylinesTheHostCannotHoldFailTheRead) {
        "line 11: extrusion direction has no length"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     writeFile(path("bad.dxf"), c.text);
     std::unique_ptr<AcDbDatabase> back;
     std::string error;
-    EXPECT_EQ(readDrawing(path("bad.dxf"), back, error), Acad::eBadDxfFile) << c.name;
-    EXPECT_FALSE(back) << c.name;
-    EXPECT_NE(error.find(c.message), std::string::npos) << c.name << ": " << error;
+    kv::dxf::ReadReport report;
+    ASSERT_EQ(readDrawing(path("bad.dxf"), back, error, &report), Acad::eOk) << error;
+    ASSERT_EQ(report.notes.size(), 1u);
+    EXPECT_NE(report.notes[0].find(c.message), std::string::npos) << report.notes[0];
+    EXPECT_EQ(report.notes[0].rfind("line 5: ", 0), 0u) << report.notes[0];
+    std::vector<AcDbObjectId> ids = modelEntities(*back);
+    ASSERT_FALSE(ids.empty());
+    EXPECT_FALSE(keptName(ids[0]).empty());
+    // Saved, it is the same entity again, vertices and all.
+    ASSERT_EQ(writeDrawing(*back, path("saved.dxf")), Acad::eOk);
+    std::vector<Pair> in = pairsOf(c.text), out = pairsOf(readFile(path("saved.dxf")));
+    auto vertices = [](const std::vector<Pair>& pairs) {
+      return std::count_if(pairs.begin(), pairs.end(), [](const Pair& p) { return p.code == 0 && p.value == "VERTEX"; });
+    };
+    EXPECT_EQ(vertices(out), vertices(in));
+    std::unique_ptr<AcDbDatabase> again;
+    kv::dxf::ReadReport second;
+    ASSERT_EQ(readDrawing(path("saved.dxf"), again, error, &second), Acad::eOk) << error;
+    EXPECT_EQ(second.unsupported, report.unsupported);
   }
+  writeFile(path("cut.dxf"), head + three);
+  std::unique_ptr<AcDbDatabase> cut;
+  std::string why;
+  EXPECT_EQ(readDrawing(path("cut.dxf"), cut, why), Acad::eBadDxfFile);
+  EXPECT_NE(why.find("line 41: file ends inside"), std::string::npos) << why;
   // At the limit the host holds the mesh whole.
   std::string limit;
   for (int i = 0; i < AcDbPolyFaceMesh::kMaxCount; ++i) limit += vertex(i);
@@ -1489,7 +1605,7 @@ TEST_F(dxf, SolidsOfOutsideFilesAreReadAndSurviveAWriteAndRead) {
   struct Expect {
     const char* file;
     std::vector<std::string> classes;
-    int otherSpace;  // at least this many left out of model space
+    int otherSpace;  // at least this many in other blocks
   };
   const Expect files[] = {
       // The fifth solid, a cone, stands in a block definition.
@@ -1508,7 +1624,14 @@ TEST_F(dxf, SolidsOfOutsideFilesAreReadAndSurviveAWriteAndRead) {
                   report.unsupported.count("BODY"),
               0u);
     EXPECT_TRUE(report.notes.empty()) << report.notes.front();
-    EXPECT_GE(report.otherSpaceSkipped, x.otherSpace);
+    int outside = 0;
+    AcDbBlockTable* blocks = nullptr;
+    ASSERT_EQ(first->getBlockTable(blocks), Acad::eOk);
+    for (AcDbObjectId record : blocks->recordIds())
+      if (record != first->modelSpaceId())
+        for (AcDbObjectId id : entitiesOf(*first, record)) outside += keptName(id).empty();
+    blocks->close();
+    EXPECT_GE(outside, x.otherSpace);
     std::vector<Measure> before = measureModelers(*first);
     ASSERT_EQ(before.size(), x.classes.size());
     for (size_t i = 0; i < before.size(); ++i) {
@@ -1793,7 +1916,7 @@ TEST_F(dxf, SatLinesContinuedInGroup3ReadAsOneLine) {
   expectSameMeasures(before, measureModelers(*back), "group 3");
 }
 
-TEST_F(dxf, DamagedAcisDataSkipsOnlyItsEntity) {
+TEST_F(dxf, DamagedAcisDataKeepsItsEntityAsRead) {
   buildModelers(db(), db().layerZero());
   append(db(), new AcDbLine(AcGePoint3d(0, 0, 0), AcGePoint3d(1, 1, 1)), db().layerZero(), AcCmColor());
   ASSERT_EQ(writeDrawing(db(), path("m.dxf")), Acad::eOk);
@@ -1812,7 +1935,14 @@ TEST_F(dxf, DamagedAcisDataSkipsOnlyItsEntity) {
     EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{"3DSOLID", 1}})) << what;
     ASSERT_EQ(report.notes.size(), 1u) << what;
     EXPECT_EQ(report.notes[0].rfind("line ", 0), 0u) << report.notes[0];
-    EXPECT_NE(report.notes[0].find("3DSOLID not read: "), std::string::npos) << report.notes[0];
+    EXPECT_NE(report.notes[0].find("3DSOLID kept as read: "), std::string::npos) << report.notes[0];
+    // Saved, its data is the data read.
+    ASSERT_EQ(writeDrawing(*back, path("saved.dxf")), Acad::eOk);
+    std::vector<Pair> read, written;
+    withSatLines(text, [&](std::vector<Pair>& lines) { read = lines; });
+    withSatLines(readFile(path("saved.dxf")), [&](std::vector<Pair>& lines) { written = lines; });
+    ASSERT_EQ(written.size(), read.size()) << what;
+    for (size_t i = 0; i < read.size(); ++i) EXPECT_EQ(written[i].value, read[i].value) << what << " " << i;
   };
   // Cut short at every record past the header.
   for (size_t keep = 3; keep + 2 < satLines; keep += 3)

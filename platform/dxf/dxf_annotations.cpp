@@ -684,50 +684,26 @@ void writeMline(EntityOut& out, const AcDbEntity& entity) {
 
 namespace {
 
-// The ATTRIB entities after an INSERT and their SEQEND, kept pair by pair with the INSERT so
-// that a save writes them back behind it as they were.
-bool keepAttributes(EntityIn& in) {
-  TagReader& tags = in.tags();
-  Tag t;
-  for (;;) {
-    if (!tags.next(t)) return tags.ok() && tags.fail(tags.line(), "file ends inside the attributes of an INSERT");
-    std::string kind(kv::trimBlanks(t.value));
-    if (t.code != 0 || (kind != "ATTRIB" && kind != "SEQEND")) {
-      tags.unread();  // no SEQEND: what follows is not the INSERT's
-      return true;
-    }
-    in.keep(t);
-    while (tags.next(t) && t.code != 0) in.keep(t);
-    if (!tags.ok()) return false;
-    if (t.code != 0) return tags.fail(tags.line(), "file ends inside the attributes of an INSERT");
-    tags.unread();
-    if (kind == "SEQEND") return true;
-  }
+void linkInsert(AcDbEntity& entity, AcDbObjectId block) {
+  static_cast<AcDbBlockReference&>(entity).setBlockTableRecord(block);
 }
 
 struct InsertIn {
   AcGePoint3d position, extrusion{0, 0, 1};
   AcGeScale3d scale;
   double rotation = 0;
-  bool attributes = false;
   Tag extrusionTag, scaleTag;
 };
 
 bool insertPair(EntityIn& in, const Tag& t, InsertIn& r) {
-  std::int64_t n = 0;
   if (in.coordinate(t, 10, r.position)) return in.ok();
   if (in.coordinate(t, 210, r.extrusion)) return (r.extrusionTag = t, in.ok());
   switch (t.code) {
-    case 2: in.common().blockName = std::string(kv::trimBlanks(t.value)); return true;
+    case 2: in.linkBlock(std::string(kv::trimBlanks(t.value)), linkInsert); return true;
     case 41: return (r.scaleTag = t, in.real(t, r.scale.sx));
     case 42: return (r.scaleTag = t, in.real(t, r.scale.sy));
     case 43: return (r.scaleTag = t, in.real(t, r.scale.sz));
     case 50: return in.real(t, r.rotation) && (r.rotation = toRadians(r.rotation), true);
-    case 66:
-      if (!in.integer(t, n)) return false;
-      r.attributes = n != 0;
-      in.keep(t);
-      return true;
     default: in.keep(t); return true;
   }
 }
@@ -741,7 +717,6 @@ std::unique_ptr<AcDbEntity> readInsert(EntityIn& in) {
     if (!insertPair(in, t, r)) return nullptr;
   AcGeVector3d normal;
   if (!in.ok() || !normalOf(in, r.extrusion, r.extrusionTag, normal)) return nullptr;
-  if (r.attributes && !keepAttributes(in)) return nullptr;
   auto ref = std::make_unique<AcDbBlockReference>();
   ref->setNormal(normal);
   ref->setPosition(kv::Ocs(ref->normal()).toWorld(r.position));

@@ -11,6 +11,9 @@
 #include "host/entities.h"
 #include "host/polylines.h"
 #include "host/ocs.h"
+#include "host/access.h"
+#include "host/kept.h"
+#include "modeler/occ_shape.h"
 #include "modeler/sat_acis.h"
 #include "core/numbers.h"
 
@@ -34,30 +37,66 @@ std::int64_t packTrueColor(const AcCmColor& color) {
 // ---------------------------------------------------------------------------------------------
 
 bool EntityIn::takeCommon(const Tag& tag) {
+  if (inXdata_ || isXdata(tag.code)) {
+    inXdata_ = true;  // extended data runs to the entity's end
+    keep(tag);
+    return true;
+  }
   if (tag.code == 102) {
     std::string_view v = kv::trimBlanks(tag.value);
     inGroup_ = !v.empty() && v[0] == '{';
+    keep(tag);
     return true;
   }
-  if (inGroup_) return true;
-  if (tag.code >= 1000) return true;  // extended data runs to the entity's end
-  if (tag.code == 100) {
-    // Pairs after the entity's own subclass marker are its own, even where codes repeat
-    // common ones; files without markers (R12) keep every common code common.
-    subclass_ = std::string(kv::trimBlanks(tag.value));
-    ownSubclass_ = subclass_ != "AcDbEntity";
-    sawSubclass_ = true;
+  if (inGroup_) {
+    keep(tag);
     return true;
   }
+  if (tag.code == 100) return takeMarker(tag);
   if (ownSubclass_) return false;
+  if (record_) {
+    if (sawSubclass_ || (tag.code != 5 && tag.code != 105 && tag.code != 330)) return false;
+    return takeProperty(tag);
+  }
+  if (takeProperty(tag)) return true;
+  // AcDbEntity's other properties (lineweight, linetype scale, transparency, ...) are kept;
+  // in a file without markers (R12) every code but the common ones is the entity's own.
+  if (!sawSubclass_) return false;
+  keep(tag);
+  return true;
+}
+
+bool EntityIn::takeMarker(const Tag& tag) {
+  std::string_view name = kv::trimBlanks(tag.value);
+  // Pairs after the entity's own subclass marker are its own, even where codes repeat
+  // common ones.
+  ownSubclass_ = !record_ && name != "AcDbEntity";
+  sawSubclass_ = true;
+  common_.kept.subclass(name, keepAll_);
+  return true;
+}
+
+bool EntityIn::number(const Tag& tag, std::int64_t& n, const char* what) {
+  if (kv::toNumber(tag.value, n)) return true;
+  // An entity kept whole keeps such a value as it stands.
+  if (keepAll_) keep(tag);
+  else fail(tag, std::string(what) + " is not a number");
+  return false;
+}
+
+bool EntityIn::takeProperty(const Tag& tag) {
   std::int64_t n = 0;
   switch (tag.code) {
-    case 5: return true;
+    case 5:
+    case 105:
+      if (common_.handle) return false;
+      common_.handle = parseHandle(tag.value);
+      return common_.handle != 0;
     case 330:
-      if (!sawSubclass_) {
-        std::string_view v = kv::trimBlanks(tag.value);
-        common_.owner = std::strtoull(std::string(v).c_str(), nullptr, 16);
-      }
+      if (sawSubclass_ || sawOwner_) return false;
+      sawOwner_ = true;
+      common_.owner = parseHandle(tag.value);
+      common_.kept.ownerSlot();
       return true;
     case 8: {
       std::string_view v = kv::trimBlanks(tag.value);
@@ -66,17 +105,18 @@ bool EntityIn::takeCommon(const Tag& tag) {
     }
     case 6: common_.linetype = std::string(kv::trimBlanks(tag.value)); return true;
     case 62:
-      if (!kv::toNumber(tag.value, n)) return !fail(tag, "colour is not a number");
+      if (!number(tag, n, "colour")) return true;
+      common_.colorIndex = n;
       if (!trueColor_) applyColorIndex(common_.color, n);
       return true;
     case 420:
-      if (!kv::toNumber(tag.value, n)) return !fail(tag, "true colour is not a number");
+      if (!number(tag, n, "true colour")) return true;
       applyTrueColor(common_.color, n);
+      common_.trueColor = packTrueColor(common_.color);
       trueColor_ = true;
       return true;
     case 67:
-      if (!kv::toNumber(tag.value, n)) return !fail(tag, "paper-space flag is not a number");
-      common_.paperSpace = n == 1;
+      if (number(tag, n, "paper-space flag")) common_.paperSpace = n == 1;
       return true;
     default: return false;
   }
@@ -116,30 +156,59 @@ bool EntityIn::coordinate(const Tag& tag, int base, AcGePoint3d& p) {
 
 // ---------------------------------------------------------------------------------------------
 
-void EntityOut::common(const char* dxfName, const AcDbEntity& entity) {
-  tags_.str(0, dxfName);
-  tags_.handle(5, entity.handle().value());
-  tags_.handle(330, entity.ownerId().handle().value());
+void EntityOut::common(std::string_view dxfName, const AcDbEntity& entity) {
+  end();
+  kept_ = kv::HostAccess::kept(entity);
+  out_.start(dxfName, entity.handle().value(), entity.ownerId().handle().value(), kept_);
   properties(entity);
 }
 
+// The entity's own sub-entities come before those kept with it: end() writes these.
 void EntityOut::sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner) {
-  tags_.str(0, dxfName);
-  tags_.handle(5, handle);
-  tags_.handle(330, owner.handle().value());
+  out_.start(dxfName, handle, owner.handle().value(), nullptr);
   properties(owner);
 }
 
+void EntityOut::end() {
+  out_.end();
+  if (kept_) writeVerbatim(tags_, kept_->extra);
+  kept_ = nullptr;
+}
+
+int colorIndexOf(const AcCmColor& color, const kv::KeptData* kept) {
+  if (color.isByColor() && kept && kept->trueColor == packTrueColor(color)) return kept->colorIndex;
+  return color.colorIndex();
+}
+
+namespace {
+
+// A record's name, or the file's spelling of it where that names the same record.
+std::string_view spelt(const CString& name, const std::string& asRead) {
+  if (!asRead.empty() && strcasecmp(asRead.c_str(), name.GetString()) == 0) return asRead;
+  return name.GetString();
+}
+
+}  // namespace
+
+std::uint64_t EntityOut::seqendHandle(const AcDbEntity& owner) {
+  const kv::KeptData* kept = kv::HostAccess::kept(owner);
+  return kept && kept->seqend ? kept->seqend : freshHandle();
+}
+
 void EntityOut::properties(const AcDbEntity& entity) {
-  tags_.str(100, "AcDbEntity");
+  out_.subclass("AcDbEntity");
   if (paperSpace_) tags_.integer(67, 1);
+  const kv::KeptData* kept = kv::HostAccess::kept(entity);
+  const kv::KeptData::Spelling* spelling = kept ? kept->spelling.get() : nullptr;
+  static const std::string none;
   CString layer = entity.layer();
-  tags_.str(8, layer.IsEmpty() ? "0" : layer.GetString());
+  tags_.str(8, layer.IsEmpty() ? "0" : spelt(layer, spelling ? spelling->layer : none));
   CString linetype = entity.linetype();
-  if (!linetype.IsEmpty() && strcasecmp(linetype.GetString(), "ByLayer") != 0) tags_.str(6, linetype.GetString());
+  if (!linetype.IsEmpty() && strcasecmp(linetype.GetString(), "ByLayer") != 0)
+    tags_.str(6, spelt(linetype, spelling ? spelling->linetype : none));
   AcCmColor color = entity.color();
-  if (!color.isByLayer()) tags_.integer(62, color.colorIndex());
-  if (color.isByColor()) tags_.integer(420, packTrueColor(color));
+  if (!color.isByLayer()) tags_.integer(62, colorIndexOf(color, kept));
+  if (color.isByColor() && !out_.r12()) tags_.integer(420, packTrueColor(color));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -154,6 +223,8 @@ std::unique_ptr<AcDbEntity> readLine(EntityIn& in) {
   while (in.next(t)) {
     if (in.coordinate(t, 10, start) || in.coordinate(t, 11, end)) {
       if (!in.ok()) return nullptr;
+    } else {
+      in.keep(t);  // thickness and extrusion among them: the host's line has neither
     }
   }
   if (!in.ok()) return nullptr;
@@ -163,7 +234,7 @@ std::unique_ptr<AcDbEntity> readLine(EntityIn& in) {
 void writeLine(EntityOut& out, const AcDbEntity& entity) {
   const auto& line = static_cast<const AcDbLine&>(entity);
   out.common(AcDbLine::desc()->dxfName(), line);
-  out.tags().str(100, "AcDbLine");
+  out.subclass("AcDbLine");
   out.tags().point(10, line.startPoint());
   out.tags().point(11, line.endPoint());
 }
@@ -172,7 +243,8 @@ std::unique_ptr<AcDbEntity> readPoint(EntityIn& in) {
   AcGePoint3d position;
   Tag t;
   while (in.next(t)) {
-    if (in.coordinate(t, 10, position) && !in.ok()) return nullptr;
+    if (!in.coordinate(t, 10, position)) in.keep(t);
+    else if (!in.ok()) return nullptr;
   }
   if (!in.ok()) return nullptr;
   return std::make_unique<AcDbPoint>(position);
@@ -181,7 +253,7 @@ std::unique_ptr<AcDbEntity> readPoint(EntityIn& in) {
 void writePoint(EntityOut& out, const AcDbEntity& entity) {
   const auto& point = static_cast<const AcDbPoint&>(entity);
   out.common(AcDbPoint::desc()->dxfName(), point);
-  out.tags().str(100, "AcDbPoint");
+  out.subclass("AcDbPoint");
   out.tags().point(10, point.position());
 }
 
@@ -204,7 +276,9 @@ std::unique_ptr<AcDbEntity> readFace(EntityIn& in) {
   while (in.next(t)) {
     if (readCorners(in, t, p, seen)) {
       if (!in.ok()) return nullptr;
-    } else if (t.code == 70 && !in.integer(t, invisible)) {
+    } else if (t.code != 70) {
+      in.keep(t);
+    } else if (!in.integer(t, invisible)) {
       return nullptr;
     }
   }
@@ -218,7 +292,7 @@ std::unique_ptr<AcDbEntity> readFace(EntityIn& in) {
 void writeFace(EntityOut& out, const AcDbEntity& entity) {
   const auto& face = static_cast<const AcDbFace&>(entity);
   out.common(AcDbFace::desc()->dxfName(), face);
-  out.tags().str(100, "AcDbFace");
+  out.subclass("AcDbFace");
   int invisible = 0;
   for (Adesk::UInt16 k = 0; k < 4; ++k) {
     AcGePoint3d p;
@@ -249,7 +323,9 @@ std::unique_ptr<AcDbEntity> readSolid(EntityIn& in) {
     } else if (in.coordinate(t, 210, extrusion)) {
       if (!in.ok()) return nullptr;
       extrusionTag = t;
-    } else if (t.code == 39 && !in.real(t, thickness)) {
+    } else if (t.code != 39) {
+      in.keep(t);
+    } else if (!in.real(t, thickness)) {
       return nullptr;
     }
   }
@@ -272,7 +348,7 @@ std::unique_ptr<AcDbEntity> readSolid(EntityIn& in) {
 void writeSolid(EntityOut& out, const AcDbEntity& entity) {
   const auto& solid = static_cast<const AcDbSolid&>(entity);
   out.common(AcDbSolid::desc()->dxfName(), solid);
-  out.tags().str(100, "AcDbTrace");
+  out.subclass("AcDbTrace");
   Ocs ocs(solid.normal());
   for (Adesk::UInt16 k = 0; k < 4; ++k) {
     AcGePoint3d p;
@@ -318,36 +394,44 @@ std::string encodeSatLine(std::string_view line) {
 // One group value holds at most this much; the rest of a line follows in group 3 values.
 constexpr size_t kGroupLength = 255;
 
+// The SAT text of a modeller entity's groups 1 and 3, and those groups as read.
+struct SatIn {
+  std::string text, stored;
+  bool lines = false, elsewhere = false;
+};
+
+void takeSat(EntityIn& in, const Tag& t, SatIn& sat) {
+  if (t.code == 1 || (t.code == 3 && sat.lines)) {
+    if (t.code == 1 && sat.lines) sat.text += '\n';
+    sat.text += decodeSatLine(t.value);
+    packPair(sat.stored, t.code, t.value);
+    sat.lines = true;
+  } else if (t.code != 70) {  // the format's version, always 1
+    // R2013+: a GUID naming SAB data in the ACDSDATA section
+    sat.elsewhere = sat.elsewhere || t.code == 290 || t.code == 2;
+    in.keep(t);
+  }
+}
+
 template <class T>
 std::unique_ptr<AcDbEntity> readModeler(EntityIn& in) {
-  std::string text;
-  bool lines = false, elsewhere = false;
+  SatIn sat;
   Tag t;
-  while (in.next(t)) {
-    if (t.code == 1) {
-      if (lines) text += '\n';
-      text += decodeSatLine(t.value);
-      lines = true;
-    } else if (t.code == 3 && lines) {
-      text += decodeSatLine(t.value);
-    } else if (t.code == 290 || t.code == 2) {
-      elsewhere = true;  // R2013+: a GUID naming SAB data in the ACDSDATA section
-    }
-  }
+  while (in.next(t)) takeSat(in, t, sat);
   if (!in.ok()) return nullptr;
   auto entity = std::make_unique<T>();
-  if (!lines) {
-    if (!elsewhere) return entity;
+  if (!sat.lines) {
+    if (!sat.elsewhere) return entity;
     in.markUnsupported("its ACIS data is binary (SAB) outside the entity, which is not read");
     return nullptr;
   }
   // Hosts write the last record without an end marker: the entity's end is the data's end.
-  if (text.find("End-of-A") == std::string::npos && text.find("Begin-of-ACIS-History") == std::string::npos)
-    text += "\nEnd-of-ACIS-data\n";
+  if (sat.text.find("End-of-A") == std::string::npos && sat.text.find("Begin-of-ACIS-History") == std::string::npos)
+    sat.text += "\nEnd-of-ACIS-data\n";
   // Every body of the data goes into this one entity, whatever kind each would be alone.
   int bodies = 0;
   std::string why;
-  if (kv::modeler::satInTextInto(std::move(text), *entity, bodies, &why) != Acad::eOk) {
+  if (kv::modeler::satInTextInto(std::move(sat.text), *entity, bodies, &why) != Acad::eOk) {
     in.markUnsupported("ACIS data not understood: " + why);
     return nullptr;
   }
@@ -355,37 +439,51 @@ std::unique_ptr<AcDbEntity> readModeler(EntityIn& in) {
     in.markUnsupported("ACIS data holds no body");
     return nullptr;
   }
+  // Until its shape changes, the entity writes its data as read, attributes and all.
+  kv::modeler::Body& body = kv::modeler::BodyAccess::body(*entity);
+  body.asRead = std::move(sat.stored);
+  body.shapeAsRead = body.shape;
   return entity;
 }
 
-void writeModeler(EntityOut& out, const AcDbEntity& entity) {
-  const auto& modeler = static_cast<const AcDbModelerEntity&>(entity);
-  std::string text;
-  if (!modeler.isNull()) {
-    AcDbVoidPtrArray one;
-    one.append(const_cast<AcDbEntity*>(&entity));
-    if (kv::modeler::satOutText(one, text) != Acad::eOk) return;
-  }
-  out.common(entity.isA()->dxfName(), entity);
-  out.tags().str(100, "AcDbModelerGeometry");
-  out.tags().integer(70, 1);
-  std::string_view rest(text);
-  while (!rest.empty()) {
-    size_t end = rest.find('\n');
-    std::string stored = encodeSatLine(rest.substr(0, end));
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+void writeSatLines(TagWriter& w, std::string_view text) {
+  while (!text.empty()) {
+    size_t end = text.find('\n');
+    std::string stored = encodeSatLine(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     int code = 1;
     std::string_view piece(stored);
     do {
       size_t take = std::min(piece.size(), kGroupLength);
       // A caret and its space stay in one value, or the caret would escape the next character.
       if (take < piece.size() && piece[take - 1] == kCaret) --take;
-      out.tags().str(code, piece.substr(0, take));
+      w.str(code, piece.substr(0, take));
       piece.remove_prefix(take);
       code = 3;
     } while (!piece.empty());
   }
-  // AC1018 has no AcDb3dSolid subclass (history handle); it comes with R2007.
+}
+
+void writeModeler(EntityOut& out, const AcDbEntity& entity) {
+  const auto& modeler = static_cast<const AcDbModelerEntity&>(entity);
+  const kv::modeler::Body& body = kv::modeler::BodyAccess::body(modeler);
+  bool asRead = !body.asRead.empty() && body.shape.IsEqual(body.shapeAsRead);
+  std::string text;
+  if (!asRead && !modeler.isNull()) {
+    AcDbVoidPtrArray one;
+    one.append(const_cast<AcDbEntity*>(&entity));
+    if (kv::modeler::satOutText(one, text) != Acad::eOk) return;
+  }
+  out.common(entity.isA()->dxfName(), entity);
+  out.subclass("AcDbModelerGeometry");
+  out.tags().integer(70, 1);
+  if (asRead) writeVerbatim(out.tags(), body.asRead);
+  else writeSatLines(out.tags(), text);
+  // AC1018 has no AcDb3dSolid subclass (history handle); one read from a later file is kept.
+}
+
+void writeKept(EntityOut& out, const AcDbEntity& entity) {
+  out.common(static_cast<const kv::KeptEntity&>(entity).dxfName(), entity);
 }
 
 // POLYLINE comes first of its family: its reader serves every class that is written as one.
@@ -412,14 +510,23 @@ const EntityCodec kCodecs[] = {
     {&AcDbHatch::desc, readHatch, writeHatch},
     {&AcDbMline::desc, readMline, writeMline},
     {&AcDbBlockReference::desc, readInsert, writeInsert},
+    {&kv::KeptEntity::desc, nullptr, writeKept},  // read by readKept, never by name
 };
 
 }  // namespace
 
 const EntityCodec* codecForDxfName(std::string_view name) {
   for (const EntityCodec& c : kCodecs)
-    if (name == c.desc()->dxfName()) return &c;
+    if (c.read && name == c.desc()->dxfName()) return &c;
   return nullptr;
+}
+
+std::unique_ptr<AcDbEntity> readKept(EntityIn& in, std::string dxfName) {
+  in.keepAll();
+  Tag t;
+  while (in.next(t)) in.keep(t);
+  if (!in.ok()) return nullptr;
+  return std::make_unique<kv::KeptEntity>(std::move(dxfName));
 }
 
 const EntityCodec* codecForClass(const AcRxClass* cls) {

@@ -1,6 +1,8 @@
 // Entities in DXF: one codec (a read and a write function) per entity type, found by DXF name
 // when reading and by run-time class when writing. A new entity type is one codec more in
-// dxf_entities.cpp; the section readers and writers do not change.
+// dxf_entities.cpp; the section readers and writers do not change. Whatever a codec does not
+// model it keeps (EntityIn::keep), and EntityOut writes it back in its place: so nothing of an
+// entity is lost, whichever of its data the host holds.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "dxf/dxf_kept.h"
 #include "dxf/dxf_tags.h"
 #include "host/acdb.h"
 #include "host/ocs.h"
@@ -23,22 +26,38 @@ struct EntityCommon {
   std::string linetype;  // empty: by layer
   AcCmColor color;       // by layer unless 62/420 say otherwise
   bool paperSpace = false;
-  std::uint64_t owner = 0;  // 330; 0 when the file gives none (R12)
-  long line = 0;            // where the entity starts, for messages
-  // Pairs the codec does not model, each with the subclass marker it stood under ("" before
-  // any), in file order: written back in the same place.
-  std::vector<std::pair<std::string, Tag>> kept;
-  // INSERT: the block the file names (2); the reader finds or makes its record.
+  std::int64_t colorIndex = 0, trueColor = -1;  // 62 and 420 as read; -1 for no 420
+  std::uint64_t handle = 0;  // 5; 0 when the file gives none
+  std::uint64_t owner = 0;   // 330; 0 when the file gives none (R12)
+  long line = 0;             // where the entity starts, for messages
+  // Pairs the codec does not model, each with the subclass marker it stood under, in file
+  // order: written back in the same place.
+  KeptPairs kept;
+  // Sub-entities that followed the entity and that its codec did not read, as read.
+  std::string tail;
+  // A block reference's block by name (2), resolved once every block is known; the reader
+  // then hands the block's record to link.
   std::string blockName;
+  void (*linkBlock)(AcDbEntity& entity, AcDbObjectId record) = nullptr;
+  // Objects the entity brings into the drawing with it (its vertices) and their handles in the
+  // file; the SEQEND that closed them.
+  std::vector<std::pair<const AcDbObject*, std::uint64_t>> subHandles;
+  std::uint64_t seqend = 0;
 };
 
 // Reading one entity. The entity's "0 NAME" pair has been read.
 class EntityIn {
 public:
-  EntityIn(TagReader& tags, EntityCommon& common) : tags_(tags), common_(common) {}
+  // A table record is read the same way, with only its handle (5 or 105), owner, 102 groups,
+  // markers and extended data taken in passing.
+  enum class Kind { kEntity, kRecord };
+  EntityIn(TagReader& tags, EntityCommon& common, Kind kind = Kind::kEntity)
+      : tags_(tags), common_(common), record_(kind == Kind::kRecord) {}
 
   // The entity's next own pair. Common pairs (handle, owner, layer, linetype, colour,
-  // paper-space flag, subclass markers, 102 groups, extended data) are taken in passing.
+  // paper-space flag) are taken in passing; subclass markers, 102 groups (reactors, extension
+  // dictionary), the other properties of AcDbEntity (lineweight, linetype scale, transparency,
+  // ...) and extended data are kept in passing.
   // False at the entity's end, with the following "0" pair left unread, or on an error.
   bool next(Tag& tag);
   // Numbers of the entity's own pairs; on a bad value the error is recorded and false returned.
@@ -48,15 +67,28 @@ public:
   // was one of them (check ok() for a bad number).
   bool coordinate(const Tag& tag, int base, AcGePoint3d& p);
   // Every own pair a codec does not model goes here, so that a save writes it back.
-  void keep(const Tag& tag) { common_.kept.emplace_back(subclass_, tag); }
+  void keep(const Tag& tag) { common_.kept.add(tag.code, tag.value); }
+  // Keeps every marker too, and common values that are not numbers: for an entity kept whole.
+  void keepAll() { keepAll_ = true; }
   bool ok() const { return tags_.ok(); }
+  // A value the codec cannot take: the entity is then kept as read, with message in the
+  // read report, and the rest of the drawing is read.
   bool fail(const Tag& tag, const std::string& message) { return tags_.fail(tag.line, message); }
   // For entities followed by entities of their own (POLYLINE, VERTEX ..., SEQEND).
   TagReader& tags() { return tags_; }
   const EntityCommon& common() const { return common_; }
-  EntityCommon& common() { return common_; }
-  // A codec that read the whole entity (with its sub-entities) but cannot hold this variant (ACIS
-  // data it cannot build) says so and returns null: the reader counts it as unsupported.
+  // A sub-entity the codec read (a vertex) keeps its handle in the file; and the SEQEND's.
+  void keepHandle(const AcDbObject& object, std::uint64_t handle) {
+    if (handle) common_.subHandles.emplace_back(&object, handle);
+  }
+  void keepSeqend(std::uint64_t handle) { common_.seqend = handle; }
+  // A block reference names its block; link gets the block's record once the drawing has it.
+  void linkBlock(std::string name, void (*link)(AcDbEntity&, AcDbObjectId)) {
+    common_.blockName = std::move(name);
+    common_.linkBlock = link;
+  }
+  // A codec that read the whole entity (with its sub-entities) but has no host type for this
+  // variant (a 2D polyline) says so and returns null: the reader keeps the entity as read.
   // why, when given, says what kept it out, for the read report.
   void markUnsupported(std::string why = {}) {
     unsupported_ = true;
@@ -67,35 +99,54 @@ public:
 
 private:
   bool takeCommon(const Tag& tag);
+  bool takeMarker(const Tag& tag);
+  bool takeProperty(const Tag& tag);
+  bool number(const Tag& tag, std::int64_t& n, const char* what);
 
   TagReader& tags_;
   EntityCommon& common_;
+  bool record_;
+  bool keepAll_ = false;
   bool inGroup_ = false;  // inside a 102 {...} group, whose 330s are reactors, not the owner
+  bool inXdata_ = false;  // extended data runs to the entity's end
   bool sawSubclass_ = false;
   bool ownSubclass_ = false;
-  std::string subclass_;  // the last subclass marker read
+  bool sawOwner_ = false;
   bool trueColor_ = false;
   bool unsupported_ = false;
   std::string why_;
 };
 
 // Writing one entity, with handles for pieces that have no object of their own (SEQEND).
+// Whatever a codec writes, the entity's kept pairs go back where they were read.
 class EntityOut {
 public:
-  EntityOut(TagWriter& tags, std::uint64_t& nextHandle, bool paperSpace)
-      : tags_(tags), next_(nextHandle), paperSpace_(paperSpace) {}
+  // R12 writes no owners, subclass markers nor true colours.
+  // Without handles, none are written (an R12 file that had none).
+  EntityOut(TagWriter& tags, std::uint64_t& nextHandle, bool paperSpace, bool r12 = false, bool handles = true)
+      : tags_(tags), next_(nextHandle), paperSpace_(paperSpace), out_(tags, r12, handles) {}
+  ~EntityOut() { end(); }
+  EntityOut(const EntityOut&) = delete;
+  EntityOut& operator=(const EntityOut&) = delete;
 
   // 0 name, 5 handle, 330 owner, AcDbEntity with 67, 8 layer, 6 linetype (unless by layer),
-  // 62 colour (unless by layer) and 420 for a true colour.
-  void common(const char* dxfName, const AcDbEntity& entity);
+  // 62 colour (unless by layer) and 420 for a true colour; ends the entity before.
+  void common(std::string_view dxfName, const AcDbEntity& entity);
   // A sub-entity (VERTEX, SEQEND) under handle, owned by owner and carrying owner's layer,
   // linetype and colour: the host keeps a polyline's vertices on their polyline's properties.
+  // The entity's kept pairs go before its first sub-entity.
   void sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner);
   // Opens a subclass ("100 name"); codecs write every marker through it, so that pairs kept
   // under the previous one go back where they were read.
-  void subclass(const char* name) { tags_.str(100, name); }
+  void subclass(const char* name) { out_.subclass(name); }
+  // Ends the entity: what is kept of it and not written yet, then the sub-entities kept with
+  // it. The writer calls it after each codec.
+  void end();
   TagWriter& tags() { return tags_; }
+  bool r12() const { return out_.r12(); }
   std::uint64_t freshHandle() { return next_++; }
+  // The handle of the SEQEND after owner's vertices: the one it was read with, else a fresh one.
+  std::uint64_t seqendHandle(const AcDbEntity& owner);
 
 private:
   void properties(const AcDbEntity& entity);
@@ -103,6 +154,8 @@ private:
   TagWriter& tags_;
   std::uint64_t& next_;
   bool paperSpace_;
+  ObjectOut out_;
+  const KeptData* kept_ = nullptr;  // of the entity being written
 };
 
 // Null when the entity could not be read (the reader's error says why).
@@ -154,6 +207,9 @@ void writeSpline(EntityOut& out, const AcDbEntity& entity);
 
 // Null when no codec reads that name.
 const EntityCodec* codecForDxfName(std::string_view name);
+// Entities of kinds no codec reads, and those a codec could not read: kept whole as a
+// kv::KeptEntity, only layer, linetype, colour, handle, owner and paper space modelled.
+std::unique_ptr<AcDbEntity> readKept(EntityIn& in, std::string dxfName);
 // The codec of the class or of its nearest parent that has one; null for none.
 const EntityCodec* codecForClass(const AcRxClass* cls);
 
@@ -162,5 +218,7 @@ const EntityCodec* codecForClass(const AcRxClass* cls);
 void applyColorIndex(AcCmColor& color, std::int64_t index);
 void applyTrueColor(AcCmColor& color, std::int64_t packed);
 std::int64_t packTrueColor(const AcCmColor& color);
+// The index written for a colour: for a true colour still the one read, the index read with it.
+int colorIndexOf(const AcCmColor& color, const KeptData* kept);
 
 }  // namespace kv::dxf

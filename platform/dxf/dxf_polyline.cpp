@@ -138,8 +138,9 @@ bool readVertex(TagReader& tags, Kind kind, bool seqend, VertexIn& v) {
   return in.ok();
 }
 
-// Reads the VERTEX entities after a POLYLINE header up to and including SEQEND.
-bool readVertices(TagReader& tags, long polyline, Kind kind, std::vector<VertexIn>& out) {
+// Reads the VERTEX entities after a POLYLINE header up to and including SEQEND (whose handle
+// goes to seqend).
+bool readVertices(TagReader& tags, long polyline, Kind kind, std::vector<VertexIn>& out, std::uint64_t& seqend) {
   const std::string where = "POLYLINE of line " + std::to_string(polyline);
   Tag t;
   for (;;) {
@@ -150,9 +151,30 @@ bool readVertices(TagReader& tags, long polyline, Kind kind, std::vector<VertexI
     VertexIn v;
     v.line = v.common.line = t.line;
     if (!readVertex(tags, kind, name == "SEQEND", v)) return false;
-    if (name == "SEQEND") return true;
+    if (name == "SEQEND") {
+      seqend = v.common.handle;
+      return true;
+    }
     out.push_back(std::move(v));
   }
+}
+
+// The items a mesh or polyline made keep the handles their VERTEX entities had: the host holds
+// a polyface mesh's corners before its face records, and no vertices of a polygon mesh's
+// spline fit.
+std::unique_ptr<AcDbEntity> keepHandles(EntityIn& in, std::unique_ptr<AcDbEntity> made, const std::vector<VertexIn>& items,
+                                        Kind kind) {
+  const auto* owner = AcDbVertexOwner::cast(made.get());
+  if (!owner) return made;
+  std::vector<std::uint64_t> handles;
+  for (bool faces : {false, true})
+    for (const VertexIn& v : items) {
+      bool face = (v.flags & (kVertexMesh | kVertexPolyFace)) == kVertexPolyFace;
+      bool held = kind == Kind::polyFace ? face == faces : !faces && (kind != Kind::polygonMesh || !(v.flags & kFitVertex));
+      if (held) handles.push_back(v.common.handle);
+    }
+  for (size_t i = 0; i < handles.size() && i < owner->items().size(); ++i) in.keepHandle(*owner->items()[i], handles[i]);
+  return made;
 }
 
 // A refusal of the host's, with its status, as the reason the file cannot be read.
@@ -325,15 +347,18 @@ std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in) {
   for (const Tag& p : h.pending)
     if (!modelledInHeader(kind, p.code)) in.keep(p);
   std::vector<VertexIn> items;
-  if (!readVertices(in.tags(), h.line, kind, items)) return nullptr;
+  std::uint64_t seqend = 0;
+  if (!readVertices(in.tags(), h.line, kind, items, seqend)) return nullptr;
+  in.keepSeqend(seqend);
   TagReader& tags = in.tags();
+  std::unique_ptr<AcDbEntity> made;
   switch (kind) {
-    case Kind::polyFace: return buildPolyFaceMesh(tags, h.line, items);
-    case Kind::polygonMesh: return buildPolygonMesh(tags, h.line, h.flags, h.m, h.n, h.type, items);
-    case Kind::polyline3d: return build3dPolyline(tags, h, items);
-    case Kind::polyline2d: return build2dPolyline(tags, h, items);
+    case Kind::polyFace: made = buildPolyFaceMesh(tags, h.line, items); break;
+    case Kind::polygonMesh: made = buildPolygonMesh(tags, h.line, h.flags, h.m, h.n, h.type, items); break;
+    case Kind::polyline3d: made = build3dPolyline(tags, h, items); break;
+    case Kind::polyline2d: made = build2dPolyline(tags, h, items); break;
   }
-  return nullptr;
+  return keepHandles(in, std::move(made), items, kind);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -357,7 +382,7 @@ void vertex(EntityOut& out, const AcDbEntity& owner, const AcDbVertex& v, const 
   out.tags().integer(70, flags);
 }
 
-void seqend(EntityOut& out, const AcDbEntity& owner) { out.sub("SEQEND", out.freshHandle(), owner); }
+void seqend(EntityOut& out, const AcDbEntity& owner) { out.sub("SEQEND", out.seqendHandle(owner), owner); }
 
 void faceRecord(EntityOut& out, const AcDbEntity& mesh, const AcDbFaceRecord& f) {
   // A face record has no AcDbVertex data in the file: its marker follows AcDbEntity.

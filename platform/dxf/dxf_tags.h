@@ -20,6 +20,9 @@ struct Tag {
   long line = 0;      // 1-based line of the group code
 };
 
+// A handle as DXF writes it (hexadecimal, blanks around allowed); 0 for anything else.
+KV_PLATFORM_API std::uint64_t parseHandle(std::string_view text);
+
 // Reads pairs from a file with bounded memory: a line longer than kMaxLine is an error, so a
 // file of random bytes costs no more than one buffer.
 class KV_PLATFORM_API TagReader {
@@ -35,7 +38,7 @@ public:
   Acad::ErrorStatus open(const std::string& path, std::string& error);
 
   // The next pair; 999 comments are skipped. False at the end of the input (ok() stays true)
-  // or on a malformed pair (ok() false).
+  // or on a failure (ok() false).
   bool next(Tag& tag);
   // The page the values of text codes (isTextCode) are decoded from, into UTF-8, from the
   // next pair read on; ANSI_1252 until set.
@@ -45,14 +48,42 @@ public:
   bool ok() const { return error_.empty(); }
   // Records the first failure as "line N: message"; always answers false.
   bool fail(long line, const std::string& message);
+  // A failure of the pairs themselves (a malformed pair, the file's end, a read error): the
+  // file cannot be read on. Any other failure (a value an item's reader cannot take) leaves
+  // the pairs sound, and recover() forgets it.
+  bool broken() const { return broken_; }
+  void recover();
   const std::string& error() const { return error_; }
+  // The file's size in bytes; -1 for what is no regular file.
+  std::int64_t size() const { return file_.size(); }
   // The line after the last one read: where a truncated file ended.
   long line() const { return line_ + 1; }
+
+  // From startRecording() on, every pair next() hands out is also recorded (one handed back
+  // by unread() is taken off again); stopRecording() ends it and answers the recording.
+  void startRecording();
+  std::string stopRecording();
+  // Ends a recording that is not wanted (its buffer serves the next one).
+  void dropRecording() {
+    recording_ = false;
+    recorded_.clear();
+  }
+  // The pairs of a recording come again, with their lines, before the rest of the file.
+  void replay(std::string recording);
+  // The highest handle (groups 5 and 105) in the file so far, while tracking (from the start;
+  // not in a header, whose group 5 is the handle seed); 0 for none.
+  std::uint64_t maxHandle() const { return maxHandle_; }
+  void trackHandles(bool on) { tracking_ = on; }
 
 private:
   bool readLine(std::string& out);
   // Refills the buffer; false at the end of the file or on a read error (then ok() is false).
   bool refill();
+  bool fromFile(Tag& tag);
+  bool fromReplay();
+  bool breakOff(long line, const std::string& message);
+  void record(const Tag& tag);
+  bool exhausted() const;
 
   file::Input file_;
   std::vector<char> buffer_ = std::vector<char>(65536);
@@ -64,6 +95,14 @@ private:
   std::string error_;
   Codepage codepage_;
   std::string decoded_;
+  bool broken_ = false;
+  bool recording_ = false;
+  std::string recorded_;
+  size_t lastRecorded_ = 0;  // where the last recorded pair starts
+  std::string replay_;
+  size_t replayAt_ = 0;
+  std::uint64_t maxHandle_ = 0;
+  bool tracking_ = true;
 };
 
 // Writes pairs into memory, codes right-aligned in three columns as the host writes them.
@@ -75,6 +114,9 @@ public:
   Codepage codepage() const { return codepage_; }
   // Control characters, which would break the line structure, are written as caret escapes.
   void str(int code, std::string_view value);
+  // A value as a file held it, written as it is, to be read back the same: it holds no line
+  // feed (a carriage return at its end is doubled, as a reader takes one off).
+  void verbatim(int code, std::string_view value);
   void integer(int code, std::int64_t value);
   // The shortest text that reads back as the same double.
   void real(int code, double value);
@@ -83,12 +125,20 @@ public:
   void point(int code, const AcGePoint3d& p);
   const std::string& text() const { return out_; }
   std::string& text() { return out_; }
+  // The highest handle written as an object's own (groups 5 and 105).
+  std::uint64_t maxHandle() const { return maxHandle_; }
 
 private:
   void codeLine(int code);
   std::string out_;
   Codepage codepage_;
   std::string encoded_;
+  std::uint64_t maxHandle_ = 0;
 };
+
+// Varints: 7 bits a byte, low bits first; the packed forms of pairs are built on them.
+KV_PLATFORM_API void putVarint(std::string& out, std::uint64_t value);
+// Reads one at at; false (at unchanged) when the text ends inside it.
+KV_PLATFORM_API bool getVarint(std::string_view text, size_t& at, std::uint64_t& value);
 
 }  // namespace kv::dxf

@@ -213,7 +213,7 @@ namespace {
 void noteNotRead(UserInterface& ui, const ReadReport& report) {
   std::string list;
   for (const auto& [type, n] : report.unsupported) list += ", " + std::to_string(n) + " " + type;
-  if (report.otherSpaceSkipped > 0) list += ", " + std::to_string(report.otherSpaceSkipped) + " outside model space";
+  if (report.skipped > 0) list += ", " + std::to_string(report.skipped) + " unreadable";
   if (!list.empty()) ui.print(("DXFIN: not read: " + list.substr(2) + "\n").c_str());
 }
 

@@ -5,8 +5,13 @@
 
 #include <string>
 #include <utility>
+#include <iterator>
+#include <memory>
+#include <vector>
 
 #include "host/acdb.h"
+#include "host/kept.h"
+#include "host/stub.h"
 
 namespace kv {
 
@@ -21,9 +26,6 @@ struct HostAccess {
 
   static void copyProperties(const AcDbEntity& from, AcDbEntity& to) { from.copyPropertiesTo(to); }
   static void setDefaults(AcDbEntity& entity, AcDbDatabase* db) { entity.setDefaults(db); }
-  // The code page ($DWGCODEPAGE) of the file a drawing was read from; empty for a new drawing.
-  static const std::string& codepage(const AcDbDatabase& db) { return db.codepage_; }
-  static void setCodepage(AcDbDatabase& db, std::string name) { db.codepage_ = std::move(name); }
   // A drawing read from a file keeps the current layer it names, frozen or not: that is the
   // file's state, not a user making a frozen layer current.
   static void restoreClayer(AcDbDatabase& db, AcDbObjectId layer) { db.clayer_ = layer; }
@@ -32,6 +34,47 @@ struct HostAccess {
   static void setVertexType(Vertex& vertex, Type type) { vertex.type_ = type; }
   // A copy out of reach of fault injection, for the parts of a clone that must not fail alone.
   static AcRxObject* copy(const AcRxObject& object) { return object.subClone(); }
+
+  // What a file held beyond the model (host/kept.h); null when nothing.
+  static KeptData* kept(const AcDbObject& object) { return object.kept_; }
+  static void setKept(AcDbObject& object, std::unique_ptr<KeptData> kept) {
+    delete object.kept_;
+    object.kept_ = kept.release();
+  }
+  static KeptDrawing* kept(const AcDbDatabase& db) { return db.kept_; }
+  static void setKept(AcDbDatabase& db, std::unique_ptr<KeptDrawing> kept) {
+    delete db.kept_;
+    db.kept_ = kept.release();
+  }
+  // The owner a file names, set without the open protocol: a reader's bookkeeping.
+  static void setOwner(AcDbObject& object, AcDbObjectId owner) { object.owner_ = owner; }
+
+  // Handles, for a reader that keeps a file's own. The next object added takes handle when
+  // no object has it (the wish ends with that object, whether granted or not).
+  static void wantHandle(AcDbDatabase& db, std::uint64_t handle) { db.wanted_ = handle; }
+  // The handle the next new object takes.
+  static void setHandseed(AcDbDatabase& db, std::uint64_t seed) { db.nextHandle_ = seed; }
+  // Moves an object to a free handle; false (nothing changed) when another object has it.
+  static bool rehandle(AcDbDatabase& db, AcDbObjectId id, std::uint64_t handle) {
+    AcDbStub* s = id.stub_;
+    if (!s || s->db != &db || handle == 0 || db.byHandle_.count(handle)) return false;
+    db.byHandle_.erase(s->handle);
+    s->handle = handle;
+    db.byHandle_[handle] = s;
+    if (handle >= db.nextHandle_) db.nextHandle_ = handle + 1;
+    return true;
+  }
+  // The objects whose handles are at least from, in handle order.
+  static std::vector<AcDbObjectId> idsFrom(const AcDbDatabase& db, std::uint64_t from) {
+    std::vector<AcDbObjectId> out;
+    for (auto it = db.byHandle_.lower_bound(from); it != db.byHandle_.end(); ++it) out.push_back(idOf(it->second));
+    return out;
+  }
+  // The highest handle below limit that an object has; 0 for none.
+  static std::uint64_t lastHandleBelow(const AcDbDatabase& db, std::uint64_t limit) {
+    auto it = db.byHandle_.lower_bound(limit);
+    return it == db.byHandle_.begin() ? 0 : std::prev(it)->first;
+  }
 };
 
 }  // namespace kv

@@ -5,6 +5,7 @@
 #include "host/acdb.h"
 #include "host/access.h"
 #include "core/faults.h"
+#include "host/kept.h"
 #include "host/stub.h"
 
 KV_RX_DEFINE_MEMBERS(AcDbSymbolTableRecord, AcDbObject, nullptr)
@@ -256,6 +257,7 @@ AcDbDatabase::~AcDbDatabase() {
     delete stub->object;
     stub->object = nullptr;
   }
+  delete kept_;
 }
 
 Acad::ErrorStatus AcDbDatabase::getBlockTable(AcDbBlockTable*& table, AcDb::OpenMode mode) {
@@ -298,7 +300,10 @@ Acad::ErrorStatus AcDbDatabase::add(AcDbObjectId& id, AcDbObject* object, std::u
 }
 
 Acad::ErrorStatus AcDbDatabase::addAcDbObject(AcDbObjectId& id, AcDbObject* object) {
-  return add(id, object, nextHandle_);
+  // A wish holds for one object only: those it brings in with it take fresh handles.
+  std::uint64_t handle = wanted_ && !byHandle_.count(wanted_) ? wanted_ : nextHandle_;
+  wanted_ = 0;
+  return add(id, object, handle);
 }
 
 Acad::ErrorStatus AcDbDatabase::addAcDbObjectWithHandle(AcDbObjectId& id, AcDbObject* object, const AcDbHandle& handle) {

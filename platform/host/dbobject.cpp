@@ -7,6 +7,7 @@
 #include "host/acdb.h"
 #include "host/access.h"
 #include "core/faults.h"
+#include "host/kept.h"
 #include "host/stub.h"
 
 const AcDbObjectId AcDbObjectId::kNull;
@@ -130,7 +131,7 @@ AcRxClass* AcDbObject::desc() {
   return &cls;
 }
 
-AcDbObject::~AcDbObject() = default;
+AcDbObject::~AcDbObject() { delete kept_; }
 
 Acad::ErrorStatus AcDbObject::setOwnerId(AcDbObjectId owner) {
   if (Acad::ErrorStatus es = checkWrite()) return es;

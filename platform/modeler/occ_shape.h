@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <TopoDS_Edge.hxx>
@@ -17,10 +18,17 @@ struct Body {
   static constexpr std::uint32_t kTag = 0x4B56424Fu;
   std::uint32_t tag = kTag;
   TopoDS_Shape shape;  // null, a solid or compound of solids, a shell, or faces
+  // The ACIS data of the file the shape was read from (the DXF reader's packed pairs), written
+  // back as read while shape is still shapeAsRead: any change of the shape makes a new one.
+  // Copies never take it.
+  std::string asRead;
+  TopoDS_Shape shapeAsRead;
 };
 
 // The shape a modeller entity holds, for the platform and its tests.
 struct BodyAccess {
+  static Body& body(AcDbModelerEntity& entity) { return entity.data(); }
+  static const Body& body(const AcDbModelerEntity& entity) { return entity.data(); }
   static TopoDS_Shape& shape(AcDbModelerEntity& entity) { return entity.data().shape; }
   static const TopoDS_Shape& shape(const AcDbModelerEntity& entity) { return entity.data().shape; }
 };

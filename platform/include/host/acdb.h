@@ -48,6 +48,9 @@ struct AcDbStub;
 namespace kv {
 // The platform's way to the members below that a module must not touch (host/access.h).
 struct HostAccess;
+// What a drawing file held beyond the host's model, carried to be written back (host/kept.h).
+struct KeptData;
+struct KeptDrawing;
 }  // namespace kv
 
 class KV_PLATFORM_API AcDbHandle {
@@ -220,6 +223,7 @@ private:
   int readers_ = 0;
   bool writer_ = false;
   int notifiers_ = 0;
+  kv::KeptData* kept_ = nullptr;  // owned; null for an object no file gave more than the model holds
 };
 
 class AcDbLayerTableRecord;
@@ -533,7 +537,9 @@ private:
   std::uint64_t nextHandle_ = 1;
   AcDbObjectId blockTable_, layerTable_, linetypeTable_;
   AcDbObjectId modelSpace_, paperSpace_, layerZero_, byLayer_, byBlock_, continuous_, clayer_;
-  std::string codepage_;  // the code page of the file the drawing was read from
+  // The handle the next object added takes when it is free: a reader keeping a file's handles.
+  std::uint64_t wanted_ = 0;
+  kv::KeptDrawing* kept_ = nullptr;  // owned; null for a drawing no file gave
 };
 
 // The host's application services: the working database.
