@@ -299,6 +299,35 @@ TEST_F(Files, FailedReplaceKeepsTheOldFileWholeAndLeavesNothingBehind) {
   EXPECT_EQ(readFile(path("scratch")), "s");
 }
 
+// A replacement written piece by piece: what was written (with its patch) lands whole on
+// commit; one dropped before commit, or failing in a patch, leaves the old file and nothing else.
+TEST_F(Files, ReplacementWrittenInPiecesLandsWholeOrNotAtAll) {
+  writeFile(path("old.dxf"), "old");
+  {
+    kv::file::Replacement out;
+    ASSERT_EQ(out.open(path("old.dxf")), 0);
+    ASSERT_EQ(out.write("head 0000 "), 0);
+    ASSERT_EQ(out.write("tail"), 0);
+    EXPECT_EQ(out.size(), 14u);
+    ASSERT_EQ(out.writeAt(5, "1A2B"), 0);
+    EXPECT_EQ(readFile(path("old.dxf")), "old");  // nothing shows before commit
+  }
+  EXPECT_EQ(readFile(path("old.dxf")), "old");
+  EXPECT_EQ(namesIn(dir_), std::vector<std::string>{"old.dxf"});
+
+  kv::file::Replacement out;
+  ASSERT_EQ(out.open(path("old.dxf")), 0);
+  ASSERT_EQ(out.write("head 0000 tail"), 0);
+  kv::fault::arm(Call::fileWrite, 1);
+  EXPECT_EQ(out.writeAt(5, "1A2B"), ENOSPC);
+  kv::fault::disarmAll();
+  ASSERT_EQ(out.writeAt(5, "1A2B"), 0);
+  ASSERT_EQ(out.commit(), 0);
+  EXPECT_EQ(readFile(path("old.dxf")), "head 1A2B tail");
+  EXPECT_EQ(namesIn(dir_), std::vector<std::string>{"old.dxf"});
+  EXPECT_EQ(out.write("more"), EBADF);  // committed: nothing more goes in
+}
+
 TEST_F(Files, ReplaceFollowsSymlinksWhichStayLinks) {
   fs::create_directories(path("real/sub"));
   writeFile(path("real/target.txt"), "old");

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -176,28 +177,66 @@ int checkReplace(std::string_view path) {
 }
 
 int replace(std::string_view path, std::string_view data, bool temporary) {
-  std::string target;
+  Replacement out;
+  if (int e = out.open(path, temporary)) return e;
+  if (int e = out.write(data)) return e;
+  return out.commit();
+}
+
+Replacement::~Replacement() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+int Replacement::open(std::string_view path, bool temporary) {
+  assert(fd_ < 0 && temp_.empty() && "a replacement is opened once");
   struct stat old;
   bool exists = false;
-  if (int e = replaceTarget(path, target, old, exists)) return e;
-
-  std::string temp = target + ".XXXXXX";
+  if (int e = replaceTarget(path, target_, old, exists)) return e;
+  std::string temp = target_ + ".XXXXXX";
   if (refused(Call::fileOpen, EACCES)) return errno;
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return errno;
+  fd_ = ::mkstemp(temp.data());
+  if (fd_ < 0) return errno;
+  temp_ = std::move(temp);
+  temporary_ = temporary;
   // mkstemp makes the file private; give it the mode the old file had, or a plain create's.
   mode_t mask = ::umask(0);
   ::umask(mask);
-  ::fchmod(fd, exists ? old.st_mode & 0777 : 0666 & ~mask);
-  int e = writeAll(fd, data);
-  if (!e && !temporary && (refused(Call::fileSync, EIO) || ::fsync(fd) != 0)) e = errno;
-  if (::close(fd) != 0 && !e) e = errno;
-  if (!e && (refused(Call::fileRename, EACCES) || std::rename(temp.c_str(), target.c_str()) != 0)) e = errno;
-  if (e) {
-    ::unlink(temp.c_str());
-    return e;
+  ::fchmod(fd_, exists ? old.st_mode & 0777 : 0666 & ~mask);
+  return 0;
+}
+
+int Replacement::write(std::string_view data) {
+  if (fd_ < 0) return EBADF;
+  if (int e = writeAll(fd_, data)) return e;
+  size_ += data.size();
+  return 0;
+}
+
+int Replacement::writeAt(std::uint64_t offset, std::string_view data) {
+  if (fd_ < 0) return EBADF;
+  assert(offset + data.size() <= size_ && "only bytes already written are patched");
+  while (!data.empty()) {
+    if (refused(Call::fileWrite, ENOSPC)) return errno;
+    ssize_t n = ::pwrite(fd_, data.data(), data.size(), off_t(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    data.remove_prefix(size_t(n));
+    offset += std::uint64_t(n);
   }
-  if (!temporary) syncFolder(target);
+  return 0;
+}
+
+int Replacement::commit() {
+  if (fd_ < 0) return EBADF;
+  int e = 0;
+  if (!temporary_ && (refused(Call::fileSync, EIO) || ::fsync(fd_) != 0)) e = errno;
+  if (::close(fd_) != 0 && !e) e = errno;
+  fd_ = -1;
+  if (!e && (refused(Call::fileRename, EACCES) || std::rename(temp_.c_str(), target_.c_str()) != 0)) e = errno;
+  if (e) return e;  // the destructor removes the new file
+  temp_.clear();
+  if (!temporary_) syncFolder(target_);
   return 0;
 }
 

@@ -57,6 +57,31 @@ KV_PLATFORM_API int readWhole(std::string_view path, std::string& out, std::size
 // temporary file is left.
 KV_PLATFORM_API int replace(std::string_view path, std::string_view data, bool temporary = false);
 
+// replace() for data written piece by piece, so that a large file never stands whole in memory:
+// open, write (and patch bytes already written), then commit. Until commit succeeds the old
+// file is as it was; destroying an uncommitted replacement removes what it wrote. Each call
+// answers 0 or the reason, as replace() does; after a failure only the destructor is left.
+class KV_PLATFORM_API Replacement {
+public:
+  Replacement() = default;
+  Replacement(const Replacement&) = delete;
+  Replacement& operator=(const Replacement&) = delete;
+  ~Replacement();
+
+  int open(std::string_view path, bool temporary = false);
+  int write(std::string_view data);
+  // Overwrites bytes already written, from offset on.
+  int writeAt(std::uint64_t offset, std::string_view data);
+  std::uint64_t size() const { return size_; }
+  int commit();
+
+private:
+  std::string target_, temp_;
+  int fd_ = -1;
+  bool temporary_ = false;
+  std::uint64_t size_ = 0;
+};
+
 // 0 when replace() would write at path now (a regular file with write permission, or none, in
 // a folder that takes a new file), else what it would answer, checked without writing: so that a
 // program can refuse a target before it does work whose result it could not keep.

@@ -84,7 +84,8 @@ struct BlockOut {
 class DrawingWriter {
 public:
   explicit DrawingWriter(AcDbDatabase& db);
-  std::string write();
+  // Writes the drawing into file; 0 or the reason it could not.
+  int write(file::Replacement& file);
 
 private:
   std::uint64_t fresh() { return next_++; }
@@ -94,6 +95,11 @@ private:
   }
   std::uint64_t handleOr(AcDbObjectId id) { return live(id) ? id.handle().value() : fresh(); }
   void plan();
+  // Hands the text written so far to the file once it is a chunk long (or whatever there is,
+  // with all); only between entities and objects.
+  void flush(bool all = false);
+  static constexpr size_t kChunk = size_t(1) << 22;
+  static constexpr size_t kSeedWidth = 16;
   void planBlocks();
   void header(TagWriter& w);
   void keptHeader(TagWriter& w);
@@ -149,7 +155,11 @@ private:
                 plotStyleNormal_ = 0;
   const BlockOut* model_ = nullptr;
   const BlockOut* paper_ = nullptr;
-  std::vector<size_t> seedAt_;  // where the value of $HANDSEED goes (a file may have two headers)
+  // Where the values of $HANDSEED stand in the file (a file may have two headers).
+  std::vector<std::uint64_t> seedAt_;
+  file::Replacement* file_ = nullptr;
+  std::uint64_t flushed_ = 0;  // bytes of the text already in the file
+  int error_ = 0;
 };
 
 DrawingWriter::DrawingWriter(AcDbDatabase& db)
@@ -227,11 +237,13 @@ void DrawingWriter::planBlocks() {
   }
 }
 
-std::string DrawingWriter::write() {
+// The text goes to the file a piece at a time, so that a large drawing never stands in memory
+// twice: once as objects and once as text.
+int DrawingWriter::write(file::Replacement& file) {
+  file_ = &file;
   plan();
   w_.setCodepage(writingCodepage(version_, kept_ ? kept_->codepage : std::string()));
-  // Room for a drawing as large as its file, so that the text is never copied while it grows.
-  if (kept_) w_.text().reserve(kept_->size + kept_->size / 16 + 65536);
+  w_.text().reserve(kChunk + kChunk / 4);
   header(w_);
   if (!r12_) classes();
   tables();
@@ -240,10 +252,20 @@ std::string DrawingWriter::write() {
   objects();
   otherSections();
   w_.str(0, "EOF");
-  // $HANDSEED must lie above every handle given out: known only now.
-  std::string seedText = AcDbHandle(seed()).text();
-  for (auto at = seedAt_.rbegin(); at != seedAt_.rend(); ++at) w_.text().insert(*at, seedText);
-  return std::move(w_.text());
+  flush(true);
+  // $HANDSEED must lie above every handle given out: known only now, patched into its place.
+  char seedText[kSeedWidth + 1];
+  std::snprintf(seedText, sizeof seedText, "%0*llX", int(kSeedWidth), static_cast<unsigned long long>(seed()));
+  for (std::uint64_t at : seedAt_)
+    if (!error_) error_ = file.writeAt(at, std::string_view(seedText, kSeedWidth));
+  return error_;
+}
+
+void DrawingWriter::flush(bool all) {
+  if (error_ || (!all && w_.text().size() < kChunk)) return;
+  error_ = file_->write(w_.text());
+  flushed_ += w_.text().size();
+  w_.text().clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -292,8 +314,10 @@ void DrawingWriter::variable(TagWriter& w, std::string_view name) {
   if (name == "$ACADVER") {
     w.str(1, version_);
   } else if (name == "$HANDSEED") {
-    w.str(5, "");
-    seedAt_.push_back(w.text().size() - 1);
+    // Known only at the end: a placeholder of fixed width, patched then (hexadecimal with
+    // leading zeros reads as the same handle).
+    w.str(5, std::string(kSeedWidth, '0'));
+    seedAt_.push_back(flushed_ + w.text().size() - 1 - kSeedWidth);
   } else if (name == "$CLAYER") {
     const auto* clayer = liveAs<AcDbLayerTableRecord>(db_.clayer());
     w.str(8, clayer ? clayer->getName() : "0");
@@ -673,6 +697,7 @@ void DrawingWriter::entityList(const AcDbBlockTableRecord* record, bool paper) {
     if (const EntityCodec* codec = codecForClass(e->isA())) {
       codec->write(out, *e);
       out.end();
+      flush();
     }
   }
 }
@@ -713,8 +738,10 @@ void DrawingWriter::keptObjects() {
       }
     }
   }
-  for (AcDbObjectId id : kept_->objects)
+  for (AcDbObjectId id : kept_->objects) {
     if (!gone.count(HostAccess::stub(id))) keptObject(id);
+    flush();
+  }
 }
 
 void DrawingWriter::otherSections() {
@@ -826,7 +853,11 @@ void DrawingWriter::newObjects() {
 
 Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path, std::string* error) {
   DrawingWriter writer(db);
-  if (int e = file::replace(path, writer.write())) {
+  file::Replacement file;
+  int e = file.open(path);
+  if (!e) e = writer.write(file);
+  if (!e) e = file.commit();
+  if (e) {
     if (error) *error = file::describe(e);
     return Acad::eFileAccessErr;
   }
