@@ -28,12 +28,12 @@ void complain(const std::string& message) { std::fprintf(stderr, "kvhost: %s\n",
 void noteKept(const std::string& path, const kv::dxf::ReadReport& report) {
   std::string kept;
   for (const auto& [type, n] : report.unsupported) kept += ", " + std::to_string(n) + " " + type;
-  int objects = 0;
-  for (const auto& [type, n] : report.keptObjects) objects += n;
+  std::string objects;
+  for (const auto& [type, n] : report.keptObjects) objects += ", " + std::to_string(n) + " " + type;
   if (kept.empty() && report.notes.empty()) return;
   std::string line = path + " (" + report.version + "): " + std::to_string(report.entitiesRead) + " entities read";
   if (!kept.empty()) line += "; kept as read, not modelled: " + kept.substr(2);
-  if (objects > 0) line += "; and " + std::to_string(objects) + " objects and table records";
+  if (!objects.empty()) line += "; objects and table records kept as read: " + objects.substr(2);
   if (report.skipped > 0) line += "; " + std::to_string(report.skipped) + " left out";
   complain(line);
   for (const std::string& note : report.notes) complain(path + ": " + note);
