@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <cassert>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -258,6 +259,7 @@ bool DrawingImport::pointsOutside(const AcDbEntity& original) {
 // The handle of the target's record for a source record's handle; 0 after a failure.
 std::uint64_t DrawingImport::targetRecord(std::uint64_t sourceHandle) {
   AcDbObjectId from = sourceRecord(source_, sourceHandle), to;
+  assert(!from.isNull() && "pointsOutside let only records through");
   const AcDbObject* object = HostAccess::stub(from)->object;
   if (AcDbLayerTableRecord::cast(object)) to = layer(from);
   else if (AcDbLinetypeTableRecord::cast(object)) to = linetype(from);
