@@ -616,6 +616,38 @@ TEST_F(DxfinBlocks, KeptEntitiesComeWithTheirPairsUnderHandlesOfTheDrawing) {
   EXPECT_EQ(report.skipped, 0);
 }
 
+// Modelled entities bring what they kept beside the model; what points at objects of the file
+// that do not come along stays behind, named.
+TEST_F(DxfinBlocks, ModelledEntitiesBringTheirKeptDataOrNameWhatStayedBehind) {
+  put(db(), new AcDbPoint(AcGePoint3d(0, 0, 0)), "0");
+  writeFile(dir_ / "data.dxf",
+            "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1018\n0\nENDSEC\n"
+            "0\nSECTION\n2\nENTITIES\n"
+            "0\nLINE\n5\n2\n102\n{ACAD_REACTORS\n330\n70\n102\n}\n330\n1F\n100\nAcDbEntity\n8\n0\n"
+            "100\nAcDbLine\n39\n4.5\n10\n0\n20\n0\n30\n0\n11\n1\n21\n0\n31\n0\n"
+            "1001\nKVAPP\n1000\nnote of the file\n"
+            "0\nPOINT\n5\n3\n102\n{ACAD_XDICTIONARY\n360\n71\n102\n}\n330\n1F\n100\nAcDbEntity\n8\n0\n"
+            "100\nAcDbPoint\n10\n5\n20\n5\n30\n5\n"
+            "0\nENDSEC\n0\nEOF\n");
+  EXPECT_EQ(acedCommand(RTSTR, "_dxfin", RTSTR, (dir_ / "data.dxf").string().c_str(), RTNONE), RTNORM)
+      << ui_.printed();
+  EXPECT_EQ(ui_.printed(), "DXFIN: not read: 1 POINT data\n");
+  const std::vector<AcDbObjectId> ids = modelSpaceIds(db());
+  ASSERT_EQ(ids.size(), 3u);
+  const std::string out = (dir_ / "out.dxf").string();
+  ASSERT_EQ(kv::dxf::writeDrawing(db(), out), Acad::eOk);
+  const std::map<std::string, std::vector<Pair>> objects = objectsOf(pairsOf(readFile(out)));
+  const std::vector<Pair>& line = objects.at(ids[1].handle().text());
+  EXPECT_EQ(line[0].second, "LINE");
+  EXPECT_EQ(valueOf(line, 39), "4.5");
+  EXPECT_EQ(valueOf(line, 1000), "note of the file");
+  EXPECT_EQ(valueOf(line, 330), db().modelSpaceId().handle().text());
+  const std::vector<Pair>& point = objects.at(ids[2].handle().text());
+  EXPECT_EQ(point[0].second, "POINT");
+  EXPECT_EQ(valueOf(point, 360), "");
+  EXPECT_EQ(valueOf(point, 10), "5.0");
+}
+
 // Every host call a merge of references and kept entities makes, failing in turn.
 TEST_F(DxfinBlocks, MergeOfBlocksAndKeptEntitiesIsAllOrNothing) {
   writeFile(dir_ / "kept.dxf", kKeptFile);

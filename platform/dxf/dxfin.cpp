@@ -241,7 +241,7 @@ static AcDbObjectId sourceRecord(AcDbDatabase& source, std::uint64_t handle) {
   return record ? id : AcDbObjectId();
 }
 
-// True when a kept entity's pairs point at an object of the source that does not come along.
+// True when an entity's kept pairs point at an object of the source that does not come along.
 bool DrawingImport::pointsOutside(const AcDbEntity& original) {
   const KeptData* kept = HostAccess::kept(original);
   if (!kept) return false;
@@ -299,16 +299,31 @@ Acad::ErrorStatus DrawingImport::entity(AcDbObjectId sourceEntity, AcDbBlockTabl
     return status_;
   }
   const auto* kept = KeptEntity::cast(original);
-  if (kept && pointsOutside(*original)) {
-    ++left_[kept->dxfName()];
+  const std::string name = kept ? kept->dxfName() : original->isA()->dxfName();
+  const bool outside = pointsOutside(*original);
+  if (kept && outside) {
+    ++left_[name];
     original->close();
     return status_;
   }
   AcDbEntity* copy = AcDbEntity::cast(original->clone());
-  if (!copy) fail(Acad::eNotApplicable, std::string("cannot copy ") + (kept ? kept->dxfName() : original->isA()->dxfName()));
-  else if (copyInto(copy, *original, owner) == Acad::eOk && kept) ownKeptData(*copy, *original);
+  if (!copy) fail(Acad::eNotApplicable, "cannot copy " + name);
+  else if (copyInto(copy, *original, owner) == Acad::eOk) keepWithCopy(*copy, *original, outside, name);
   original->close();
   return status_;
+}
+
+// What the original kept beside its model goes with the copy, unless it points at objects
+// that do not come along: then the modelled copy comes alone, and the loss is named.
+void DrawingImport::keepWithCopy(AcDbEntity& copy, const AcDbEntity& original, bool outside, const std::string& name) {
+  const KeptData* kept = HostAccess::kept(original);
+  if (!kept) return;
+  if (outside) {
+    ++left_[name + " data"];
+    return;
+  }
+  if (!HostAccess::kept(copy)) HostAccess::setKept(copy, copyOf(*kept));
+  ownKeptData(copy, original);
 }
 
 // The copy enters the target first, then takes the target's layer and linetype, so that the

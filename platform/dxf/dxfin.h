@@ -18,11 +18,12 @@ namespace kv::dxf {
 // record, unchanged; one it lacks is made with the source's name and properties (a layer with
 // its colour, its off, frozen and locked flags and its linetype; a block with its entities).
 // An anonymous block (a name such as *U12) is always a new one, under a name of the same kind
-// the target lacks. A block reference's copy names the target's copy of its block. An entity
-// kept as read (kv::KeptEntity) comes with its kept pairs made the target's: its sub-entities
-// take new handles, reactors are dropped and a pointer to a layer, linetype or block names the
-// target's; one pointing at any other object of the source (an extension dictionary, a style
-// object) is not copied and is counted in leftOut().
+// the target lacks. A block reference's copy names the target's copy of its block. What an
+// entity kept beside the model (host/kept.h) comes with it, made the target's: its
+// sub-entities take new handles, reactors are dropped and a pointer to a layer, linetype or
+// block names the target's. Where it points at any other object of the source (an extension
+// dictionary, a style object), an entity kept as read (kv::KeptEntity) is not copied, counted
+// in leftOut() by its DXF name; a modelled one comes without it, counted as "NAME data".
 // All or nothing: everything made stays open for write until finish(), which closes it all on
 // success and erases it all first when any step failed, so a failed import leaves no live
 // object of its own in the target.
@@ -41,7 +42,8 @@ public:
   Acad::ErrorStatus entity(AcDbObjectId sourceEntity, AcDbBlockTableRecord& owner);
   // The entities appended so far, in order.
   int entitiesCopied() const { return copied_; }
-  // Entities not copied, by DXF name, for pointing at objects that do not come along.
+  // What was not copied for pointing at objects that do not come along: entities by DXF name,
+  // the kept data of modelled ones as "NAME data".
   const std::map<std::string, int>& leftOut() const { return left_; }
 
   // The first failure: its status (eOk while none) and one line naming what was refused.
@@ -61,6 +63,7 @@ private:
   bool pointsOutside(const AcDbEntity& original);
   std::uint64_t targetRecord(std::uint64_t sourceHandle);
   void ownKeptData(AcDbEntity& copy, const AcDbEntity& original);
+  void keepWithCopy(AcDbEntity& copy, const AcDbEntity& original, bool outside, const std::string& name);
 
   AcDbDatabase& source_;
   AcDbDatabase& target_;

@@ -35,6 +35,9 @@ struct KeptData {
   std::unique_ptr<Spelling> spelling;
 };
 
+// A copy of kept data, handles of the file inside it included.
+KV_PLATFORM_API std::unique_ptr<KeptData> copyOf(const KeptData& kept);
+
 // The one copy of a DXF name that kept entities and objects share; it lives as long as the
 // program.
 KV_PLATFORM_API const std::string& keptName(std::string_view name);
