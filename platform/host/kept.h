@@ -35,18 +35,26 @@ struct KeptData {
   std::unique_ptr<Spelling> spelling;
 };
 
+// A copy of kept data, handles of the file inside it included.
+KV_PLATFORM_API std::unique_ptr<KeptData> copyOf(const KeptData& kept);
+
 // The one copy of a DXF name that kept entities and objects share; it lives as long as the
 // program.
 KV_PLATFORM_API const std::string& keptName(std::string_view name);
 
 // An entity of a kind the host does not model, or one whose data the host could not take: its
 // layer, linetype and colour are the host's, so that layer states and selection apply to it;
-// the rest is kept as read and cannot be moved, measured or copied.
+// the rest is kept as read and cannot be moved or measured. A clone carries the kept data as it
+// stands, handles of the file inside it included: one copied into another drawing needs them
+// made its own (dxf/dxfin.h).
 class KV_PLATFORM_API KeptEntity : public AcDbEntity {
 public:
   KV_RX_DECLARE_MEMBERS(KeptEntity)
   explicit KeptEntity(std::string_view dxfName) : dxfName_(&keptName(dxfName)) {}
   const std::string& dxfName() const { return *dxfName_; }
+
+protected:
+  AcRxObject* subClone() const override;
 
 private:
   const std::string* dxfName_;  // one copy of each name for all
