@@ -82,9 +82,11 @@ KV_PLATFORM_API Acad::ErrorStatus readDrawing(const std::string& path, std::uniq
 // The file replaces the target as file::replace does: atomically, through a symlink to its
 // target, never over anything but a regular file. eFileAccessErr when the file cannot be
 // written (nothing partial is left, an old file stays as it was), with the reason in error when
-// given. Text is written in UTF-8 from AC1021 on, before that in the page the drawing's file
-// declared (ANSI_1252 for a new drawing), and $DWGCODEPAGE says so; a character the page lacks
-// is written as \U+XXXX.
+// given. eNullBlockName, with nothing written, when a block reference names no block at all
+// (one made without a block; an erased block's references are written with its name). Text
+// is written in UTF-8 from AC1021 on, before that in the page the drawing's file declared
+// (ANSI_1252 for a new drawing), and $DWGCODEPAGE says so; a character the page lacks is
+// written as \U+XXXX.
 KV_PLATFORM_API Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path,
                                                std::string* error = nullptr);
 

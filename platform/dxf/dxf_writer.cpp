@@ -85,6 +85,9 @@ class DrawingWriter {
 public:
   explicit DrawingWriter(AcDbDatabase& db);
   std::string write();
+  // Not eOk when an entity could not be written, with why.
+  Acad::ErrorStatus refused() const { return refused_; }
+  const std::string& why() const { return why_; }
 
 private:
   std::uint64_t fresh() { return next_++; }
@@ -150,6 +153,8 @@ private:
   const BlockOut* model_ = nullptr;
   const BlockOut* paper_ = nullptr;
   std::vector<size_t> seedAt_;  // where the value of $HANDSEED goes (a file may have two headers)
+  Acad::ErrorStatus refused_ = Acad::eOk;
+  std::string why_;
 };
 
 DrawingWriter::DrawingWriter(AcDbDatabase& db)
@@ -637,7 +642,7 @@ void DrawingWriter::blocks() {
     // R12 has a layout's block only where its file had one.
     if (r12_ && b.layoutBlock && begin.empty()) continue;
     if (begin.empty()) blockEdge(b, true);
-    else writeVerbatim(w_, begin);
+    else writeBlockBegin(w_, begin, b.record ? b.record->origin() : AcGePoint3d());
     // Layout entities live in ENTITIES; other blocks keep theirs inside the definition.
     if (&b != model_ && &b != paper_) entityList(b.record, b.paper);
     if (end.empty()) blockEdge(b, false);
@@ -674,6 +679,10 @@ void DrawingWriter::entityList(const AcDbBlockTableRecord* record, bool paper) {
       codec->write(out, *e);
       out.end();
     }
+  }
+  if (out.refused() && !refused_) {
+    refused_ = out.refused();
+    why_ = out.why();
   }
 }
 
@@ -826,7 +835,12 @@ void DrawingWriter::newObjects() {
 
 Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path, std::string* error) {
   DrawingWriter writer(db);
-  if (int e = file::replace(path, writer.write())) {
+  std::string text = writer.write();
+  if (writer.refused()) {
+    if (error) *error = writer.why();
+    return writer.refused();
+  }
+  if (int e = file::replace(path, text)) {
     if (error) *error = file::describe(e);
     return Acad::eFileAccessErr;
   }
