@@ -55,8 +55,10 @@ struct ReadReport {
 // (more than 32,767 vertices or faces, a face naming a vertex the mesh lacks) is kept as read
 // with the host's status in its note. A SOLID's corners are in its own coordinate system (210)
 // in the file and in world coordinates in the host. A layer or linetype that entities name but
-// the tables lack is created, as the host does. Objects the file does not give a free handle
-// (new layers, vertices) get handles above the file's $HANDSEED. Text is decoded into UTF-8
+// the tables lack is created, as the host does, and so is an empty block for an INSERT naming
+// one the file does not define (an INSERT naming none is kept as read); a BLOCK's origin is
+// its record's. Objects the file does not give a free handle (new layers, vertices) get
+// handles above the file's $HANDSEED. Text is decoded into UTF-8
 // from the file's code page ($DWGCODEPAGE before AC1021, UTF-8 from AC1021 on; dxf_codepage.h).
 // ASCII DXF from R12 (also without HEADER) to R2010 (AC1024); binary DXF and newer versions
 // are refused. On failure db and report are untouched and error holds one line naming the
