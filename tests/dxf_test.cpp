@@ -702,7 +702,7 @@ TEST_F(dxf, RandomBytesGiveAStatus) {
 
 TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
   // No HEADER, CRLF line ends, blanks around codes and values, a comment, entities on a layer
-  // the table lacks, a paper-space entity, and entity types the host does not read.
+  // the table lacks, a paper-space entity, a circle and a 2D polyline with its vertices.
   std::string text =
       "999\nwritten by hand\n"
       "  0\nSECTION\n  2\nTABLES\n  0\nTABLE\n  2\nLTYPE\n  0\nLTYPE\n  2\nDOTS\n  3\nDots . . .\n  0\nENDTAB\n"
@@ -728,7 +728,7 @@ TEST_F(dxf, ToleratesR12StyleCrlfAndBlanks) {
   kv::dxf::ReadReport report;
   ASSERT_EQ(readDrawing(path("r12.dxf"), back, error, &report), Acad::eOk) << error;
   EXPECT_EQ(report.version, "AC1009");
-  EXPECT_EQ(report.entitiesRead, 3);
+  EXPECT_EQ(report.entitiesRead, 5);  // four in model space, one in paper space
   EXPECT_EQ(entitiesOf(*back, back->paperSpaceId()).size(), 1u);
   EXPECT_TRUE(report.unsupported.empty());
   LayerState walls = layerState(*back, "Walls");
@@ -976,7 +976,7 @@ TEST_F(dxf, ReadsWhatEzdxfWrites) {
   kv::dxf::ReadReport report;
   ASSERT_EQ(readDrawing(path("theirs.dxf"), back, error, &report), Acad::eOk) << error;
   EXPECT_EQ(report.version, "AC1024");
-  EXPECT_EQ(report.entitiesRead, 4);
+  EXPECT_EQ(report.entitiesRead, 5);  // two lines, a point and a circle in model space, a line in paper space
   EXPECT_EQ(entitiesOf(*back, back->paperSpaceId()).size(), 1u);
   EXPECT_TRUE(report.unsupported.empty());
 

@@ -55,8 +55,10 @@ struct ReadReport {
 // (more than 32,767 vertices or faces, a face naming a vertex the mesh lacks) is kept as read
 // with the host's status in its note. A SOLID's corners are in its own coordinate system (210)
 // in the file and in world coordinates in the host. A layer or linetype that entities name but
-// the tables lack is created, as the host does. Objects the file does not give a free handle
-// (new layers, vertices) get handles above the file's $HANDSEED. Text is decoded into UTF-8
+// the tables lack is created, as the host does, and so is an empty block for an INSERT naming
+// one the file does not define (an INSERT naming none is kept as read); a BLOCK's origin is
+// its record's. Objects the file does not give a free handle (new layers, vertices) get
+// handles above the file's $HANDSEED. Text is decoded into UTF-8
 // from the file's code page ($DWGCODEPAGE before AC1021, UTF-8 from AC1021 on; dxf_codepage.h).
 // ASCII DXF from R12 (also without HEADER) to R2010 (AC1024); binary DXF and newer versions
 // are refused. On failure db and report are untouched and error holds one line naming the
@@ -82,9 +84,11 @@ KV_PLATFORM_API Acad::ErrorStatus readDrawing(const std::string& path, std::uniq
 // The file replaces the target as file::replace does: atomically, through a symlink to its
 // target, never over anything but a regular file. eFileAccessErr when the file cannot be
 // written (nothing partial is left, an old file stays as it was), with the reason in error when
-// given. Text is written in UTF-8 from AC1021 on, before that in the page the drawing's file
-// declared (ANSI_1252 for a new drawing), and $DWGCODEPAGE says so; a character the page lacks
-// is written as \U+XXXX.
+// given. eNullBlockName, with nothing written, when a block reference names no block at all
+// (one made without a block; an erased block's references are written with its name). Text
+// is written in UTF-8 from AC1021 on, before that in the page the drawing's file declared
+// (ANSI_1252 for a new drawing), and $DWGCODEPAGE says so; a character the page lacks is
+// written as \U+XXXX.
 KV_PLATFORM_API Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path,
                                                std::string* error = nullptr);
 

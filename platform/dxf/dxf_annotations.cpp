@@ -717,6 +717,11 @@ std::unique_ptr<AcDbEntity> readInsert(EntityIn& in) {
     if (!insertPair(in, t, r)) return nullptr;
   AcGeVector3d normal;
   if (!in.ok() || !normalOf(in, r.extrusion, r.extrusionTag, normal)) return nullptr;
+  // Without a name there is nothing to link it to, and nothing a save could write it with.
+  if (in.common().blockName.empty()) {
+    in.markUnsupported("it names no block");
+    return nullptr;
+  }
   auto ref = std::make_unique<AcDbBlockReference>();
   ref->setNormal(normal);
   ref->setPosition(kv::Ocs(ref->normal()).toWorld(r.position));
@@ -730,10 +735,11 @@ std::unique_ptr<AcDbEntity> readInsert(EntityIn& in) {
 
 void writeInsert(EntityOut& out, const AcDbEntity& entity) {
   const auto& ref = static_cast<const AcDbBlockReference&>(entity);
+  // An erased block still has its name, which a read makes an empty block of. A reference
+  // made without any block has no name to be written with.
   AcDbStub* s = kv::HostAccess::stub(ref.blockTableRecord());
-  const AcDbBlockTableRecord* block = s && s->object && !s->erased ? AcDbBlockTableRecord::cast(s->object) : nullptr;
-  // A reference to no block names nothing a reader could draw: it is left out.
-  if (!block) return;
+  const AcDbBlockTableRecord* block = s && s->object ? AcDbBlockTableRecord::cast(s->object) : nullptr;
+  if (!block) return out.refuse(Acad::eNullBlockName, "block reference " + entity.objectId().handle().text() + " names no block");
   kv::Ocs ocs(ref.normal());
   TagWriter& w = out.tags();
   out.common(AcDbBlockReference::desc()->dxfName(), entity);

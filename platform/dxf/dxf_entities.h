@@ -147,6 +147,15 @@ public:
   std::uint64_t freshHandle() { return next_++; }
   // The handle of the SEQEND after owner's vertices: the one it was read with, else a fresh one.
   std::uint64_t seqendHandle(const AcDbEntity& owner);
+  // A codec that cannot write the entity as it stands says why, writing nothing: the save is
+  // then refused rather than the entity lost. The first refusal is the one kept.
+  void refuse(Acad::ErrorStatus es, std::string why) {
+    if (refused_ != Acad::eOk) return;
+    refused_ = es;
+    why_ = std::move(why);
+  }
+  Acad::ErrorStatus refused() const { return refused_; }
+  const std::string& why() const { return why_; }
 
 private:
   void properties(const AcDbEntity& entity);
@@ -156,6 +165,8 @@ private:
   bool paperSpace_;
   ObjectOut out_;
   const KeptData* kept_ = nullptr;  // of the entity being written
+  Acad::ErrorStatus refused_ = Acad::eOk;
+  std::string why_;
 };
 
 // Null when the entity could not be read (the reader's error says why).

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "core/numbers.h"
+
 namespace kv::dxf {
 
 void packPair(std::string& into, int code, std::string_view value) {
@@ -43,6 +45,58 @@ void writeVerbatim(TagWriter& w, std::string_view packed, std::uint64_t handle) 
       w.verbatim(code, value);
     }
   }
+}
+
+namespace {
+
+// Tells a BLOCK's origin pairs from the rest, pair by pair.
+struct OriginPairs {
+  bool inGroup = false, xdata = false;
+  bool origin(int code, std::string_view value) {
+    if (code == 102) inGroup = kv::trimBlanks(value).substr(0, 1) == "{";
+    xdata = xdata || isXdata(code);
+    return !inGroup && !xdata && (code == 10 || code == 20 || code == 30);
+  }
+};
+
+}  // namespace
+
+bool blockOrigin(std::string_view packed, AcGePoint3d& origin, bool& found) {
+  PackedReader r(packed);
+  OriginPairs pairs;
+  int code = 0;
+  std::string_view value;
+  origin = AcGePoint3d();
+  found = false;
+  while (r.next(code, value)) {
+    if (!pairs.origin(code, value)) continue;
+    found = true;
+    if (!kv::toNumber(value, code == 10 ? origin.x : code == 20 ? origin.y : origin.z)) return false;
+  }
+  return true;
+}
+
+void writeBlockBegin(TagWriter& w, std::string_view packed, const AcGePoint3d& origin) {
+  AcGePoint3d read;
+  bool found = false;
+  // Unchanged, the pairs go back as they were spelt.
+  if (blockOrigin(packed, read, found) && read.x == origin.x && read.y == origin.y && read.z == origin.z)
+    return writeVerbatim(w, packed);
+  PackedReader r(packed);
+  OriginPairs pairs;
+  bool written = false;
+  int code = 0;
+  std::string_view value;
+  for (size_t at = 0; r.next(code, value); at = r.at()) {
+    bool mine = pairs.origin(code, value);
+    if (!written && (mine || pairs.xdata)) {
+      w.point(10, origin);
+      written = true;
+    }
+    if (pairs.xdata) return writeVerbatim(w, packed.substr(at));
+    if (!mine) writeVerbatim(w, packed.substr(at, r.at() - at));
+  }
+  if (!written) w.point(10, origin);
 }
 
 bool holdsCode(std::string_view packed, int code) {

@@ -41,6 +41,14 @@ private:
 // instead: the object's own in the drawing.
 KV_PLATFORM_API void writeVerbatim(TagWriter& w, std::string_view packed, std::uint64_t handle = 0);
 
+// A block's origin among the packed pairs of its BLOCK: its 10, 20 and 30 outside 102 groups
+// and before extended data (a missing one is 0). False when one is not a number; found tells
+// whether the pairs hold any.
+KV_PLATFORM_API bool blockOrigin(std::string_view packed, AcGePoint3d& origin, bool& found);
+// Writes a BLOCK's packed pairs as writeVerbatim does, but with origin for the one they hold
+// where the two differ (before extended data where they hold none).
+KV_PLATFORM_API void writeBlockBegin(TagWriter& w, std::string_view packed, const AcGePoint3d& origin);
+
 // True when the packed pairs hold a pair of code (outside markers and extended data).
 KV_PLATFORM_API bool holdsCode(std::string_view packed, int code);
 

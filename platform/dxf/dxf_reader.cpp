@@ -97,6 +97,7 @@ private:
   bool blockRecordEntry(const Tag& start);
   bool blocks();
   bool block(const Tag& start);
+  bool takeOrigin(AcDbObjectId record, std::string_view begin, long line);
   bool entities();
   bool objects();
   AcDbObjectId keptObject(const std::string& type, Verbatim& v);
@@ -474,7 +475,7 @@ bool DrawingReader::block(const Tag& start) {
   AcDbObjectId record = known != records_.end() ? known->second : AcDbObjectId();
   if (record.isNull() && begin.name.empty()) return in_.fail(start.line, "BLOCK without a name");
   if (record.isNull()) record = blockRecord(begin.name, 0, start.line);
-  if (record.isNull()) return false;
+  if (record.isNull() || !takeOrigin(record, begin.pairs, start.line)) return false;
   for (Tag t;;) {
     if (!in_.next(t)) return in_.ok() && in_.fail(in_.line(), "file ends inside block " + begin.name);
     std::string_view kind = kv::trimBlanks(t.value);
@@ -490,6 +491,17 @@ bool DrawingReader::block(const Tag& start) {
   extra += begin.pairs;
   packPair(extra, 0, "ENDBLK");
   extra += end.pairs;
+  return true;
+}
+
+bool DrawingReader::takeOrigin(AcDbObjectId record, std::string_view begin, long line) {
+  AcGePoint3d origin;
+  bool found = false;
+  if (!blockOrigin(begin, origin, found)) return in_.fail(line, "the origin of a BLOCK is not a number");
+  if (!found) return true;
+  AcDbBlockTableRecord* rec = openRecord(record, line);
+  if (!rec) return false;
+  if (Acad::ErrorStatus es = rec->setOrigin(origin)) return refuse(es, line, "cannot set a block's origin");
   return true;
 }
 
@@ -788,8 +800,13 @@ bool DrawingReader::linkBlocks() {
     if (!id.isErased()) blocks.emplace(lower(AcDbBlockTableRecord::cast(HostAccess::stub(id)->object)->getName()), id);
   table->close();
   for (const Link& l : links_) {
+    // A block the file lacks is made empty, as the host does, so the reference keeps its name.
     auto it = blocks.find(lower(blockName(l.block)));
-    if (it == blocks.end()) continue;  // a reference to a block the file lacks
+    if (it == blocks.end()) {
+      AcDbObjectId made = blockRecord(l.block, 0, l.line);
+      if (made.isNull()) return false;
+      it = blocks.emplace(lower(blockName(l.block)), made).first;
+    }
     AcDbEntity* e = nullptr;
     if (Acad::ErrorStatus es = acdbOpenObject(e, l.entity, AcDb::kForWrite)) return refuse(es, l.line, "cannot open an entity");
     l.link(*e, it->second);

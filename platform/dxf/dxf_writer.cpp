@@ -86,6 +86,9 @@ public:
   explicit DrawingWriter(AcDbDatabase& db);
   // Writes the drawing into file; 0 or the reason it could not.
   int write(file::Replacement& file);
+  // Not eOk when an entity could not be written, with why.
+  Acad::ErrorStatus refused() const { return refused_; }
+  const std::string& why() const { return why_; }
 
 private:
   std::uint64_t fresh() { return next_++; }
@@ -160,6 +163,8 @@ private:
   file::Replacement* file_ = nullptr;
   std::uint64_t flushed_ = 0;  // bytes of the text already in the file
   int error_ = 0;
+  Acad::ErrorStatus refused_ = Acad::eOk;
+  std::string why_;
 };
 
 DrawingWriter::DrawingWriter(AcDbDatabase& db)
@@ -661,7 +666,7 @@ void DrawingWriter::blocks() {
     // R12 has a layout's block only where its file had one.
     if (r12_ && b.layoutBlock && begin.empty()) continue;
     if (begin.empty()) blockEdge(b, true);
-    else writeVerbatim(w_, begin);
+    else writeBlockBegin(w_, begin, b.record ? b.record->origin() : AcGePoint3d());
     // Layout entities live in ENTITIES; other blocks keep theirs inside the definition.
     if (&b != model_ && &b != paper_) entityList(b.record, b.paper);
     if (end.empty()) blockEdge(b, false);
@@ -699,6 +704,10 @@ void DrawingWriter::entityList(const AcDbBlockTableRecord* record, bool paper) {
       out.end();
       flush();
     }
+  }
+  if (out.refused() && !refused_) {
+    refused_ = out.refused();
+    why_ = out.why();
   }
 }
 
@@ -856,6 +865,10 @@ Acad::ErrorStatus writeDrawing(AcDbDatabase& db, const std::string& path, std::s
   file::Replacement file;
   int e = file.open(path);
   if (!e) e = writer.write(file);
+  if (writer.refused()) {
+    if (error) *error = writer.why();
+    return writer.refused();  // the replacement, never committed, leaves the old file
+  }
   if (!e) e = file.commit();
   if (e) {
     if (error) *error = file::describe(e);
