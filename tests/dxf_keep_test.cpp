@@ -127,7 +127,7 @@ TEST_F(keep, EzdxfDrawingsOfEveryVersionSaveUnchanged) {
     kv::dxf::ReadReport report = resave(in, out);
     EXPECT_TRUE(report.notes.empty()) << report.notes.front();
     EXPECT_GT(report.entitiesRead, 5);
-    EXPECT_GT(report.unsupported.count("TEXT"), 0u);
+    EXPECT_GT(report.unsupported.count("DIMENSION"), 0u);
     compare(in, out);
     // Written in the version read.
     EXPECT_EQ(headerValue(pairsOf(readFile(out)), "$ACADVER"), headerValue(pairsOf(readFile(in)), "$ACADVER"));
@@ -243,24 +243,26 @@ TEST_F(keep, KeptPairsGoBackUnderTheirSubclassesByOccurrence) {
 // Entities, records and objects the host does not model
 
 TEST_F(keep, UnknownEntitiesKeepTheirPairsAndFollowTheirLayer) {
-  const std::string circle =
-      "0\nCIRCLE\n5\n40\n330\n1F\n100\nAcDbEntity\n8\nOld\n62\n1\n100\nAcDbCircle\n10\n1.0\n20\n2.0\n30\n0.0\n40\n3.0\n";
-  const std::string insert =
-      "0\nINSERT\n5\n41\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDbBlockReference\n66\n1\n2\n*U1\n10\n0.0\n20\n0.0\n30\n0.0\n"
+  const std::string note =
+      "0\nMTEXT\n5\n40\n330\n1F\n100\nAcDbEntity\n8\nOld\n62\n1\n100\nAcDbMText\n10\n1.0\n20\n2.0\n30\n0.0\n40\n3.0\n"
+      "1\nnote\n";
+  // A kind no reader knows, followed by attributes as a block reference is.
+  const std::string tagged =
+      "0\nKVTAGGED\n5\n41\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDbKvTagged\n66\n1\n2\n*U1\n10\n0.0\n20\n0.0\n30\n0.0\n"
       "0\nATTRIB\n5\n42\n330\n41\n100\nAcDbEntity\n8\n0\n100\nAcDbText\n1\nvalue\n100\nAcDbAttribute\n2\nTAG\n"
       "0\nSEQEND\n5\n43\n330\n41\n100\nAcDbEntity\n8\n0\n";
-  writeFile(path("in.dxf"), r2000(circle + insert));
+  writeFile(path("in.dxf"), r2000(note + tagged));
   std::unique_ptr<AcDbDatabase> read;
   kv::dxf::ReadReport report = resave(path("in.dxf"), path("out.dxf"), &read);
-  EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{"CIRCLE", 1}, {"INSERT", 1}}));
+  EXPECT_EQ(report.unsupported, (std::map<std::string, int>{{"KVTAGGED", 1}, {"MTEXT", 1}}));
   std::vector<Pair> out = pairsOf(readFile(path("out.dxf")));
-  EXPECT_EQ(objectPairs(out, "40"), pairsOf(circle));
-  // The attribute and its SEQEND follow the reference, as read.
+  EXPECT_EQ(objectPairs(out, "40"), pairsOf(note));
+  // The attribute and its SEQEND follow the entity, as read.
   std::vector<Pair> all = pairsOf(readFile(path("out.dxf")));
   std::vector<Pair> sequence;
   for (const char* h : {"41", "42", "43"})
     for (const Pair& p : objectPairs(all, h)) sequence.push_back(p);
-  EXPECT_EQ(sequence, pairsOf(insert));
+  EXPECT_EQ(sequence, pairsOf(tagged));
 
   // The host's layer, colour and layer states apply to a kept entity.
   AcDbObjectId id;
@@ -279,7 +281,7 @@ TEST_F(keep, UnknownEntitiesKeepTheirPairsAndFollowTheirLayer) {
   e->close();
   ASSERT_EQ(writeDrawing(*read, path("moved.dxf")), Acad::eOk);
   std::vector<Pair> moved = objectPairs(pairsOf(readFile(path("moved.dxf"))), "40");
-  std::vector<Pair> want = pairsOf(circle);
+  std::vector<Pair> want = pairsOf(note);
   want[4].value = "0";
   want.erase(want.begin() + 5);  // by layer: no 62
   EXPECT_EQ(moved, want);
