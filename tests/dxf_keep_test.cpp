@@ -18,6 +18,7 @@
 #include "host/entities.h"
 #include "host/host.h"
 #include "host/kept.h"
+#include "host/polylines.h"
 #include "modeler/solids.h"
 #include "testing/recording_ui.h"
 #include "test_files.h"
@@ -349,6 +350,97 @@ TEST_F(keep, SubEntitiesKeptWithAnEntityFollowItsOwn) {
   ASSERT_LT(at + 5, order.end());
   EXPECT_EQ(std::vector<std::string>(at, at + 6),
             (std::vector<std::string>{"POLYLINE 40", "VERTEX 41", "VERTEX 42", "SEQEND 43", "VERTEX 44", "SEQEND 45"}));
+}
+
+// A vertex of a 2D polyline read from a file goes back with its own layer, linetype, colour and
+// pairs, and only the widths it gave; once a command changes the polyline's properties, or for
+// a vertex the host adds, the polyline's apply and the widths are given in full.
+TEST_F(keep, VerticesKeepTheirOwnPropertiesAndWidthsUntilTheirPolylineChanges) {
+  const std::string polyline =
+      "0\nPOLYLINE\n5\n40\n330\n1F\n100\nAcDbEntity\n8\nWalls\n62\n0\n100\nAcDb2dPolyline\n66\n1\n10\n0.0\n20\n0.0\n"
+      "30\n0.0\n70\n0\n40\n0.15\n41\n0.15\n";
+  const std::string plain =  // widths and colour left to the polyline; a lineweight of its own
+      "0\nVERTEX\n5\n41\n330\n40\n100\nAcDbEntity\n8\n0\n6\nBYBLOCK\n370\n25\n100\nAcDbVertex\n100\nAcDb2dVertex\n"
+      "10\n1.0\n20\n2.0\n30\n0.0\n70\n0\n";
+  const std::string widths =  // a start width equal to the default, given all the same
+      "0\nVERTEX\n5\n42\n330\n40\n100\nAcDbEntity\n8\nWalls\n62\n3\n100\nAcDbVertex\n100\nAcDb2dVertex\n"
+      "10\n3.0\n20\n4.0\n30\n0.0\n40\n0.15\n41\n0.3\n70\n0\n";
+  const std::string seqend = "0\nSEQEND\n5\n43\n330\n40\n100\nAcDbEntity\n8\nWalls\n";
+  writeFile(path("in.dxf"), r2000(polyline + plain + widths + seqend));
+  std::unique_ptr<AcDbDatabase> read;
+  kv::dxf::ReadReport report = resave(path("in.dxf"), path("out.dxf"), &read);
+  EXPECT_EQ(report.entitiesRead, 1);
+  std::vector<Pair> out = pairsOf(readFile(path("out.dxf")));
+  EXPECT_EQ(objectPairs(out, "41"), pairsOf(plain));
+  EXPECT_EQ(objectPairs(out, "42"), pairsOf(widths));
+  // Read again, the vertices are as the file had them.
+  std::unique_ptr<AcDbDatabase> back;
+  std::string error;
+  ASSERT_EQ(readDrawing(path("out.dxf"), back, error), Acad::eOk) << error;
+  AcDbObjectId id;
+  AcDb2dVertex* v = nullptr;
+  ASSERT_EQ(back->getAcDbObjectId(id, false, AcDbHandle(0x41)), Acad::eOk);
+  ASSERT_EQ(acdbOpenObject(v, id, AcDb::kForRead), Acad::eOk);
+  EXPECT_DOUBLE_EQ(v->startWidth(), 0.15);
+  EXPECT_TRUE(v->color().isByLayer());
+  EXPECT_EQ(v->layer(), "0");
+  v->close();
+
+  // A width changed to the default's is still given; a new vertex gives its widths.
+  ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(0x41)), Acad::eOk);
+  ASSERT_EQ(acdbOpenObject(v, id, AcDb::kForWrite), Acad::eOk);
+  ASSERT_EQ(v->setEndWidth(0.5), Acad::eOk);
+  v->close();
+  AcDb2dPolyline* pl = nullptr;
+  ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(0x40)), Acad::eOk);
+  ASSERT_EQ(acdbOpenObject(pl, id, AcDb::kForWrite), Acad::eOk);
+  auto* added = new AcDb2dVertex(AcGePoint3d(5, 6, 0), 0, 0.15, 0.15);
+  ASSERT_EQ(pl->appendVertex(added), Acad::eOk);
+  AcDbHandle addedHandle = added->objectId().handle();
+  added->close();
+  pl->close();
+  ASSERT_EQ(writeDrawing(*read, path("widths.dxf")), Acad::eOk);
+  std::vector<Pair> changed = pairsOf(readFile(path("widths.dxf")));
+  std::vector<Pair> want = pairsOf(plain);
+  want.insert(want.begin() + 12, Pair{41, "0.5"});  // before 70
+  EXPECT_EQ(objectPairs(changed, "41"), want);
+  std::vector<Pair> fresh = objectPairs(changed, addedHandle.text());
+  for (const Pair& p : {Pair{8, "Walls"}, Pair{62, "0"}, Pair{40, "0.15"}, Pair{41, "0.15"}})
+    EXPECT_NE(std::find(fresh.begin(), fresh.end(), p), fresh.end()) << p;
+
+  // The polyline's colour changed by a command is its vertices' too.
+  ASSERT_EQ(acdbOpenObject(pl, id, AcDb::kForWrite), Acad::eOk);
+  ASSERT_EQ(pl->setColorIndex(5), Acad::eOk);
+  pl->close();
+  ASSERT_EQ(writeDrawing(*read, path("coloured.dxf")), Acad::eOk);
+  std::vector<Pair> coloured = pairsOf(readFile(path("coloured.dxf")));
+  for (const char* h : {"41", "42"}) {
+    std::vector<Pair> vertex = objectPairs(coloured, h);
+    EXPECT_NE(std::find(vertex.begin(), vertex.end(), Pair{62, "5"}), vertex.end()) << h;
+    EXPECT_NE(std::find(vertex.begin(), vertex.end(), Pair{8, "Walls"}), vertex.end()) << h;
+  }
+}
+
+// A lightweight polyline whose file gave one width for all gives it alone while it holds.
+TEST_F(keep, OneWidthForAllStaysOneWidth) {
+  const std::string lw =
+      "0\nLWPOLYLINE\n5\n40\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDbPolyline\n90\n2\n70\n0\n43\n0.15\n38\n0.0\n"
+      "39\n0.0\n10\n0.0\n20\n0.0\n10\n1.0\n20\n1.0\n210\n0.0\n220\n0.0\n230\n1.0\n";
+  writeFile(path("in.dxf"), r2000(lw));
+  std::unique_ptr<AcDbDatabase> read;
+  resave(path("in.dxf"), path("out.dxf"), &read);
+  EXPECT_EQ(objectPairs(pairsOf(readFile(path("out.dxf"))), "40"), pairsOf(lw));
+  AcDbObjectId id;
+  AcDbPolyline* pl = nullptr;
+  ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(0x40)), Acad::eOk);
+  ASSERT_EQ(acdbOpenObject(pl, id, AcDb::kForWrite), Acad::eOk);
+  ASSERT_EQ(pl->setWidthsAt(1, 0.15, 0.5), Acad::eOk);
+  pl->close();
+  ASSERT_EQ(writeDrawing(*read, path("changed.dxf")), Acad::eOk);
+  std::vector<Pair> changed = objectPairs(pairsOf(readFile(path("changed.dxf"))), "40");
+  EXPECT_EQ(std::count(changed.begin(), changed.end(), Pair{43, "0.15"}), 0);
+  EXPECT_EQ(std::count(changed.begin(), changed.end(), Pair{40, "0.15"}), 2);
+  EXPECT_EQ(std::count(changed.begin(), changed.end(), Pair{41, "0.5"}), 1);
 }
 
 TEST_F(keep, ObjectsKeepHandlesAndOwnersAndGoWithAnErasedOwner) {
