@@ -39,8 +39,10 @@ struct EntityCommon {
   // then hands the block's record to link.
   std::string blockName;
   void (*linkBlock)(AcDbEntity& entity, AcDbObjectId record) = nullptr;
-  // Which of the codec's optional values the file gave (bits of the codec's own).
+  // Which of the codec's optional values the file gave (bits of the codec's own), and the bits
+  // of its flags the model does not hold.
   std::uint8_t given = 0;
+  std::int64_t flags = 0;
   // Objects the entity brings into the drawing with it (its vertices), each with what the file
   // gave it of its own: handle, layer, linetype, colour and kept pairs; the SEQEND that closed
   // them.
@@ -88,6 +90,7 @@ public:
   void keepSeqend(std::uint64_t handle) { common_.seqend = handle; }
   // Optional values the file gave, for the writer to give them back the same way.
   void given(std::uint8_t bits) { common_.given |= bits; }
+  void keepFlags(std::int64_t bits) { common_.flags = bits; }
   // A block reference names its block; link gets the block's record once the drawing has it.
   void linkBlock(std::string name, void (*link)(AcDbEntity&, AcDbObjectId)) {
     common_.blockName = std::move(name);

@@ -660,7 +660,7 @@ std::unique_ptr<KeptData> keptData(const AcDbEntity& e, EntityCommon& c, bool al
   std::string layer = spelling(c.layer, e.layerId());
   std::string linetype = c.linetype.empty() ? std::string() : spelling(c.linetype, e.linetypeId());
   if (!always && c.kept.empty() && c.tail.empty() && !c.seqend && layer.empty() && linetype.empty() &&
-      c.trueColor < 0 && !c.given)
+      c.trueColor < 0 && !c.given && !c.flags)
     return nullptr;
   auto data = std::make_unique<KeptData>();
   data->trueColor = std::int32_t(c.trueColor);
@@ -669,6 +669,7 @@ std::unique_ptr<KeptData> keptData(const AcDbEntity& e, EntityCommon& c, bool al
   data->extra = std::move(c.tail);
   data->seqend = c.seqend;
   data->given = c.given;
+  data->flags = c.flags;
   if (!layer.empty() || !linetype.empty())
     data->spelling = std::make_unique<KeptData::Spelling>(KeptData::Spelling{std::move(layer), std::move(linetype)});
   return data;
