@@ -443,6 +443,47 @@ TEST_F(keep, OneWidthForAllStaysOneWidth) {
   EXPECT_EQ(std::count(changed.begin(), changed.end(), Pair{41, "0.5"}), 1);
 }
 
+// A spline its file gave by fit points alone goes back so, with the flag bits the host does not
+// hold and without the tolerances the file left out; the host's own splines give everything.
+TEST_F(keep, SplineOfFitPointsAloneStaysSo) {
+  const std::string spline =
+      "0\nSPLINE\n5\n40\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDbSpline\n70\n1024\n71\n3\n72\n0\n73\n0\n74\n4\n"
+      "11\n0.0\n21\n0.0\n31\n0.0\n11\n1.0\n21\n2.0\n31\n0.0\n11\n3.0\n21\n1.0\n31\n0.0\n11\n5.0\n21\n4.0\n31\n0.0\n";
+  writeFile(path("in.dxf"), r2000(spline));
+  std::unique_ptr<AcDbDatabase> read;
+  kv::dxf::ReadReport report = resave(path("in.dxf"), path("out.dxf"), &read);
+  EXPECT_EQ(report.entitiesRead, 1);
+  auto count = [](const std::vector<Pair>& pairs, int code) {
+    return std::count_if(pairs.begin(), pairs.end(), [code](const Pair& p) { return p.code == code; });
+  };
+  std::vector<Pair> out = objectPairs(pairsOf(readFile(path("out.dxf"))), "40");
+  EXPECT_EQ(count(out, 11), 4);
+  EXPECT_EQ(count(out, 10) + count(out, 40) + count(out, 42) + count(out, 43), 0) << ::testing::PrintToString(out);
+  EXPECT_NE(std::find(out.begin(), out.end(), Pair{70, "1024"}), out.end());
+  EXPECT_NE(std::find(out.begin(), out.end(), Pair{73, "0"}), out.end());
+
+  // A copy the host makes has no file behind it: control points, knots and tolerances too.
+  AcDbObjectId id;
+  ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(0x40)), Acad::eOk);
+  AcDbEntity* e = nullptr;
+  ASSERT_EQ(acdbOpenObject(e, id, AcDb::kForRead), Acad::eOk);
+  auto* copy = AcDbEntity::cast(e->clone());
+  e->close();
+  ASSERT_TRUE(copy);
+  AcDbBlockTableRecord* ms = nullptr;
+  ASSERT_EQ(acdbOpenObject(ms, read->modelSpaceId(), AcDb::kForWrite), Acad::eOk);
+  AcDbObjectId copyId;
+  ASSERT_EQ(ms->appendAcDbEntity(copyId, copy), Acad::eOk);
+  copy->close();
+  ms->close();
+  ASSERT_EQ(writeDrawing(*read, path("copied.dxf")), Acad::eOk);
+  std::vector<Pair> copied = objectPairs(pairsOf(readFile(path("copied.dxf"))), copyId.handle().text());
+  EXPECT_EQ(count(copied, 11), 4);
+  EXPECT_GT(count(copied, 10), 3);
+  EXPECT_GT(count(copied, 40), 7);
+  EXPECT_EQ(count(copied, 42), 1);
+}
+
 TEST_F(keep, ObjectsKeepHandlesAndOwnersAndGoWithAnErasedOwner) {
   writeFile(path("in.dxf"), r2000(kLine, kObjects));
   std::unique_ptr<AcDbDatabase> read;
