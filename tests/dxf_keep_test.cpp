@@ -426,10 +426,17 @@ TEST_F(keep, OneWidthForAllStaysOneWidth) {
   const std::string lw =
       "0\nLWPOLYLINE\n5\n40\n330\n1F\n100\nAcDbEntity\n8\n0\n100\nAcDbPolyline\n90\n2\n70\n0\n43\n0.15\n38\n0.0\n"
       "39\n0.0\n10\n0.0\n20\n0.0\n10\n1.0\n20\n1.0\n210\n0.0\n220\n0.0\n230\n1.0\n";
-  writeFile(path("in.dxf"), r2000(lw));
+  // Widths of its vertices' own, all the same, and a lineweight kept: the widths stay given.
+  const std::string own =
+      "0\nLWPOLYLINE\n5\n41\n330\n1F\n100\nAcDbEntity\n8\n0\n370\n25\n100\nAcDbPolyline\n90\n2\n70\n0\n"
+      "10\n0.0\n20\n0.0\n40\n0.2\n41\n0.2\n10\n1.0\n20\n1.0\n40\n0.2\n41\n0.2\n";
+  writeFile(path("in.dxf"), r2000(lw + own));
   std::unique_ptr<AcDbDatabase> read;
   resave(path("in.dxf"), path("out.dxf"), &read);
-  EXPECT_EQ(objectPairs(pairsOf(readFile(path("out.dxf"))), "40"), pairsOf(lw));
+  std::vector<Pair> out = pairsOf(readFile(path("out.dxf")));
+  EXPECT_EQ(objectPairs(out, "40"), pairsOf(lw));
+  std::vector<Pair> given = objectPairs(out, "41");
+  EXPECT_EQ(std::count(given.begin(), given.end(), Pair{40, "0.2"}), 2);
   AcDbObjectId id;
   AcDbPolyline* pl = nullptr;
   ASSERT_EQ(read->getAcDbObjectId(id, false, AcDbHandle(0x40)), Acad::eOk);
