@@ -259,8 +259,10 @@ const Texts kMixed{"Mixed-Слой-図-Ω", "Ünïcödé — 한국어", "Бло
 struct Sample {
   const char* file;
   const Texts* texts;
-  const char* saved;          // the page our R2004 save declares
-  const char* savedLayer;     // the layer's name in the bytes of that save
+  const char* saved;       // the page our save declares: the one read
+  // The layer's name in the bytes of that save: in the declared page before AC1021, in UTF-8
+  // from AC1021 on (the version read is the version saved).
+  const char* savedLayer;
 };
 
 const Sample kSamples[] = {
@@ -271,8 +273,8 @@ const Sample kSamples[] = {
     {"r2000_escaped", &kCyrillic, "ANSI_1252", "\\U+0421\\U+043B\\U+043E\\U+0439-\\U+0401"},
     {"r2004_ansi932", &kJapanese, "ANSI_932", "\x83\x8C\x83\x43\x83\x84\x81\x5B\x90\x7D\x96\xCA"},
     {"r2004_ansi1251", &kCyrillic, "ANSI_1251", "\xD1\xEB\xEE\xE9-\xA8"},
-    {"r2007_utf8", &kMixed, "ANSI_1252", "Mixed-\\U+0421\\U+043B\\U+043E\\U+0439-\\U+56F3-\\U+03A9"},
-    {"r2010_utf8", &kMixed, "ANSI_1251", "Mixed-\xD1\xEB\xEE\xE9-\\U+56F3-\\U+03A9"},
+    {"r2007_utf8", &kMixed, "ANSI_1252", "Mixed-Слой-図-Ω"},
+    {"r2010_utf8", &kMixed, "ANSI_1251", "Mixed-Слой-図-Ω"},
 };
 
 std::string samplePath(const Sample& s) {
@@ -435,16 +437,15 @@ TEST_F(CodepageDrawings, AnIndependentReaderFindsTheSameTextInOurSaves) {
     auto has = [&](const std::string& line) { return std::find(got.begin(), got.end(), line) != got.end(); };
     EXPECT_TRUE(has("codepage\t" + std::string(s.saved))) << s.file;
     // ezdxf 0.18 takes a name holding \U+ escapes, which the format uses for characters the
-    // page lacks, for an invalid name: that is its only complaint.
+    // page lacks, for an invalid name, and refuses the drawing (the sample as much as our save)
+    // for the SEQEND it makes an INSERT on such a layer; its recover mode resolves the escapes
+    // and then has no complaint.
     std::string layer(s.savedLayer);
-    if (layer.find("\\U+") == std::string::npos) {
-      EXPECT_TRUE(has("audit\t0")) << s.file;
-    } else {
-      EXPECT_TRUE(has("audit\t1")) << s.file;
-      EXPECT_TRUE(std::any_of(got.begin(), got.end(), [](const std::string& line) {
-        return line.starts_with("error\tInvalid layer name \"") && line.find("\\U+") != std::string::npos;
-      })) << s.file;
-    }
+    bool escaped = layer.find("\\U+") != std::string::npos;
+    EXPECT_EQ(std::any_of(got.begin(), got.end(), [](const std::string& line) {
+      return line.starts_with("recovered\t") && line.find("\\U+") != std::string::npos;
+    }), escaped) << s.file << "\n" << out;
+    EXPECT_TRUE(has("audit\t0")) << s.file;
     EXPECT_TRUE(has("layer\t" + s.texts->layer)) << s.file << "\n" << out;
     EXPECT_TRUE(has("ltype\tCP_DASH\t" + s.texts->description)) << s.file;
   }

@@ -9,6 +9,7 @@
 
 #include "core/numbers.h"
 #include "dxf/dxf_entities.h"
+#include "host/access.h"
 #include "host/curves.h"
 #include "host/curves_access.h"
 
@@ -168,6 +169,11 @@ struct SplineData {
 };
 
 enum SplineFlag { kClosed = 1, kPeriodic = 2, kRational = 4, kPlanar = 8, kLinear = 16 };
+constexpr std::int64_t kModelledFlags = kClosed | kPeriodic | kRational | kPlanar | kLinear;
+
+// What a file gave of a spline's optional data (EntityCommon::given); kPlanar and kLinear as
+// the file set them; kRead on every spline read, which tells it from the host's own.
+enum SplineGiven : std::uint8_t { kFitOnly = 1, kKnotTolGiven = 2, kControlTolGiven = 4, kRead = 32 };
 
 bool readSplinePair(EntityIn& in, const Tag& t, SplineData& s) {
   switch (t.code) {
@@ -176,8 +182,8 @@ bool readSplinePair(EntityIn& in, const Tag& t, SplineData& s) {
     case 72: case 73: case 74: return true;  // counts, which the lists give
     case 40: return listReal(in, t, s.knots);
     case 41: return listReal(in, t, s.weights);
-    case 42: return in.real(t, s.knotTol);
-    case 43: return in.real(t, s.controlTol);
+    case 42: in.given(kKnotTolGiven); return in.real(t, s.knotTol);
+    case 43: in.given(kControlTolGiven); return in.real(t, s.controlTol);
     case 44: s.fitOnly.push_back(t); return in.real(t, s.fitTol);
     default: break;
   }
@@ -366,6 +372,8 @@ std::unique_ptr<AcDbEntity> readSpline(EntityIn& in) {
   std::unique_ptr<AcDbSpline> spline = s.control.empty() ? splineFromFit(in, s) : splineFromControl(in, s);
   if (spline && s.fit.empty())
     for (const Tag& kept : s.fitOnly) in.keep(kept);
+  in.keepFlags(s.flags & ~kModelledFlags);
+  in.given(std::uint8_t(kRead | (s.control.empty() ? kFitOnly : 0) | (s.flags & (kPlanar | kLinear))));
   return spline;
 }
 
@@ -380,20 +388,28 @@ void writeSpline(EntityOut& out, const AcDbEntity& entity) {
   if (spline.getNurbsData(degree, rational, closed, periodic, points, knots, weights, controlTol, knotTol) !=
       Acad::eOk)
     return;
+  // A spline the file gave by fit points alone goes back so while it has them; the values
+  // the file left out stay out. The host's own splines give everything.
+  const kv::KeptData* kept = kv::HostAccess::kept(spline);
+  const std::uint8_t given = kept ? kept->given : std::uint8_t(kKnotTolGiven | kControlTolGiven);
+  const bool fitOnly = (given & kFitOnly) && spline.hasFitData();
   out.common(AcDbSpline::desc()->dxfName(), spline);
   out.subclass("AcDbSpline");
-  int flags = (closed ? kClosed : 0) | (periodic ? kPeriodic : 0) | (rational ? kRational : 0) | shapeFlags(points);
-  out.tags().integer(70, flags);
+  int shape = fitOnly ? given & (kPlanar | kLinear) : shapeFlags(points);
+  std::int64_t flags = (closed ? kClosed : 0) | (periodic ? kPeriodic : 0) | (rational ? kRational : 0) | shape;
+  out.tags().integer(70, flags | (kept ? kept->flags : 0));
   out.tags().integer(71, degree);
-  out.tags().integer(72, knots.length());
-  out.tags().integer(73, points.length());
+  out.tags().integer(72, fitOnly ? 0 : knots.length());
+  out.tags().integer(73, fitOnly ? 0 : points.length());
   out.tags().integer(74, spline.numFitPoints());
-  out.tags().real(42, knotTol);
-  out.tags().real(43, controlTol);
+  if (given & kKnotTolGiven) out.tags().real(42, knotTol);
+  if (given & kControlTolGiven) out.tags().real(43, controlTol);
   writeFitData(out, spline);
-  for (double k : knots) out.tags().real(40, k);
-  for (double w : weights) out.tags().real(41, w);
-  for (const AcGePoint3d& p : points) out.tags().point(10, p);
+  if (!fitOnly) {
+    for (double k : knots) out.tags().real(40, k);
+    for (double w : weights) out.tags().real(41, w);
+    for (const AcGePoint3d& p : points) out.tags().point(10, p);
+  }
   writeFitPoints(out, spline);
 }
 

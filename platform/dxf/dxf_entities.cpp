@@ -164,9 +164,10 @@ void EntityOut::common(std::string_view dxfName, const AcDbEntity& entity) {
 }
 
 // The entity's own sub-entities come before those kept with it: end() writes these.
-void EntityOut::sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner) {
-  out_.start(dxfName, handle, owner.handle().value(), nullptr);
-  properties(owner);
+void EntityOut::sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner, const AcDbEntity* self) {
+  const kv::KeptData* own = self ? kv::HostAccess::kept(*self) : nullptr;
+  out_.start(dxfName, handle, owner.handle().value(), own);
+  properties(own ? *self : owner);
 }
 
 void EntityOut::end() {

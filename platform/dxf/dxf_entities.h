@@ -39,9 +39,14 @@ struct EntityCommon {
   // then hands the block's record to link.
   std::string blockName;
   void (*linkBlock)(AcDbEntity& entity, AcDbObjectId record) = nullptr;
-  // Objects the entity brings into the drawing with it (its vertices) and their handles in the
-  // file; the SEQEND that closed them.
-  std::vector<std::pair<const AcDbObject*, std::uint64_t>> subHandles;
+  // Which of the codec's optional values the file gave (bits of the codec's own), and the bits
+  // of its flags the model does not hold.
+  std::uint8_t given = 0;
+  std::int64_t flags = 0;
+  // Objects the entity brings into the drawing with it (its vertices), each with what the file
+  // gave it of its own: handle, layer, linetype, colour and kept pairs; the SEQEND that closed
+  // them.
+  std::vector<std::pair<const AcDbObject*, std::unique_ptr<EntityCommon>>> subs;
   std::uint64_t seqend = 0;
 };
 
@@ -77,11 +82,15 @@ public:
   // For entities followed by entities of their own (POLYLINE, VERTEX ..., SEQEND).
   TagReader& tags() { return tags_; }
   const EntityCommon& common() const { return common_; }
-  // A sub-entity the codec read (a vertex) keeps its handle in the file; and the SEQEND's.
-  void keepHandle(const AcDbObject& object, std::uint64_t handle) {
-    if (handle) common_.subHandles.emplace_back(&object, handle);
+  // A sub-entity the codec read (a vertex) keeps its handle, properties and pairs as the file
+  // gave them; and the SEQEND its handle.
+  void keepSub(const AcDbObject& object, EntityCommon&& own) {
+    common_.subs.emplace_back(&object, std::make_unique<EntityCommon>(std::move(own)));
   }
   void keepSeqend(std::uint64_t handle) { common_.seqend = handle; }
+  // Optional values the file gave, for the writer to give them back the same way.
+  void given(std::uint8_t bits) { common_.given |= bits; }
+  void keepFlags(std::int64_t bits) { common_.flags = bits; }
   // A block reference names its block; link gets the block's record once the drawing has it.
   void linkBlock(std::string name, void (*link)(AcDbEntity&, AcDbObjectId)) {
     common_.blockName = std::move(name);
@@ -132,10 +141,11 @@ public:
   // 0 name, 5 handle, 330 owner, AcDbEntity with 67, 8 layer, 6 linetype (unless by layer),
   // 62 colour (unless by layer) and 420 for a true colour; ends the entity before.
   void common(std::string_view dxfName, const AcDbEntity& entity);
-  // A sub-entity (VERTEX, SEQEND) under handle, owned by owner and carrying owner's layer,
-  // linetype and colour: the host keeps a polyline's vertices on their polyline's properties.
+  // A sub-entity (VERTEX, SEQEND) under handle, owned by owner. One read from a file (self,
+  // with kept data) carries its own layer, linetype, colour and kept pairs, as read; any other
+  // carries owner's, as the host keeps the vertices it makes on their polyline's properties.
   // The entity's kept pairs go before its first sub-entity.
-  void sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner);
+  void sub(const char* dxfName, std::uint64_t handle, const AcDbEntity& owner, const AcDbEntity* self = nullptr);
   // Opens a subclass ("100 name"); codecs write every marker through it, so that pairs kept
   // under the previous one go back where they were read.
   void subclass(const char* name) { out_.subclass(name); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "dxf/dxf_entities.h"
+#include "host/access.h"
 #include "host/polylines.h"
 
 namespace kv::dxf {
@@ -13,6 +14,9 @@ namespace {
 // LWPOLYLINE flags (70).
 constexpr int kClosed = 1;
 constexpr int kPlinegen = 128;
+
+// The file gave one width for all (43) and none of the vertices its own (EntityCommon::given).
+constexpr std::uint8_t kConstantWidthOnly = 1;
 
 struct LwVertex {
   AcGePoint2d p;
@@ -82,6 +86,9 @@ std::unique_ptr<AcDbEntity> buildLwPolyline(EntityIn& in, LwIn& lw) {
   // Without vertices the constant width has nothing to hold it.
   if (lw.constantWidth && lw.vertices.empty()) in.keep(lw.constantTag);
   const double constant = lw.constantWidth.value_or(0);
+  bool own = false;
+  for (const LwVertex& v : lw.vertices) own = own || v.startWidth || v.endWidth;
+  if (lw.constantWidth && !own) in.given(kConstantWidthOnly);
   auto polyline = std::make_unique<AcDbPolyline>(unsigned(lw.vertices.size()));
   for (const LwVertex& v : lw.vertices) {
     unsigned i = polyline->numVerts();
@@ -115,9 +122,13 @@ void writeLwPolyline(EntityOut& out, const AcDbEntity& entity) {
   w.integer(90, polyline.numVerts());
   w.integer(70, (polyline.isClosed() ? kClosed : 0) | (polyline.hasPlinegen() ? kPlinegen : 0));
   // One width for all, as the host writes it; each vertex's own follow all the same, for the
-  // readers that take a vertex without them to have none.
+  // readers that take a vertex without them to have none, unless the file read gave the one
+  // width alone and it still holds.
   double constant = 0;
-  if (polyline.getConstantWidth(constant) == Acad::eOk) w.real(43, constant);
+  const bool isConstant = polyline.getConstantWidth(constant) == Acad::eOk;
+  if (isConstant) w.real(43, constant);
+  const kv::KeptData* kept = kv::HostAccess::kept(polyline);
+  const bool vertexWidths = !isConstant || !kept || !(kept->given & kConstantWidthOnly);
   w.real(38, polyline.elevation());
   w.real(39, polyline.thickness());
   for (unsigned i = 0; i < polyline.numVerts(); ++i) {
@@ -130,8 +141,10 @@ void writeLwPolyline(EntityOut& out, const AcDbEntity& entity) {
     polyline.getVertexIdentifierAt(i, id);
     w.real(10, p.x);
     w.real(20, p.y);
-    w.real(40, start);
-    w.real(41, end);
+    if (vertexWidths) {
+      w.real(40, start);
+      w.real(41, end);
+    }
     if (bulge != 0) w.real(42, bulge);
     if (id != 0) w.integer(91, id);
   }

@@ -1,7 +1,6 @@
 // POLYLINE with its VERTEX entities and SEQEND: polyface meshes, polygon meshes, 3D polylines
 // and 2D polylines. The POLYLINE's pairs that its kind does not model are kept with it; each
-// VERTEX's are gathered the same way in its VertexIn, though the host's vertices have no place
-// to hold them.
+// VERTEX's own properties and pairs go with the vertex the host makes of it.
 #include <cstdio>
 #include <numbers>
 #include <string>
@@ -24,6 +23,10 @@ constexpr int kPolygonMesh = 16;
 constexpr int kClosedN = 32;
 constexpr int kPolyFaceMesh = 64;
 constexpr int kPlinegen = 128;
+
+// The widths a 2D vertex gave of its own (EntityCommon::given).
+constexpr std::uint8_t kOwnStartWidth = 1;
+constexpr std::uint8_t kOwnEndWidth = 2;
 
 // VERTEX flags (70).
 constexpr int kCurveFitVertex = 1;
@@ -106,7 +109,6 @@ struct VertexIn {
   std::int64_t flags = 0;
   std::int64_t index[4] = {0, 0, 0, 0};
   double bulge = 0, startWidth = 0, endWidth = 0, tangent = 0;  // tangent in degrees, as in the file
-  bool startGiven = false, endGiven = false;
   std::int64_t id = 0;
   long line = 0;
   // The vertex's own properties and the pairs it does not model.
@@ -118,8 +120,8 @@ bool vertexPair(EntityIn& in, const Tag& t, VertexIn& v) {
   switch (t.code) {
     case 70: return in.integer(t, v.flags);
     case 71: case 72: case 73: case 74: return in.integer(t, v.index[t.code - 71]);
-    case 40: v.startGiven = true; return in.real(t, v.startWidth);
-    case 41: v.endGiven = true; return in.real(t, v.endWidth);
+    case 40: v.common.given |= kOwnStartWidth; return in.real(t, v.startWidth);
+    case 41: v.common.given |= kOwnEndWidth; return in.real(t, v.endWidth);
     case 42: return in.real(t, v.bulge);
     case 50: return in.real(t, v.tangent);
     case 91: return in.integer(t, v.id);
@@ -159,21 +161,22 @@ bool readVertices(TagReader& tags, long polyline, Kind kind, std::vector<VertexI
   }
 }
 
-// The items a mesh or polyline made keep the handles their VERTEX entities had: the host holds
-// a polyface mesh's corners before its face records, and no vertices of a polygon mesh's
-// spline fit.
-std::unique_ptr<AcDbEntity> keepHandles(EntityIn& in, std::unique_ptr<AcDbEntity> made, const std::vector<VertexIn>& items,
-                                        Kind kind) {
+// The items a mesh or polyline made keep what their VERTEX entities had of their own: the
+// host holds a polyface mesh's corners before its face records, and no vertices of a polygon
+// mesh's spline fit.
+std::unique_ptr<AcDbEntity> keepOwn(EntityIn& in, std::unique_ptr<AcDbEntity> made, std::vector<VertexIn>& items,
+                                    Kind kind) {
   const auto* owner = AcDbVertexOwner::cast(made.get());
   if (!owner) return made;
-  std::vector<std::uint64_t> handles;
+  std::vector<VertexIn*> held;
   for (bool faces : {false, true})
-    for (const VertexIn& v : items) {
+    for (VertexIn& v : items) {
       bool face = (v.flags & (kVertexMesh | kVertexPolyFace)) == kVertexPolyFace;
-      bool held = kind == Kind::polyFace ? face == faces : !faces && (kind != Kind::polygonMesh || !(v.flags & kFitVertex));
-      if (held) handles.push_back(v.common.handle);
+      if (kind == Kind::polyFace ? face == faces : !faces && (kind != Kind::polygonMesh || !(v.flags & kFitVertex)))
+        held.push_back(&v);
     }
-  for (size_t i = 0; i < handles.size() && i < owner->items().size(); ++i) in.keepHandle(*owner->items()[i], handles[i]);
+  for (size_t i = 0; i < held.size() && i < owner->items().size(); ++i)
+    in.keepSub(*owner->items()[i], std::move(held[i]->common));
   return made;
 }
 
@@ -278,8 +281,8 @@ AcDb::Vertex2dType vertex2dType(std::int64_t flags) {
 
 AcDb2dVertex* new2dVertex(const VertexIn& v, const HeaderIn& h) {
   // A vertex without widths of its own takes the polyline's defaults.
-  auto* vertex = new AcDb2dVertex(v.p, v.bulge, v.startGiven ? v.startWidth : h.startWidth,
-                                  v.endGiven ? v.endWidth : h.endWidth, v.tangent * kRadiansPerDegree,
+  auto* vertex = new AcDb2dVertex(v.p, v.bulge, v.common.given & kOwnStartWidth ? v.startWidth : h.startWidth,
+                                  v.common.given & kOwnEndWidth ? v.endWidth : h.endWidth, v.tangent * kRadiansPerDegree,
                                   Adesk::Int32(v.id));
   kv::HostAccess::setVertexType(*vertex, vertex2dType(v.flags));
   if (v.flags & kTangentUsed) vertex->useTangent();
@@ -358,7 +361,7 @@ std::unique_ptr<AcDbEntity> readPolyline(EntityIn& in) {
     case Kind::polyline3d: made = build3dPolyline(tags, h, items); break;
     case Kind::polyline2d: made = build2dPolyline(tags, h, items); break;
   }
-  return keepHandles(in, std::move(made), items, kind);
+  return keepOwn(in, std::move(made), items, kind);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -375,7 +378,7 @@ void header(EntityOut& out, const AcDbEntity& polyline, const char* subclass, in
 }
 
 void vertex(EntityOut& out, const AcDbEntity& owner, const AcDbVertex& v, const char* subclass, int flags) {
-  out.sub("VERTEX", v.handle().value(), owner);
+  out.sub("VERTEX", v.handle().value(), owner, &v);
   out.subclass("AcDbVertex");
   out.subclass(subclass);
   out.tags().point(10, v.position());
@@ -386,7 +389,7 @@ void seqend(EntityOut& out, const AcDbEntity& owner) { out.sub("SEQEND", out.seq
 
 void faceRecord(EntityOut& out, const AcDbEntity& mesh, const AcDbFaceRecord& f) {
   // A face record has no AcDbVertex data in the file: its marker follows AcDbEntity.
-  out.sub("VERTEX", f.handle().value(), mesh);
+  out.sub("VERTEX", f.handle().value(), mesh, &f);
   out.subclass("AcDbFaceRecord");
   TagWriter& w = out.tags();
   w.point(10, AcGePoint3d());
@@ -502,15 +505,19 @@ double degreesOf(double radians) {
   return degrees;
 }
 
-void vertex2d(EntityOut& out, const AcDbEntity& polyline, const AcDb2dVertex& v) {
-  out.sub("VERTEX", v.handle().value(), polyline);
+void vertex2d(EntityOut& out, const AcDb2dPolyline& polyline, const AcDb2dVertex& v) {
+  out.sub("VERTEX", v.handle().value(), polyline, &v);
   out.subclass("AcDbVertex");
   out.subclass("AcDb2dVertex");
   TagWriter& w = out.tags();
   w.point(10, v.position());
-  // Always: some readers take a vertex without widths to have none rather than the defaults.
-  w.real(40, v.startWidth());
-  w.real(41, v.endWidth());
+  // A vertex of the host's own gives its widths always: some readers take a vertex without
+  // widths to have none rather than the defaults. One read from a file gives those it gave,
+  // and any that now differ from the defaults.
+  const kv::KeptData* kept = kv::HostAccess::kept(v);
+  if (!kept || kept->given & kOwnStartWidth || v.startWidth() != polyline.defaultStartWidth())
+    w.real(40, v.startWidth());
+  if (!kept || kept->given & kOwnEndWidth || v.endWidth() != polyline.defaultEndWidth()) w.real(41, v.endWidth());
   if (v.bulge() != 0) w.real(42, v.bulge());
   w.integer(70, vertex2dFlags(v));
   if (v.isTangentUsed() || v.tangent() != 0) w.real(50, degreesOf(v.tangent()));

@@ -109,6 +109,7 @@ private:
   bool place(std::unique_ptr<AcDbEntity> e, EntityCommon& c, AcDbObjectId context, bool whole,
              const std::string& name);
   void keepWith(AcDbEntity& e, EntityCommon& c);
+  void keepSub(AcDbObjectId id, EntityCommon& c);
   AcDbObjectId target(const EntityCommon& c, AcDbObjectId context) const;
 
   template <class Table, class Record>
@@ -666,21 +667,46 @@ std::string spelling(const std::string& name, AcDbObjectId record) {
   return rec && name != rec->getName() ? name : std::string();
 }
 
-void DrawingReader::keepWith(AcDbEntity& e, EntityCommon& c) {
-  for (const auto& [object, handle] : c.subHandles) claim(object->objectId(), handle);
-  if (!c.blockName.empty() && c.linkBlock) links_.push_back({e.objectId(), c.blockName, c.linkBlock, c.line});
+// What the file gave an entity beyond the model; null for nothing, unless always.
+std::unique_ptr<KeptData> keptData(const AcDbEntity& e, EntityCommon& c, bool always) {
   std::string layer = spelling(c.layer, e.layerId());
   std::string linetype = c.linetype.empty() ? std::string() : spelling(c.linetype, e.linetypeId());
-  if (c.kept.empty() && c.tail.empty() && !c.seqend && layer.empty() && linetype.empty() && c.trueColor < 0) return;
+  if (!always && c.kept.empty() && c.tail.empty() && !c.seqend && layer.empty() && linetype.empty() &&
+      c.trueColor < 0 && !c.given && !c.flags)
+    return nullptr;
   auto data = std::make_unique<KeptData>();
   data->trueColor = std::int32_t(c.trueColor);
   data->colorIndex = std::int16_t(c.colorIndex);
   data->pairs = c.kept.take();
   data->extra = std::move(c.tail);
   data->seqend = c.seqend;
+  data->given = c.given;
+  data->flags = c.flags;
   if (!layer.empty() || !linetype.empty())
     data->spelling = std::make_unique<KeptData::Spelling>(KeptData::Spelling{std::move(layer), std::move(linetype)});
-  HostAccess::setKept(e, std::move(data));
+  return data;
+}
+
+void DrawingReader::keepWith(AcDbEntity& e, EntityCommon& c) {
+  for (auto& [object, own] : c.subs) keepSub(object->objectId(), *own);
+  if (!c.blockName.empty() && c.linkBlock) links_.push_back({e.objectId(), c.blockName, c.linkBlock, c.line});
+  if (std::unique_ptr<KeptData> data = keptData(e, c, false)) HostAccess::setKept(e, std::move(data));
+}
+
+// A sub-entity read takes back its own properties from its owner's, which it was given on the
+// way in; a command that changes the owner's passes them on to it again. Its kept data, even
+// empty, says it came from the file.
+void DrawingReader::keepSub(AcDbObjectId id, EntityCommon& c) {
+  claim(id, c.handle);
+  AcDbEntity* e = nullptr;
+  if (acdbOpenObject(e, id, AcDb::kForWrite) != Acad::eOk) return;
+  AcDbObjectId layer, linetype = db_.byLayerLinetype();
+  if (named(layers_, true, c.layer, layer) == Acad::eOk) e->setLayer(layer, false);
+  if (!c.linetype.empty() && named(linetypes_, false, c.linetype, linetype) != Acad::eOk) linetype = e->linetypeId();
+  e->setLinetype(linetype, false);
+  e->setColor(c.color, false);
+  HostAccess::setKept(*e, keptData(*e, c, true));
+  e->close();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -22,6 +22,7 @@ struct KeptData {
   std::string extra;
   std::uint64_t seqend = 0;  // handle of the SEQEND that closed its vertices, 0 for none
   std::int64_t flags = 0;    // bits of its flags (70) the model does not hold
+  std::uint8_t given = 0;    // which of its writer's optional values the file gave (the writer's bits)
   // A true colour as read (420) with the index the file gave beside it (62), which is not
   // always the host's nearest: written back while the colour is the one read.
   std::int32_t trueColor = -1;

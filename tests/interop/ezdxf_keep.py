@@ -11,11 +11,14 @@ Usage:
       space among them) with its entities by type, handle, attributes, extended data, reactors,
       extension dictionary and content (text, vertices, attributes, ACIS data), the objects,
       and audit messages the saved file has that the first had not. Handles are compared
-      where the first file gives them; an attribute at its default counts as not given. Then "same" and status 0
+      where the first file gives them; an attribute at its default counts as not given, and so
+      does a text's alignment point under the default alignment; a character written as
+      \\U+XXXX is that character. Then "same" and status 0
       when nothing differs, status 1 otherwise, 2 when ezdxf refuses a file.
 Reals compare to 1e-9 relative.
 """
 import math
+import re
 import sys
 
 import ezdxf
@@ -30,6 +33,23 @@ def plain(value):
     return value
 
 
+# A character written as \U+XXXX and the character itself are the same text.
+UNICODE_ESCAPE = re.compile(r"\\U\+([0-9A-Fa-f]{4})")
+
+
+def text_of(value):
+    return UNICODE_ESCAPE.sub(lambda m: chr(int(m.group(1), 16)), value) if isinstance(value, str) else value
+
+
+# Under the default alignment (left, on the baseline) a text's alignment point means nothing.
+ALIGNED = ("TEXT", "ATTRIB", "ATTDEF")
+
+
+def irrelevant(entity, key):
+    return (key == "align_point" and entity.dxftype() in ALIGNED and entity.dxf.get("halign", 0) == 0
+            and entity.dxf.get("valign", 0) == 0)
+
+
 # Handles of a file that gave none are ezdxf's own invention: left out of the comparison.
 HANDLES = ("handle", "owner")
 
@@ -38,7 +58,7 @@ def attribs(entity, handles=True):
     """The entity's DXF attributes; one at its default value counts as not given."""
     out = {}
     for key, value in entity.dxf.all_existing_dxf_attribs().items():
-        if not handles and key in HANDLES:
+        if (not handles and key in HANDLES) or irrelevant(entity, key):
             continue
         try:
             default = entity.dxf.dxf_default_value(key)
@@ -46,7 +66,7 @@ def attribs(entity, handles=True):
             default = None
         if default is not None and same_value(plain(value), plain(default)):
             continue
-        out[key] = plain(value)
+        out[key] = text_of(plain(value))
     return out
 
 
@@ -55,7 +75,7 @@ def content(e, handles=True):
     out = {}
     kind = e.dxftype()
     if kind == "MTEXT":
-        out["text"] = e.text
+        out["text"] = text_of(e.text)
     if kind == "LWPOLYLINE":
         out["points"] = plain(list(e.get_points()))
     if kind in ("POLYLINE", "INSERT"):

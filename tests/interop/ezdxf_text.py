@@ -2,6 +2,7 @@
 
 Usage: ezdxf_text.py FILE... Output in UTF-8, tab-separated, one record a line, per file:
   file <path>
+  recovered <message>                  (when ezdxf refuses the file and its recover mode reads it)
   codepage <$DWGCODEPAGE>
   audit <errors>
   error <message>                      (one per audit error)
@@ -14,18 +15,25 @@ decoder. Exit status 2 when ezdxf refuses a file.
 import sys
 
 import ezdxf
+from ezdxf import recover
+from ezdxf.lldxf.const import DXFValueError
 from ezdxf.lldxf.encoding import decode_dxf_unicode
 
 
 def main(paths):
     sys.stdout.reconfigure(encoding="utf-8")
     for path in paths:
+        print("file\t%s" % path)
         try:
             doc = ezdxf.readfile(path)
+        except DXFValueError as e:
+            # ezdxf gives an INSERT a SEQEND on its layer, and refuses a layer name that holds
+            # \U+ escapes there; its recover mode resolves the escapes first.
+            print("recovered\t%s" % e)
+            doc, _ = recover.readfile(path)
         except (IOError, ezdxf.DXFStructureError) as e:
             print("refused\t%s\t%s" % (path, e))
             return 2
-        print("file\t%s" % path)
         print("codepage\t%s" % doc.header.get("$DWGCODEPAGE", ""))
         auditor = doc.audit()
         print("audit\t%d" % len(auditor.errors))
