@@ -21,32 +21,17 @@
 #include "host/polylines.h"
 #include "modeler/solids.h"
 #include "testing/recording_ui.h"
+#include "dxf_fixture.h"
 #include "test_files.h"
 
 namespace fs = std::filesystem;
 using kv::dxf::readDrawing;
 using kv::dxf::writeDrawing;
 
+using kv::test::Pair;
+using kv::test::pairsOf;
+
 namespace {
-
-struct Pair {
-  int code;
-  std::string value;
-  bool operator==(const Pair& p) const { return code == p.code && value == p.value; }
-};
-
-std::ostream& operator<<(std::ostream& out, const Pair& p) { return out << p.code << "=" << p.value; }
-
-std::vector<Pair> pairsOf(const std::string& text) {
-  std::vector<Pair> out;
-  std::istringstream in(text);
-  std::string code, value;
-  while (std::getline(in, code) && std::getline(in, value)) {
-    if (!value.empty() && value.back() == '\r') value.pop_back();
-    out.push_back({std::stoi(code), value});
-  }
-  return out;
-}
 
 // The pairs of the object whose handle (5 or 105) is handle, from its "0" pair on.
 std::vector<Pair> objectPairs(const std::vector<Pair>& pairs, const std::string& handle) {

@@ -36,43 +36,18 @@ namespace fs = std::filesystem;
 using kv::dxf::readDrawing;
 using kv::dxf::writeDrawing;
 
+#include "dxf_fixture.h"
 #include "test_files.h"
 #include "testing/colors.h"
+
+using kv::test::addLinetype;
+using kv::test::Pair;
+using kv::test::pairsOf;
 
 namespace {
 
 using kv::indexColor;
 using kv::trueColor;
-
-struct Pair {
-  int code;
-  std::string value;
-};
-
-// The file's pairs, for checks of structure that do not go through our own reader.
-std::vector<Pair> pairsOf(const std::string& text) {
-  std::vector<Pair> out;
-  std::istringstream in(text);
-  std::string code, value;
-  while (std::getline(in, code) && std::getline(in, value)) {
-    if (!value.empty() && value.back() == '\r') value.pop_back();
-    out.push_back({std::stoi(code), value});
-  }
-  return out;
-}
-
-AcDbObjectId addLinetype(AcDbDatabase& db, const char* name, const char* comments) {
-  AcDbLinetypeTable* table = nullptr;
-  EXPECT_EQ(db.getLinetypeTable(table, AcDb::kForWrite), Acad::eOk);
-  auto* rec = new AcDbLinetypeTableRecord;
-  rec->setName(name);
-  rec->setComments(comments);
-  AcDbObjectId id;
-  EXPECT_EQ(table->add(id, rec), Acad::eOk);
-  rec->close();
-  table->close();
-  return id;
-}
 
 AcDbObjectId addLayer(AcDbDatabase& db, const char* name, const AcCmColor& color, bool off = false,
                       bool frozen = false, bool locked = false, AcDbObjectId linetype = AcDbObjectId()) {

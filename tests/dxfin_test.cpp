@@ -14,22 +14,12 @@
 #include "host/curves.h"
 #include "host/entities.h"
 #include "host_fixture.h"
+#include "dxf_fixture.h"
 #include "test_files.h"
 
-namespace {
+using kv::test::addLinetype;
 
-AcDbObjectId addLinetype(AcDbDatabase& db, const char* name, const char* comments) {
-  AcDbLinetypeTable* table = nullptr;
-  EXPECT_EQ(db.getLinetypeTable(table, AcDb::kForWrite), Acad::eOk);
-  auto* rec = new AcDbLinetypeTableRecord;
-  rec->setName(name);
-  rec->setComments(comments);
-  AcDbObjectId id;
-  EXPECT_EQ(table->add(id, rec), Acad::eOk);
-  rec->close();
-  table->close();
-  return id;
-}
+namespace {
 
 struct LayerLook {
   AcCmColor color;
