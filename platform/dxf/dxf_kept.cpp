@@ -166,7 +166,9 @@ void ObjectOut::start(std::string_view type, std::uint64_t handle, std::uint64_t
   int code = 0;
   std::string_view value;
   size_t at = 0;
-  while (r.next(code, value) && !isMarker(code) && !isXdata(code)) {
+  // R12 has no markers to place pairs by: what was kept follows what the codec writes, so that
+  // a reader meets the codec's own pairs first, as it did in the file that was read.
+  while (!r12_ && r.next(code, value) && !isMarker(code) && !isXdata(code)) {
     at = r.at();
     if (code != kOwnerSlot) w_.verbatim(code, value);
     else if (!ownerDone) w_.handle(330, owner);
@@ -209,6 +211,7 @@ void ObjectOut::flushWhole(size_t stop) {
 
 void ObjectOut::subclass(const char* name) {
   assert(open_);
+  if (r12_) return;
   flushPairs();
   int occurrence = 0;
   for (const char* n : opened_) occurrence += std::strcmp(n, name) == 0;
