@@ -19,24 +19,6 @@ namespace {
 
 using kv::AnnotationAccess;
 
-double toRadians(double degrees) { return degrees * (std::numbers::pi / 180); }
-
-// The shortest decimal near approx that forward() takes back to target exactly, so that a
-// value read from a file is written as the file had it; approx itself when none does.
-template <class Forward>
-double shortestInverse(double target, double approx, Forward forward) {
-  double scale = 1;
-  for (int digits = 0; digits <= 15; ++digits, scale *= 10) {
-    double candidate = std::round(approx * scale) / scale;
-    if (forward(candidate) == target) return candidate;
-  }
-  return approx;
-}
-
-double toDegrees(double radians) {
-  return shortestInverse(radians, radians * (180 / std::numbers::pi), toRadians);
-}
-
 bool contains(std::initializer_list<int> codes, int code) {
   for (int c : codes)
     if (c == code) return true;
@@ -125,8 +107,8 @@ bool textPair(EntityIn& in, const Tag& t, AcDbText::Data& d) {
     case 39: return in.real(t, d.thickness);
     case 40: return in.real(t, d.height);
     case 41: return in.real(t, d.widthFactor);
-    case 50: return in.real(t, v) && (d.rotation = toRadians(v), true);
-    case 51: return in.real(t, v) && (d.oblique = toRadians(v), true);
+    case 50: return in.real(t, v) && (d.rotation = radiansOf(v), true);
+    case 51: return in.real(t, v) && (d.oblique = radiansOf(v), true);
     case 72: return enumIn(in, t, AcDb::kTextFit, d.horizontal);
     case 73: return enumIn(in, t, AcDb::kTextTop, d.vertical);
     default: in.keep(t); return true;
@@ -169,9 +151,9 @@ void writeText(EntityOut& out, const AcDbEntity& entity) {
   w.point(10, ocs.fromWorld(d.position));
   w.real(40, d.height);
   w.str(1, d.text);
-  w.real(50, toDegrees(d.rotation));
+  w.real(50, degreesOf(d.rotation));
   w.real(41, d.widthFactor);
-  w.real(51, toDegrees(d.oblique));
+  w.real(51, degreesOf(d.oblique));
   w.integer(72, d.horizontal);
   w.point(11, ocs.fromWorld(d.alignment));
   w.point(210, pointOf(d.normal));
@@ -229,7 +211,7 @@ struct HatchReader {
   AcGeCurve2d* arc(std::map<int, double>& f) {
     bool ccw = f.count(73) == 0 || f[73] != 0;
     double radius = f.count(40) ? f[40] : 1;
-    return new AcGeCircArc2d(AcGePoint2d(f[10], f[20]), radius, toRadians(f[50]), toRadians(f[51]),
+    return new AcGeCircArc2d(AcGePoint2d(f[10], f[20]), radius, radiansOf(f[50]), radiansOf(f[51]),
                              AcGeVector2d::kXAxis, !ccw);
   }
 
@@ -240,7 +222,7 @@ struct HatchReader {
     AcGeVector2d unit = length > 0 ? major * (1 / length) : AcGeVector2d::kXAxis;
     AcGeVector2d minor = ccw ? AcGeVector2d(-unit.y, unit.x) : AcGeVector2d(unit.y, -unit.x);
     return new AcGeEllipArc2d(AcGePoint2d(f[10], f[20]), unit, minor, length, length * ratio,
-                              paramOfAngle(toRadians(f[50]), ratio), paramOfAngle(toRadians(f[51]), ratio));
+                              paramOfAngle(radiansOf(f[50]), ratio), paramOfAngle(radiansOf(f[51]), ratio));
   }
 
   bool fitData(AcGeNurbCurve2d& spline) {
@@ -367,7 +349,7 @@ struct HatchReader {
       if (!p.real(v)) return false;
       if (code == 53 || d.lines.empty()) d.lines.emplace_back();
       AcDbHatch::PatternLine& line = d.lines.back();
-      if (code == 53) line.angle = toRadians(v);
+      if (code == 53) line.angle = radiansOf(v);
       if (code == 43) line.base.x = v;
       if (code == 44) line.base.y = v;
       if (code == 45) line.offset.x = v;
@@ -401,7 +383,7 @@ bool hatchPair(HatchReader& r, HatchHead& head) {
     case 91: head.sawBoundary = true; r.p.putBack(t); return r.loops();
     case 75: return enumIn(in, t, AcDbHatch::kIgnore, d.style);
     case 76: return enumIn(in, t, AcDbHatch::kCustomDefined, d.patternType);
-    case 52: return in.real(t, d.patternAngle) && (d.patternAngle = toRadians(d.patternAngle), true);
+    case 52: return in.real(t, d.patternAngle) && (d.patternAngle = radiansOf(d.patternAngle), true);
     case 41: return (head.saw41 = true, in.real(t, head.raw41));
     case 77: return in.integer(t, n) && (d.patternDouble = n != 0, true);
     case 78: r.p.putBack(t); return r.pattern();
@@ -435,7 +417,7 @@ void writeEllipse(TagWriter& w, const AcGeEllipArc2d& e) {
   w.real(11, major.x);
   w.real(21, major.y);
   w.real(40, ratio);
-  auto forward = [ratio](double degrees) { return paramOfAngle(toRadians(degrees), ratio); };
+  auto forward = [ratio](double degrees) { return paramOfAngle(radiansOf(degrees), ratio); };
   for (auto [code, param] : {std::pair{50, e.startAng()}, std::pair{51, e.endAng()}})
     w.real(code, shortestInverse(param, angleOfParam(param, ratio) * (180 / std::numbers::pi), forward));
   w.integer(73, !e.isClockWise());
@@ -474,8 +456,8 @@ void writeEdge(TagWriter& w, const AcGeCurve2d& edge, int type) {
     w.real(40, arc->radius());
     // Angles from the reference direction: the file measures them from the x axis.
     double ref = arc->refVec().angle() * (arc->isClockWise() ? -1 : 1);
-    w.real(50, toDegrees(arc->startAng() + ref));
-    w.real(51, toDegrees(arc->endAng() + ref));
+    w.real(50, degreesOf(arc->startAng() + ref));
+    w.real(51, degreesOf(arc->endAng() + ref));
     w.integer(73, !arc->isClockWise());
   } else if (auto* ell = dynamic_cast<const AcGeEllipArc2d*>(&edge)) {
     writeEllipse(w, *ell);
@@ -515,14 +497,14 @@ void writePattern(TagWriter& w, const AcDbHatch::Data& d) {
   // A solid fill has no pattern; its values go out only where they say something.
   bool lines = !d.solidFill || !d.lines.empty();
   if (lines || d.patternAngle != 0 || d.patternScale != 1 || d.patternDouble) {
-    w.real(52, toDegrees(d.patternAngle));
+    w.real(52, degreesOf(d.patternAngle));
     w.real(41, d.patternType == AcDbHatch::kUserDefined ? d.patternSpace : d.patternScale);
     w.integer(77, d.patternDouble);
   }
   if (!lines) return;
   w.integer(78, int(d.lines.size()));
   for (const AcDbHatch::PatternLine& line : d.lines) {
-    w.real(53, toDegrees(line.angle));
+    w.real(53, degreesOf(line.angle));
     w.real(43, line.base.x);
     w.real(44, line.base.y);
     w.real(45, line.offset.x);
@@ -703,7 +685,7 @@ bool insertPair(EntityIn& in, const Tag& t, InsertIn& r) {
     case 41: return (r.scaleTag = t, in.real(t, r.scale.sx));
     case 42: return (r.scaleTag = t, in.real(t, r.scale.sy));
     case 43: return (r.scaleTag = t, in.real(t, r.scale.sz));
-    case 50: return in.real(t, r.rotation) && (r.rotation = toRadians(r.rotation), true);
+    case 50: return in.real(t, r.rotation) && (r.rotation = radiansOf(r.rotation), true);
     default: in.keep(t); return true;
   }
 }
@@ -749,7 +731,7 @@ void writeInsert(EntityOut& out, const AcDbEntity& entity) {
   w.real(41, ref.scaleFactors().sx);
   w.real(42, ref.scaleFactors().sy);
   w.real(43, ref.scaleFactors().sz);
-  w.real(50, toDegrees(ref.rotation()));
+  w.real(50, degreesOf(ref.rotation()));
   w.point(210, pointOf(ref.normal()));
 }
 

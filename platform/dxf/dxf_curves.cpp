@@ -4,6 +4,7 @@
 // The host's curves have no thickness (39): it is kept with the other pairs not modelled.
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstdio>
 #include <vector>
 
@@ -17,21 +18,8 @@ namespace kv::dxf {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 
 AcGePoint3d asPoint(const AcGeVector3d& v) { return AcGePoint3d(v.x, v.y, v.z); }
-
-double radians(double degrees) { return degrees * kPi / 180; }
-
-// The degrees of an angle, the shortest text that comes back to the same radians where one
-// exists: an angle read as 30 degrees is written as 30, not as 30.000000000000004.
-double degrees(double angle) {
-  double d = angle * 180 / kPi;
-  char text[32];
-  std::snprintf(text, sizeof text, "%.15g", d);
-  double shorter = 0;
-  return kv::toNumber(text, shorter) && radians(shorter) == angle ? shorter : d;
-}
 
 // A pair of a point list (10 x, 20 y, 30 z of each control point): x opens the next point.
 // True when the pair was one of them; a y or z before any x fails the read.
@@ -136,7 +124,7 @@ void writeCircular(EntityOut& out, const AcDbCircularCurve& curve) {
 
 struct EllipseData {
   AcGePoint3d center, major, extrusion{0, 0, 1};
-  double ratio = 1, start = 0, end = 2 * kPi;
+  double ratio = 1, start = 0, end = 2 * std::numbers::pi;
 };
 
 bool readEllipseData(EntityIn& in, EllipseData& e) {
@@ -312,7 +300,7 @@ std::unique_ptr<AcDbEntity> readArc(EntityIn& in) {
   if (!readCircular(in, c, true)) return nullptr;
   auto arc = std::make_unique<AcDbArc>();
   if (!placeCircular(in, c, *arc)) return nullptr;
-  if (arc->setStartAngle(radians(c.start)) != Acad::eOk || arc->setEndAngle(radians(c.end)) != Acad::eOk) {
+  if (arc->setStartAngle(radiansOf(c.start)) != Acad::eOk || arc->setEndAngle(radiansOf(c.end)) != Acad::eOk) {
     in.markUnsupported("its angles are not finite");
     return nullptr;
   }
@@ -323,8 +311,8 @@ void writeArc(EntityOut& out, const AcDbEntity& entity) {
   const auto& arc = static_cast<const AcDbArc&>(entity);
   writeCircular(out, arc);
   out.subclass("AcDbArc");
-  out.tags().real(50, degrees(arc.startAngle()));
-  out.tags().real(51, degrees(arc.endAngle()));
+  out.tags().real(50, degreesOf(arc.startAngle()));
+  out.tags().real(51, degreesOf(arc.endAngle()));
 }
 
 std::unique_ptr<AcDbEntity> readEllipse(EntityIn& in) {
@@ -348,7 +336,7 @@ void writeEllipse(EntityOut& out, const AcDbEntity& entity) {
   double start = 0, end = 0;
   ellipse.getStartParam(start);
   ellipse.getEndParam(end);
-  if (!ellipse.isClosed() && end > 2 * kPi) end -= 2 * kPi;
+  if (!ellipse.isClosed() && end > 2 * std::numbers::pi) end -= 2 * std::numbers::pi;
   out.common(AcDbEllipse::desc()->dxfName(), ellipse);
   out.subclass("AcDbEllipse");
   out.tags().point(10, ellipse.center());

@@ -5,8 +5,10 @@
 // entity is lost, whichever of its data the host holds.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
+#include <numbers>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -233,6 +235,26 @@ const EntityCodec* codecForDxfName(std::string_view name);
 std::unique_ptr<AcDbEntity> readKept(EntityIn& in, std::string dxfName);
 // The codec of the class or of its nearest parent that has one; null for none.
 const EntityCodec* codecForClass(const AcRxClass* cls);
+
+// Angles: degrees in files, radians in the host.
+inline double radiansOf(double degrees) { return degrees * (std::numbers::pi / 180); }
+
+// The shortest decimal near approx that forward() takes back to target exactly, so that a
+// value read from a file is written as the file had it; approx itself when none does.
+template <class Forward>
+double shortestInverse(double target, double approx, Forward forward) {
+  double scale = 1;
+  for (int digits = 0; digits <= 15; ++digits, scale *= 10) {
+    double candidate = std::round(approx * scale) / scale;
+    if (forward(candidate) == target) return candidate;
+  }
+  return approx;
+}
+
+// Degrees for the file: an angle read as 30 degrees is written as 30, not 29.999999999999996.
+inline double degreesOf(double radians) {
+  return shortestInverse(radians, radians * (180 / std::numbers::pi), radiansOf);
+}
 
 // Colour pairs: 62 index (0 by block, 256 by layer; the sign is the layer-off mark) and 420
 // packed 0x00RRGGBB, which wins over 62.

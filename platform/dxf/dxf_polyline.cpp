@@ -38,7 +38,6 @@ constexpr int kVertexMesh = 64;
 constexpr int kVertexPolyFace = 128;
 
 // DXF gives angles in degrees, the host in radians.
-constexpr double kRadiansPerDegree = std::numbers::pi / 180;
 
 // The curve type of a spline fit (75).
 constexpr int kQuadratic = 5;
@@ -282,7 +281,7 @@ AcDb::Vertex2dType vertex2dType(std::int64_t flags) {
 AcDb2dVertex* new2dVertex(const VertexIn& v, const HeaderIn& h) {
   // A vertex without widths of its own takes the polyline's defaults.
   auto* vertex = new AcDb2dVertex(v.p, v.bulge, v.common.given & kOwnStartWidth ? v.startWidth : h.startWidth,
-                                  v.common.given & kOwnEndWidth ? v.endWidth : h.endWidth, v.tangent * kRadiansPerDegree,
+                                  v.common.given & kOwnEndWidth ? v.endWidth : h.endWidth, radiansOf(v.tangent),
                                   Adesk::Int32(v.id));
   kv::HostAccess::setVertexType(*vertex, vertex2dType(v.flags));
   if (v.flags & kTangentUsed) vertex->useTangent();
@@ -492,17 +491,6 @@ int poly2dFlags(const AcDb2dPolyline& polyline) {
 int poly2dCurveType(const AcDb2dPolyline& polyline) {
   if (polyline.polyType() == AcDb::k2dQuadSplinePoly) return kQuadratic;
   return polyline.polyType() == AcDb::k2dCubicSplinePoly ? kCubic : 0;
-}
-
-// Degrees for the file. A value read from a file in degrees comes back as written: the
-// division alone can miss it in the last digit (30 degrees would become 29.999999999999996).
-double degreesOf(double radians) {
-  const double degrees = radians / kRadiansPerDegree;
-  char text[32];
-  std::snprintf(text, sizeof text, "%.15g", degrees);
-  double rounded = 0;
-  if (kv::toNumber(text, rounded) && rounded * kRadiansPerDegree == radians) return rounded;
-  return degrees;
 }
 
 void vertex2d(EntityOut& out, const AcDb2dPolyline& polyline, const AcDb2dVertex& v) {

@@ -8,6 +8,7 @@
 
 #include "core/faults.h"
 #include "host/access.h"
+#include "host/curve_math.h"
 #include "host/ocs.h"
 #include "host/stub.h"
 
@@ -17,7 +18,7 @@ KV_RX_DEFINE_MEMBERS(AcDbBlockReference, AcDbEntity, "INSERT")
 
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
+using kv::curve::kTwoPi;
 
 // An angle in [0, 2pi).
 double normalAngle(double a) {

@@ -4,10 +4,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "host/curve_math.h"
+
 namespace kv::hatch {
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
+using kv::curve::kTwoPi;
 // Pieces in which an ellipse's turn and a spline's knot span are drawn.
 constexpr int kEllipsePieces = 256;
 constexpr int kSplineSpanPieces = 256;

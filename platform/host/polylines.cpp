@@ -7,6 +7,7 @@
 #include <numbers>
 
 #include "host/access.h"
+#include "host/curve_math.h"
 #include "host/curves.h"
 
 KV_RX_DEFINE_MEMBERS(AcDbPolyline, AcDbCurve, "LWPOLYLINE")
@@ -15,7 +16,7 @@ KV_RX_DEFINE_MEMBERS(AcDb2dPolyline, AcDbCurve, "POLYLINE")
 
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
+using kv::curve::kTwoPi;
 // Bulges no larger than this leave a segment straight: the radius would outgrow any drawing.
 constexpr double kStraight = 1e-10;
 
