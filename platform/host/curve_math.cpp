@@ -7,6 +7,20 @@
 
 namespace kv::curve {
 
+BulgeArc bulgeArc(double x0, double y0, double x1, double y1, double bulge) {
+  const double dx = x1 - x0, dy = y1 - y0;
+  // The centre lies off the chord's midpoint, to the left for a positive bulge, by
+  // chord * (1 - b^2) / (4b); the included angle is 4 atan(b).
+  const double k = (1 - bulge * bulge) / (4 * bulge);
+  BulgeArc a;
+  a.cx = x0 + dx / 2 - dy * k;
+  a.cy = y0 + dy / 2 + dx * k;
+  a.radius = std::hypot(dx, dy) * (1 + bulge * bulge) / (4 * std::fabs(bulge));
+  a.start = std::atan2(y0 - a.cy, x0 - a.cx);
+  a.sweep = 4 * std::atan(bulge);
+  return a;
+}
+
 double wrapAngle(double x) {
   double r = std::fmod(x, kTwoPi);
   if (r < 0) r += kTwoPi;

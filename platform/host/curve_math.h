@@ -17,6 +17,14 @@ double wrapAngle(double x);
 // The integral of f over [a, b], to about 1e-13 of its size; f must be smooth inside.
 double integrate(const std::function<double(double)>& f, double a, double b);
 
+// The arc of a polyline segment from (x0, y0) to (x1, y1) in its plane, for a bulge of
+// tan(included angle / 4), counter-clockwise when positive; the bulge must not be 0.
+struct BulgeArc {
+  double cx = 0, cy = 0, radius = 0;
+  double start = 0, sweep = 0;  // the angle at the first point, in (-pi, pi]; the signed sweep
+};
+BulgeArc bulgeArc(double x0, double y0, double x1, double y1, double bulge);
+
 struct Nurbs {
   int degree = 0;
   std::vector<AcGePoint3d> points;

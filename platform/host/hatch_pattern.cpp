@@ -21,14 +21,9 @@ void addSegment(Boundary& out, const AcGePoint2d& a, const AcGePoint2d& b) {
 
 // The arc of a polyline segment: bulge = tan(included angle / 4), counter-clockwise positive.
 void addBulge(Boundary& out, const AcGePoint2d& p, const AcGePoint2d& q, double bulge) {
-  double chord = p.distanceTo(q);
-  if (std::fabs(bulge) < 1e-12 || chord == 0) return addSegment(out, p, q);
-  double included = 4 * std::atan(bulge);
-  AcGeVector2d u = (q - p) * (1 / chord);
-  AcGeVector2d left(-u.y, u.x);
-  AcGePoint2d mid(0.5 * (p.x + q.x), 0.5 * (p.y + q.y));
-  AcGePoint2d c = mid + left * (0.5 * chord / std::tan(included / 2));
-  out.arcs.push_back({c, c.distanceTo(p), (p - c).angle(), included, p, q});
+  if (std::fabs(bulge) < 1e-12 || p.distanceTo(q) == 0) return addSegment(out, p, q);
+  kv::curve::BulgeArc a = kv::curve::bulgeArc(p.x, p.y, q.x, q.y, bulge);
+  out.arcs.push_back({AcGePoint2d(a.cx, a.cy), a.radius, kv::curve::wrapAngle(a.start), a.sweep, p, q});
 }
 
 void addPolylineLoop(Boundary& out, const AcDbHatch::Loop& loop) {

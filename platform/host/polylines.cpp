@@ -56,16 +56,8 @@ Chain planarChain(const AcGeVector3d& normal, bool closed) {
 
 PlaneArc arcOf(const Chain& c, size_t i) {
   const AcGePoint3d &p0 = c.start(i), &p1 = c.end(i);
-  const double b = c.bulges[i], dx = p1.x - p0.x, dy = p1.y - p0.y;
-  // The centre lies off the chord's midpoint, to the left for a positive bulge, by
-  // chord * (1 - b^2) / (4b); the included angle is 4 atan(b).
-  const double k = (1 - b * b) / (4 * b);
-  PlaneArc a;
-  a.center = AcGePoint3d(p0.x + dx / 2 - dy * k, p0.y + dy / 2 + dx * k, p0.z);
-  a.radius = std::hypot(dx, dy) * (1 + b * b) / (4 * std::fabs(b));
-  a.start = std::atan2(p0.y - a.center.y, p0.x - a.center.x);
-  a.sweep = 4 * std::atan(b);
-  return a;
+  kv::curve::BulgeArc b = kv::curve::bulgeArc(p0.x, p0.y, p1.x, p1.y, c.bulges[i]);
+  return PlaneArc{AcGePoint3d(b.cx, b.cy, p0.z), b.radius, b.start, b.sweep};
 }
 
 AcGePoint3d pointOnArc(const PlaneArc& a, double angle) {
