@@ -39,6 +39,13 @@ double AcGeVector3d::angleTo(const AcGeVector3d& v) const {
   return std::atan2(crossProduct(v).length(), dotProduct(v));
 }
 
+double AcGeVector3d::angleTo(const AcGeVector3d& v, const AcGeVector3d& reference) const {
+  double angle = angleTo(v);
+  // Past pi when the turn from this to v runs clockwise about the reference.
+  if (crossProduct(v).dotProduct(reference) < 0) angle = 2 * std::numbers::pi - angle;
+  return angle < 2 * std::numbers::pi ? angle : 0.0;
+}
+
 bool AcGeVector3d::isEqualTo(const AcGeVector3d& v, const AcGeTol& tol) const {
   return (*this - v).length() <= tol.equalVector();
 }

@@ -85,6 +85,8 @@ public:
   AcGeVector3d crossProduct(const AcGeVector3d& v) const;
   // Angle in [0, pi]; 0 when either vector has zero length.
   double angleTo(const AcGeVector3d& v) const;
+  // Angle in [0, 2 pi), turning counter-clockwise about reference from this vector to v.
+  double angleTo(const AcGeVector3d& v, const AcGeVector3d& reference) const;
   bool isEqualTo(const AcGeVector3d& v, const AcGeTol& tol = AcGeContext::gTol) const;
   AcGeVector3d& transformBy(const AcGeMatrix3d& m);
 
