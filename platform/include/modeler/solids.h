@@ -93,6 +93,12 @@ public:
   // unchanged). Armable as "booleanOper".
   Acad::ErrorStatus booleanOper(AcDb::BoolOperType operation, AcDb3dSolid* solid);
 
+  // Merges the faces that lie on one surface and removes the edges between them, so a box
+  // made of 12 triangles becomes one of 6 faces; the shape's volume and place stay.
+  // eNullExtents for a null solid, eNotOpenForWrite, eGeneralModelingFailure when the modeller
+  // fails (solid unchanged).
+  Acad::ErrorStatus cleanBody();
+
   // Facets the solid at the current FACETRES and writes it as STL: binary (80-byte header,
   // count, 50 bytes a facet) when asciiFormat is false, else ASCII. The path takes '\\' and
   // '/' as separators. The solid is not changed. Statuses: eNullExtents for a null solid,

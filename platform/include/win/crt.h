@@ -8,6 +8,11 @@
 // Deletes a file; the path may use either separator. 0 on success, -1 on failure.
 extern "C" KV_PLATFORM_API int _unlink(const char* path);
 
+// A new name in folder dir (the system's temporary folder when dir is null, empty or not a
+// folder) beginning with prefix, with no extension, that no file has when it answers. The
+// caller frees it with free(); null when no name can be made.
+extern "C" KV_PLATFORM_API char* _tempnam(const char* dir, const char* prefix);
+
 // Compares two strings byte by byte as the multibyte run-time does for 8-bit text: <0, 0, >0.
 extern "C" KV_PLATFORM_API int _mbscmp(const unsigned char* a, const unsigned char* b);
 
