@@ -24,8 +24,9 @@ public:
   // side below 0 takes the span below t, else the span above. False outside the domain's
   // closure or when the curve cannot be evaluated (v then undefined).
   virtual bool Evaluate(double t, int derCount, double* v, int side = 0) const = 0;
-  // The NURBS form over the whole domain, same parameter; 0 when there is none, else 1 when
-  // the form is exact.
+  // The NURBS form over the whole domain; 0 when there is none (nurbs untouched). 1 when the
+  // form has the curve's parameter everywhere, 2 when it is the same curve whose parameter
+  // agrees only at its span ends (arcs: a rational form cannot run with the angle).
   virtual int GetNurbForm(ON_NurbsCurve& nurbs) const = 0;
   // Keeps the part over the sub-interval (increasing, inside the domain); false and unchanged
   // otherwise.
@@ -80,10 +81,13 @@ public:
   int GetNurbForm(ON_NurbsCurve& nurbs) const override;
   bool Trim(const ON_Interval& interval) override;
   // Keep the arc's circle: the end moves to the circle point nearest p's direction. Refused
-  // on a whole circle.
+  // on a whole circle, for p on the axis, and where the end would fall on the other end
+  // (within the zero tolerance of the angle). The domain stays.
   bool SetStartPoint(const ON_3dPoint& p) override;
   bool SetEndPoint(const ON_3dPoint& p) override;
   bool IsCircle() const { return m_arc.IsCircle(); }
+  // A whole circle is closed, though its end point is a rounding away from its start.
+  bool IsClosed() const override { return IsValid() && IsCircle(); }
 
   ON_Arc m_arc;
   ON_Interval m_t;  // the parameter at the arc's start angle, at its end angle
@@ -101,6 +105,8 @@ public:
                                  double knotDelta = 1.0);
 
   bool IsValid(ON_TextLog* log = nullptr) const override;
+  // Control points map as homogeneous points, so a projective map is exact (the curve turns
+  // rational); false, and unchanged, where a weight would not stay positive.
   bool Transform(const ON_Xform& xform) override;
   ON_Curve* Duplicate() const override { return new ON_NurbsCurve(*this); }
   ON_Interval Domain() const override;
@@ -109,6 +115,7 @@ public:
   int GetNurbForm(ON_NurbsCurve& nurbs) const override;
   // Exact: knots are inserted at the ends of the interval until it is clamped there.
   bool Trim(const ON_Interval& interval) override;
+  // Moves the end control point, clamping an unclamped curve first (the rest stays).
   bool SetStartPoint(const ON_3dPoint& p) override;
   bool SetEndPoint(const ON_3dPoint& p) override;
 
@@ -138,9 +145,12 @@ public:
   // Periodic: unclamped, with the last degree control points repeating the first and the
   // knot steps at the ends alike.
   bool IsPeriodic() const;
+  // Periodic, clamped with the first and last control points equal (and not all equal), or
+  // as ON_Curve says.
   bool IsClosed() const override;
-  // Adds the knot with the given multiplicity without changing the curve; false for a knot
-  // outside the domain or a multiplicity that would exceed the degree.
+  // Raises the knot's multiplicity to the given one (a knot held that often already is left
+  // alone) without changing the curve; false for a knot outside the domain's closure or a
+  // multiplicity below 1 or above the degree.
   bool InsertKnot(double knot, int multiplicity);
 
 private:
@@ -175,7 +185,8 @@ public:
 };
 
 // Segments joined end to end; the polycurve owns them. Segment i runs over [m_t[i], m_t[i+1]],
-// whose length is that of the segment's own domain.
+// mapped affinely onto the segment's own domain; Append makes the two of one length, and
+// SetDomain rescales m_t alone.
 class KV_PLATFORM_API ON_PolyCurve : public ON_Curve {
 public:
   ON_PolyCurve() = default;
@@ -183,8 +194,8 @@ public:
   ON_PolyCurve& operator=(const ON_PolyCurve& other);
   ~ON_PolyCurve() override;
 
-  // Takes ownership of the segment and puts it last; false (and not taken) for null or a
-  // segment of an empty domain.
+  // Takes ownership of the segment and puts it last; false (and not taken) for null, the
+  // polycurve itself, a segment it holds already, or a segment of an empty domain.
   bool Append(ON_Curve* segment);
   int Count() const { return int(segments_.size()); }
   ON_Curve* SegmentCurve(int i) const;  // null outside 0 to Count() - 1
@@ -197,9 +208,14 @@ public:
   ON_Interval Domain() const override;
   bool SetDomain(double t0, double t1) override;
   bool Evaluate(double t, int derCount, double* v, int side = 0) const override;
-  // The segments' forms joined (the degree raised to the highest); 0 when a segment has none.
+  // The segments' forms joined, each raised to the highest degree span by span, so every
+  // joint is a knot held degree times. The segments are taken to meet: at a joint the form
+  // passes through the end of the segment before. 0 when a segment has no form; else the
+  // highest answer of the segments' (see ON_Curve).
   int GetNurbForm(ON_NurbsCurve& nurbs) const override;
+  // Keeps the segments the interval touches, the first and last of them trimmed.
   bool Trim(const ON_Interval& interval) override;
+  // Moves the first segment's start, or the last one's end.
   bool SetStartPoint(const ON_3dPoint& p) override;
   bool SetEndPoint(const ON_3dPoint& p) override;
 
