@@ -119,7 +119,10 @@ bool ON_NurbsCurve::Evaluate(double t, int derCount, double* v, int side) const 
     kv::nurbs::rationalQuotient(h, derCount, v);
     return true;
   }
-  for (int k = 0; k <= derCount; ++k) kv::curve::put(v + 3 * k, ON_3dPoint(h[size_t(k)].x, h[size_t(k)].y, h[size_t(k)].z));
+  for (int k = 0; k <= derCount; ++k) {
+    const ON_4dPoint& d = h[size_t(k)];
+    kv::curve::put(v + 3 * k, ON_3dPoint(d.x, d.y, d.z));
+  }
   return true;
 }
 
