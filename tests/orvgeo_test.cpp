@@ -268,6 +268,30 @@ TEST(OrvCurveLine, TheToleranceIsRelativeToTheCurvesSize) {
   }
 }
 
+TEST(OrvCurveLine, FarFromTheOriginTheCoordinatesRoundingSetsTheTolerance) {
+  // Survey coordinates: shapes a hundredth across, ten million units out. Their points are
+  // rounded to about 2e-9, far more than a billionth of their size.
+  const ON_3dPoint far(1e7, -1e7, 3e6);
+  ON_3dVector normal(0.3, -0.2, 1);
+  normal.Unitize();
+  const ON_Circle circle(ON_Plane(far, normal), 0.01);
+  ON_ArcCurve arcCurve(circle);
+  ON_NurbsCurve form = formOf(ON_Arc(circle, ON_Interval(0.2, 1.2)));
+  ON_Circle got;
+  ON_Arc arc;
+  EXPECT_EQ(ORVCurve::IsCircle(&arcCurve, got), 1);
+  EXPECT_EQ(ORVCurve::IsArc(&form, arc), 1);
+  // A cubic bulging by a multiple of that rounding (see TheToleranceIsRelativeToTheCurvesSize).
+  const double rounding = ORVCurve::kRounding * 1e7, length = 0.01;
+  for (double times : {0.3, 3.0}) {
+    const double h = times * rounding / 0.75;
+    ON_NurbsCurve c = clamped(3, {far, far + ON_3dVector(length / 3, 0, h), far + ON_3dVector(2 * length / 3, 0, h),
+                                  far + ON_3dVector(length, 0, 0)});
+    ON_Line line;
+    EXPECT_EQ(ORVCurve::IsLine(&c, line), times < 1 ? 1 : 0) << times;
+  }
+}
+
 // --- Circles and arcs -------------------------------------------------------------------------
 
 TEST(OrvCurveCircle, WholeCirclesOfEveryClassAreCirclesStartingWhereTheCurveStarts) {
@@ -442,6 +466,12 @@ TEST(OrvCurvePolyline, HigherDegreesAreStraightBetweenJointsAndKinks) {
   // turns, a kink though the parameter is smooth.
   ON_NurbsCurve kinked = nurbs(2, {a, b, b, c}, {0, 0, 1, 2, 2});
   expectCorners(kinked, {a, b, c});
+  // Long straight runs with kinks at simple knots: each kink found exactly.
+  Points staircase;
+  for (int i = 0; i <= 40; ++i) staircase.push_back(ON_3dPoint(i, 0, 0));
+  for (int i = 0; i <= 25; ++i) staircase.push_back(ON_3dPoint(40, i, 0));
+  for (int i = 0; i <= 3; ++i) staircase.push_back(ON_3dPoint(40, 25, i));
+  expectCorners(clamped(2, staircase), {a, {40, 0, 0}, {40, 25, 0}, {40, 25, 3}});
   // Straight on through simple knots: no corner in between.
   ON_NurbsCurve through = clamped(2, {a, {0.5, 0, 0}, {1, 0, 0}, {1.2, 0, 0}, b});
   expectCorners(through, {a, b});

@@ -21,7 +21,7 @@ struct Sample {
 
 struct Samples {
   std::vector<Sample> at;
-  double tolerance = 0;  // kTolerance times the curve's size
+  double tolerance = 0;  // absolute
 };
 
 struct Span {
@@ -96,6 +96,13 @@ double boxDiagonal(const std::vector<Sample>& at) {
   return lo.DistanceTo(hi);
 }
 
+// A curve far from the origin is known no better than its coordinates' rounding.
+double toleranceOf(const std::vector<Sample>& at) {
+  double largest = 0;
+  for (const Sample& s : at) largest = std::max({largest, std::fabs(s.p.x), std::fabs(s.p.y), std::fabs(s.p.z)});
+  return std::max(ORVCurve::kTolerance * boxDiagonal(at), ORVCurve::kRounding * largest);
+}
+
 // Halves the step between a and b until each piece is short against the curve's size, so that
 // a parametrisation crowding its points at one place leaves no long stretch unseen.
 bool refine(const ON_Curve& curve, const Sample& a, const Sample& b, double step, int depth,
@@ -135,7 +142,7 @@ bool sample(const ON_Curve* curve, Samples& s) {
   s.at.assign(1, coarse.front());
   for (size_t i = 1; i < coarse.size(); ++i)
     if (!refine(*curve, coarse[i - 1], coarse[i], size / 64, 12, s.at)) return false;
-  s.tolerance = ORVCurve::kTolerance * boxDiagonal(s.at);
+  s.tolerance = toleranceOf(s.at);
   return true;
 }
 
@@ -159,6 +166,24 @@ bool straight(const Samples& s, size_t first, size_t last) {
     reached = std::max(reached, along);
   }
   return true;
+}
+
+// The last of knots[from + 1 .. to] up to which the piece from knots[from] is straight, or from
+// when the very next is not. Whole stretches between joints are straight or not at once; where
+// not, the end is searched by doubling steps, then halving.
+size_t farthestStraight(const Samples& s, const std::vector<size_t>& knots, size_t from, size_t to) {
+  if (straight(s, knots[from], knots[to])) return to;
+  size_t good = from, bad = to, step = 1;
+  while (good + step < bad && straight(s, knots[from], knots[good + step])) {
+    good += step;
+    step *= 2;
+  }
+  bad = std::min(bad, good + step);
+  while (bad - good > 1) {
+    size_t mid = good + (bad - good) / 2;
+    (straight(s, knots[from], knots[mid]) ? good : bad) = mid;
+  }
+  return good;
 }
 
 // The sample farthest from a, or from the line through a along unit u when u is not zero.
@@ -282,23 +307,22 @@ int ORVCurve::IsArc(const ON_Curve* curve, ON_Arc& arc) {
 int ORVCurve::IsPolyline(const ON_Curve* curve, ON_Polyline& polyline) {
   Samples s;
   if (!sample(curve, s)) return 0;
-  // Pieces grow across smooth knots while they stay straight; a joint, or a knot where the
-  // growing piece stops being straight, is a corner. A piece of no length adds no corner.
+  std::vector<size_t> knots;  // the samples at knots and joints, the ends included
+  for (size_t i = 0; i < s.at.size(); ++i)
+    if (s.at[i].mark != Mark::inside) knots.push_back(i);
+  std::vector<size_t> nextJoint(knots.size(), knots.size() - 1);
+  for (size_t k = knots.size() - 1; k-- > 0;)
+    nextJoint[k] = s.at[knots[k + 1]].mark == Mark::joint ? k + 1 : nextJoint[k + 1];
+  // From each corner the piece reaches as far towards the next joint as it stays straight;
+  // where it ends short of the joint the curve kinks at a smooth knot. A piece of no length
+  // adds no corner.
   ON_Polyline corners;
   corners.Append(s.at[0].p);
-  size_t start = 0, knot = 0;
-  auto corner = [&](size_t i) {
-    if (s.at[i].p.DistanceTo(*corners.Last()) > s.tolerance) corners.Append(s.at[i].p);
-    start = i;
-  };
-  for (size_t i = 1; i < s.at.size(); ++i) {
-    if (s.at[i].mark == Mark::inside) continue;
-    if (!straight(s, start, i)) {
-      if (knot == start || !straight(s, knot, i)) return 0;
-      corner(knot);
-    }
-    if (s.at[i].mark == Mark::joint) corner(i);
-    knot = i;
+  for (size_t from = 0; from + 1 < knots.size();) {
+    const size_t to = farthestStraight(s, knots, from, nextJoint[from]);
+    if (to == from) return 0;
+    if (s.at[knots[to]].p.DistanceTo(*corners.Last()) > s.tolerance) corners.Append(s.at[knots[to]].p);
+    from = to;
   }
   if (corners.Count() < 2) return 0;
   *corners.Last() = s.at.back().p;  // the end exactly, though a last piece of no length ended short of it
