@@ -8,6 +8,8 @@
 
 #include "opennurbs/on_geometry.h"
 
+class ON_NurbsCurve;
+
 namespace kv::nurbs {
 
 inline int knotCount(int order, int cvCount) { return order + cvCount - 2; }
@@ -47,7 +49,14 @@ struct Strip {
   void raiseMultiplicity(double value, int m);
   // Keeps the part over [t0, t1], both held degree times: clamped there.
   void keep(double t0, double t1);
+  // Raises the degree of a clamped strip, span by span as Bezier curves: every inner knot
+  // ends up held the new degree times.
+  void elevate(int degree);
 };
+
+// A curve's knots and homogeneous points, and back (the rational flag as given).
+Strip stripOf(const ON_NurbsCurve& curve);
+void assign(ON_NurbsCurve& curve, const Strip& strip, bool rational);
 
 double binomial(int n, int k);
 

@@ -6,6 +6,7 @@
 #include "opennurbs/on_curve.h"
 
 using kv::nurbs::Strip;
+using kv::nurbs::stripOf;
 
 namespace {
 
@@ -22,6 +23,10 @@ ON_4dPoint apply(const ON_Xform& xform, const ON_4dPoint& p) {
   return {out[0], out[1], out[2], out[3]};
 }
 
+}  // namespace
+
+namespace kv::nurbs {
+
 Strip stripOf(const ON_NurbsCurve& c) {
   Strip s;
   s.order = c.Order();
@@ -37,7 +42,7 @@ void assign(ON_NurbsCurve& c, const Strip& s, bool rational) {
   for (size_t i = 0; i < s.knots.size(); ++i) c.SetKnot(int(i), s.knots[i]);
 }
 
-}  // namespace
+}  // namespace kv::nurbs
 
 bool ON_NurbsCurve::Create(int dimension, bool isRational, int order, int cvCount) {
   if (dimension != 3 || order < 2 || cvCount < order) return false;
@@ -138,7 +143,7 @@ bool ON_NurbsCurve::Trim(const ON_Interval& interval) {
   s.raiseMultiplicity(interval[0], Degree());
   s.raiseMultiplicity(interval[1], Degree());
   s.keep(interval[0], interval[1]);
-  assign(*this, s, rational_);
+  kv::nurbs::assign(*this, s, rational_);
   return true;
 }
 
@@ -267,7 +272,7 @@ bool ON_NurbsCurve::InsertKnot(double knot, int multiplicity) {
   if (!IsValid() || multiplicity < 1 || multiplicity > Degree() || !Domain().Includes(knot)) return false;
   Strip s = stripOf(*this);
   s.raiseMultiplicity(knot, multiplicity);
-  assign(*this, s, rational_);
+  kv::nurbs::assign(*this, s, rational_);
   return true;
 }
 
