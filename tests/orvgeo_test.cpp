@@ -456,6 +456,33 @@ TEST(OrvCurvePolyline, PolycurvesOfStraightPiecesJoinTheirCorners) {
   expectNoShape(&rounded);
 }
 
+TEST(OrvCurvePolyline, PolycurvesAreShapesOverAnyDomainButNotAcrossAGap) {
+  const ON_3dPoint a(0, 0, 0), b(1, 0, 0), c(1, 2, 0), d(4, 2, 0);
+  ON_PolyCurve bent;
+  bent.Append(new ON_LineCurve(a, b));
+  bent.Append(new ON_LineCurve(b, c));
+  bent.Append(new ON_LineCurve(c, d));
+  ASSERT_TRUE(bent.SetDomain(10, 10.5));  // the segments keep their own domains
+  expectCorners(bent, {a, b, c, d});
+  const ON_Circle circle(ON_3dPoint(0, 0, 1), 2);
+  ON_PolyCurve round;
+  round.Append(new ON_ArcCurve(ON_Arc(circle, ON_Interval(0, 1))));
+  round.Append(new ON_NurbsCurve(formOf(ON_Arc(circle, ON_Interval(1, 2.5)))));
+  ASSERT_TRUE(round.SetDomain(-3, 7));
+  ON_Arc arc;
+  ASSERT_EQ(ORVCurve::IsArc(&round, arc), 1);
+  EXPECT_NEAR(arc.AngleRadians(), 2.5, 1e-12);
+  // The same pieces with a gap between them, straight or round, are no shape at all.
+  ON_PolyCurve gappedLine;
+  gappedLine.Append(new ON_LineCurve(a, b));
+  gappedLine.Append(new ON_LineCurve(ON_3dPoint(2, 0, 0), ON_3dPoint(3, 0, 0)));
+  expectNoShape(&gappedLine);
+  ON_PolyCurve gappedArc;
+  gappedArc.Append(new ON_ArcCurve(ON_Arc(circle, ON_Interval(0, 1))));
+  gappedArc.Append(new ON_ArcCurve(ON_Arc(circle, ON_Interval(1.5, 2.5))));
+  expectNoShape(&gappedArc);
+}
+
 TEST(OrvCurvePolyline, HigherDegreesAreStraightBetweenJointsAndKinks) {
   const ON_3dPoint a(0, 0, 0), b(2, 0, 0), c(2, 3, 0);
   // Cubic, the middle knot of full multiplicity: a joint.

@@ -30,9 +30,9 @@ struct Span {
   Mark mark;  // of the span's start
 };
 
-bool pointAt(const ON_Curve& curve, double t, ON_3dPoint& p) {
+bool pointAt(const ON_Curve& curve, double t, ON_3dPoint& p, int side = 0) {
   double v[3];
-  if (!curve.Evaluate(t, 0, v)) return false;
+  if (!curve.Evaluate(t, 0, v, side)) return false;
   p = ON_3dPoint(v[0], v[1], v[2]);
   return p.IsValid();
 }
@@ -45,44 +45,53 @@ int multiplicity(const ON_NurbsCurve& nurbs, int i) {
   return last - first + 1;
 }
 
-void nurbsSpans(const ON_NurbsCurve& nurbs, double shift, std::vector<Span>& spans) {
+// Parameters of a piece mapped onto the whole curve's: scale t + offset.
+struct Map {
+  double scale = 1, offset = 0;
+  double operator()(double t) const { return scale * t + offset; }
+};
+
+void nurbsSpans(const ON_NurbsCurve& nurbs, const Map& map, std::vector<Span>& spans) {
   const int last = nurbs.CVCount() - 1, degree = nurbs.Degree();
   for (int i = nurbs.Order() - 2; i < last; ++i) {
     double t0 = nurbs.Knot(i), t1 = nurbs.Knot(i + 1);
     if (!(t0 < t1)) continue;
     Mark mark = multiplicity(nurbs, i) >= degree ? Mark::joint : Mark::knot;
-    spans.push_back({t0 + shift, t1 + shift, degree, mark});
+    spans.push_back({map(t0), map(t1), degree, mark});
   }
 }
 
-// The spans of the curve shifted by `shift`; a polycurve's come from its segments, so a
-// segment without a NURBS form still has spans of its own.
-bool collectSpans(const ON_Curve& curve, double shift, std::vector<Span>& spans) {
+// The spans of the curve over the whole curve's parameter; a polycurve's come from its
+// segments, so a segment without a NURBS form still has spans of its own.
+bool collectSpans(const ON_Curve& curve, const Map& map, std::vector<Span>& spans) {
   if (auto poly = dynamic_cast<const ON_PolyCurve*>(&curve)) {
     if (poly->m_t.Count() != poly->Count() + 1) return false;
     for (int i = 0; i < poly->Count(); ++i) {
       const ON_Curve* segment = poly->SegmentCurve(i);
+      if (!segment) return false;
+      const ON_Interval d = segment->Domain();
+      const double scale = (poly->m_t[i + 1] - poly->m_t[i]) / d.Length();
+      const Map inner{map.scale * scale, map(poly->m_t[i] - scale * d[0])};
       size_t first = spans.size();
-      if (!segment || !collectSpans(*segment, shift + poly->m_t[i] - segment->Domain()[0], spans)) return false;
+      if (!collectSpans(*segment, inner, spans)) return false;
       if (spans.size() > first) spans[first].mark = Mark::joint;
     }
     return true;
   }
   if (auto nurbs = dynamic_cast<const ON_NurbsCurve*>(&curve)) {
-    nurbsSpans(*nurbs, shift, spans);
+    nurbsSpans(*nurbs, map, spans);
     return true;
   }
   ON_NurbsCurve form;
   if (curve.GetNurbForm(form) != 0) {
-    nurbsSpans(form, shift, spans);
+    nurbsSpans(form, map, spans);
     return true;
   }
   // No form to follow: even steps, assumed smooth.
   const ON_Interval d = curve.Domain();
   constexpr int kSteps = 64;
   for (int k = 0; k < kSteps; ++k)
-    spans.push_back({d.ParameterAt(double(k) / kSteps) + shift, d.ParameterAt(double(k + 1) / kSteps) + shift, 3,
-                     Mark::knot});
+    spans.push_back({map(d.ParameterAt(double(k) / kSteps)), map(d.ParameterAt(double(k + 1) / kSteps)), 3, Mark::knot});
   return true;
 }
 
@@ -117,6 +126,17 @@ bool refine(const ON_Curve& curve, const Sample& a, const Sample& b, double step
   return true;
 }
 
+// A curve may break at a joint (a polycurve's segments need not meet); its two sides there
+// must meet within the tolerance.
+bool continuous(const ON_Curve& curve, const Samples& s) {
+  for (size_t i = 1; i + 1 < s.at.size(); ++i) {
+    if (s.at[i].mark != Mark::joint) continue;
+    ON_3dPoint below;
+    if (!pointAt(curve, s.at[i].t, below, -1) || below.DistanceTo(s.at[i].p) > s.tolerance) return false;
+  }
+  return true;
+}
+
 // Evaluates the curve densely; false for a curve that is not valid, cannot be evaluated,
 // reaches a value that is not finite, or has no size.
 bool sample(const ON_Curve* curve, Samples& s) {
@@ -124,7 +144,7 @@ bool sample(const ON_Curve* curve, Samples& s) {
   if (!curve || !curve->IsValid()) return false;
   const ON_Interval domain = curve->Domain();
   if (!std::isfinite(domain[0]) || !std::isfinite(domain[1]) || !domain.IsIncreasing()) return false;
-  if (!collectSpans(*curve, 0, spans) || spans.empty()) return false;
+  if (!collectSpans(*curve, Map(), spans) || spans.empty()) return false;
   std::vector<Sample> coarse;
   for (const Span& span : spans) {
     const int steps = std::max(8, 4 * (span.degree + 1));
@@ -139,10 +159,13 @@ bool sample(const ON_Curve* curve, Samples& s) {
     if (!pointAt(*curve, c.t, c.p)) return false;
   const double size = boxDiagonal(coarse);
   if (!(size > 0) || !std::isfinite(size)) return false;
+  s.at.swap(coarse);
+  s.tolerance = toleranceOf(s.at);
+  if (!continuous(*curve, s)) return false;
+  coarse.swap(s.at);
   s.at.assign(1, coarse.front());
   for (size_t i = 1; i < coarse.size(); ++i)
     if (!refine(*curve, coarse[i - 1], coarse[i], size / 64, 12, s.at)) return false;
-  s.tolerance = toleranceOf(s.at);
   return true;
 }
 
