@@ -76,6 +76,24 @@ Handle(Geom_BSplineCurve) occCurve(const ON_NurbsCurve& c) {
   return new Geom_BSplineCurve(poles, weights, k.occValues(), k.occMults(), c.Degree());
 }
 
+Handle(Geom_BSplineSurface) occSurface(const ON_NurbsSurface& s) {
+  TColgp_Array2OfPnt poles(1, s.CVCount(0), 1, s.CVCount(1));
+  TColStd_Array2OfReal weights(1, s.CVCount(0), 1, s.CVCount(1));
+  for (int i = 0; i < s.CVCount(0); ++i)
+    for (int j = 0; j < s.CVCount(1); ++j) {
+      ON_3dPoint p;
+      s.GetCV(i, j, p);
+      poles.SetValue(i + 1, j + 1, gp_Pnt(p.x, p.y, p.z));
+      weights.SetValue(i + 1, j + 1, s.Weight(i, j));
+    }
+  std::vector<double> ku, kv;
+  for (int i = 0; i < s.KnotCount(0); ++i) ku.push_back(s.Knot(0, i));
+  for (int i = 0; i < s.KnotCount(1); ++i) kv.push_back(s.Knot(1, i));
+  const OccKnots u(ku.data(), int(ku.size())), v(kv.data(), int(kv.size()));
+  return new Geom_BSplineSurface(poles, weights, u.occValues(), v.occValues(), u.occMults(), v.occMults(),
+                                 s.Degree(0), s.Degree(1));
+}
+
 double worst = 0;  // the largest relative difference seen, for the record
 
 void expectClose(const double* ours, const gp_XYZ& theirs, const char* what, double t) {
@@ -117,6 +135,34 @@ void compareCurve(std::mt19937& rng, const ON_NurbsCurve& c) {
   }
 }
 
+// Every partial of total order up to 3, at the grid of knots (span above, last at the end)
+// and at random points.
+void compareSurface(std::mt19937& rng, const ON_NurbsSurface& s) {
+  Handle(Geom_BSplineSurface) occ = occSurface(s);
+  std::vector<double> k[2];
+  std::vector<double> params[2];
+  for (int d = 0; d < 2; ++d) {
+    for (int i = 0; i < s.KnotCount(d); ++i) k[d].push_back(s.Knot(d, i));
+    params[d] = kvtest::breaks(k[d].data(), int(k[d].size()), s.Domain(d));
+    std::uniform_real_distribution<double> inside(0, 1);
+    for (int n = 0; n < 3; ++n) params[d].push_back(s.Domain(d).ParameterAt(inside(rng)));
+  }
+  const OccKnots ku(k[0].data(), int(k[0].size())), kv(k[1].data(), int(k[1].size()));
+  for (double u : params[0])
+    for (double v : params[1]) {
+      double ours[30];
+      ASSERT_TRUE(s.Evaluate(u, v, 3, ours));
+      const auto [u1, u2] = ku.span(u, 0, s.Domain(0));
+      const auto [v1, v2] = kv.span(v, 0, s.Domain(1));
+      gp_Pnt p;
+      occ->LocalD0(u, v, u1, u2, v1, v2, p);
+      expectClose(ours, p.XYZ(), "point", u);
+      for (int n = 1, at = 1; n <= 3; ++n)
+        for (int j = 0; j <= n; ++j, ++at)
+          expectClose(ours + 3 * at, occ->LocalDN(u, v, u1, u2, v1, v2, n - j, j).XYZ(), "partial", v);
+    }
+}
+
 }  // namespace
 
 TEST(NurbsAgainstOcc, CurvesOfEveryDegreeAndKnotShape) {
@@ -146,4 +192,20 @@ TEST(NurbsAgainstOcc, ArcFormsAreOpenCascadesCircles) {
     std::mt19937 rng(3);
     compareCurve(rng, form);
   }
+}
+
+TEST(NurbsAgainstOcc, SurfacesOfEveryDegreeAndKnotShape) {
+  std::mt19937 rng(777);
+  for (int du = 1; du <= 5; ++du)
+    for (int dv = 1; dv <= 5; ++dv)
+      for (int rational = 0; rational < 2; ++rational)
+        for (int shape = 0; shape < 2; ++shape) {
+          const int degree[2] = {du, dv};
+          const ON_NurbsSurface s = kvtest::randomSurface(rng, degree, rational != 0, {shape == 0, shape == 0});
+          SCOPED_TRACE(testing::Message() << "degrees " << du << ", " << dv << " rational " << rational << " shape "
+                                          << shape);
+          compareSurface(rng, s);
+          if (HasFatalFailure()) return;
+        }
+  RecordProperty("worst", (testing::Message() << worst).GetString());
 }

@@ -134,6 +134,28 @@ void rationalQuotient(const std::vector<ON_4dPoint>& h, int derCount, double* v)
   }
 }
 
+bool transformHomogeneous(std::vector<ON_4dPoint>& cv, bool& rational, const ON_Xform& xform) {
+  const auto& m = xform.m_xform;
+  std::vector<ON_4dPoint> moved(cv.size());
+  for (size_t i = 0; i < cv.size(); ++i) {
+    const ON_4dPoint& p = cv[i];
+    double out[4];
+    for (int r = 0; r < 4; ++r) out[r] = m[r][0] * p.x + m[r][1] * p.y + m[r][2] * p.z + m[r][3] * p.w;
+    for (double x : out)
+      if (!std::isfinite(x)) return false;
+    if (!(out[3] > 0)) return false;
+    moved[i] = ON_4dPoint(out[0], out[1], out[2], out[3]);
+  }
+  const bool alike = std::all_of(moved.begin(), moved.end(), [&](const ON_4dPoint& p) { return p.w == moved[0].w; });
+  if (!rational && alike && !moved.empty() && moved[0].w != 1.0) {
+    const double w = moved[0].w;
+    for (ON_4dPoint& p : moved) p = ON_4dPoint(p.x / w, p.y / w, p.z / w, 1.0);
+  }
+  rational = rational || !alike;
+  cv.swap(moved);
+  return true;
+}
+
 void Strip::insertOnce(double value) {
   const int p = order - 1, n = cvCount();
   assert(value >= knots[size_t(p - 1)] && value <= knots[size_t(n - 1)]);

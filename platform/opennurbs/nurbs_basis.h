@@ -60,4 +60,9 @@ void assign(ON_NurbsCurve& curve, const Strip& strip, bool rational);
 
 double binomial(int n, int k);
 
+// Control points mapped as homogeneous points (a projective map changes weights). False, and
+// the points untouched, when a result is not finite or its weight not positive. A plain set of
+// points stays plain when every weight comes out alike (those are divided out).
+bool transformHomogeneous(std::vector<ON_4dPoint>& cv, bool& rational, const ON_Xform& xform);
+
 }  // namespace kv::nurbs

@@ -16,13 +16,6 @@ bool finite(const ON_4dPoint& p) {
 
 bool same(const ON_4dPoint& a, const ON_4dPoint& b) { return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w; }
 
-ON_4dPoint apply(const ON_Xform& xform, const ON_4dPoint& p) {
-  const auto& m = xform.m_xform;
-  double out[4];
-  for (int r = 0; r < 4; ++r) out[r] = m[r][0] * p.x + m[r][1] * p.y + m[r][2] * p.z + m[r][3] * p.w;
-  return {out[0], out[1], out[2], out[3]};
-}
-
 }  // namespace
 
 namespace kv::nurbs {
@@ -74,19 +67,7 @@ bool ON_NurbsCurve::IsValid(ON_TextLog*) const {
 }
 
 bool ON_NurbsCurve::Transform(const ON_Xform& xform) {
-  std::vector<ON_4dPoint> moved(cv_.size());
-  bool weighted = false;
-  for (size_t i = 0; i < cv_.size(); ++i) {
-    moved[i] = apply(xform, cv_[i]);
-    if (!finite(moved[i]) || !(moved[i].w > 0)) return false;
-    weighted = weighted || moved[i].w != 1.0;
-  }
-  const bool wasRational = rational_;
-  cv_.swap(moved);
-  rational_ = rational_ || weighted;
-  // A projective map that scales every weight alike leaves a plain curve plain.
-  if (!wasRational) MakeNonRational();
-  return true;
+  return kv::nurbs::transformHomogeneous(cv_, rational_, xform);
 }
 
 ON_Interval ON_NurbsCurve::Domain() const {

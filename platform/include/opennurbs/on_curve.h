@@ -105,6 +105,8 @@ public:
                                  double knotDelta = 1.0);
 
   bool IsValid(ON_TextLog* log = nullptr) const override;
+  // Control points map as homogeneous points, so a projective map is exact (the curve turns
+  // rational); false, and unchanged, where a weight would not stay positive.
   bool Transform(const ON_Xform& xform) override;
   ON_Curve* Duplicate() const override { return new ON_NurbsCurve(*this); }
   ON_Interval Domain() const override;
