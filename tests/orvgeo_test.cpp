@@ -486,6 +486,13 @@ TEST(OrvCurvePolyline, PolycurvesAreShapesOverAnyDomainButNotAcrossAGap) {
   bent.Append(new ON_LineCurve(c, d));
   ASSERT_TRUE(bent.SetDomain(10, 10.5));  // the segments keep their own domains
   expectCorners(bent, {a, b, c, d});
+  // A segment's own joint lands where the polycurve's parameter maps it.
+  ON_PolyCurve jointed;
+  jointed.Append(new ON_LineCurve(ON_3dPoint(0, -1, 0), a));
+  jointed.Append(new ON_NurbsCurve(nurbs(3, {a, {0.5, 0, 0}, {0.7, 0, 0}, b, {1, 1, 0}, {1, 1.5, 0}, c},
+                                         {0, 0, 0, 1, 1, 1, 2, 2, 2})));
+  ASSERT_TRUE(jointed.SetDomain(0, 100));
+  expectCorners(jointed, {ON_3dPoint(0, -1, 0), a, b, c});
   const ON_Circle circle(ON_3dPoint(0, 0, 1), 2);
   ON_PolyCurve round;
   round.Append(new ON_ArcCurve(ON_Arc(circle, ON_Interval(0, 1))));
@@ -511,6 +518,10 @@ TEST(OrvCurvePolyline, HigherDegreesAreStraightBetweenJointsAndKinks) {
   ON_NurbsCurve jointed = nurbs(3, {a, {0.5, 0, 0}, {1.5, 0, 0}, b, {2, 1, 0}, {2, 2.5, 0}, c},
                                 {0, 0, 0, 1, 1, 1, 2, 2, 2});
   expectCorners(jointed, {a, b, c});
+  // A joint on the way straight on stays a corner, as a polycurve's joints do.
+  ON_NurbsCurve straightOn = nurbs(3, {a, {0.5, 0, 0}, {1.5, 0, 0}, b, {3, 0, 0}, {3.5, 0, 0}, {5, 0, 0}},
+                                   {0, 0, 0, 1, 1, 1, 2, 2, 2});
+  expectCorners(straightOn, {a, b, {5, 0, 0}});
   // Quadratic with a simple knot where the control polygon stops: the curve halts there and
   // turns, a kink though the parameter is smooth.
   ON_NurbsCurve kinked = nurbs(2, {a, b, b, c}, {0, 0, 1, 2, 2});

@@ -128,11 +128,11 @@ bool refine(const ON_Curve& curve, const Sample& a, const Sample& b, double step
 
 // A curve may break at a joint (a polycurve's segments need not meet); its two sides there
 // must meet within the tolerance.
-bool continuous(const ON_Curve& curve, const Samples& s) {
-  for (size_t i = 1; i + 1 < s.at.size(); ++i) {
-    if (s.at[i].mark != Mark::joint) continue;
+bool continuous(const ON_Curve& curve, const std::vector<Sample>& at, double tolerance) {
+  for (size_t i = 1; i + 1 < at.size(); ++i) {
+    if (at[i].mark != Mark::joint) continue;
     ON_3dPoint below;
-    if (!pointAt(curve, s.at[i].t, below, -1) || below.DistanceTo(s.at[i].p) > s.tolerance) return false;
+    if (!pointAt(curve, at[i].t, below, -1) || below.DistanceTo(at[i].p) > tolerance) return false;
   }
   return true;
 }
@@ -147,7 +147,8 @@ bool sample(const ON_Curve* curve, Samples& s) {
   if (!collectSpans(*curve, Map(), spans) || spans.empty()) return false;
   std::vector<Sample> coarse;
   for (const Span& span : spans) {
-    const int steps = std::max(8, 4 * (span.degree + 1));
+    // A degree-1 span is straight whatever its weights: its ends say all.
+    const int steps = span.degree == 1 ? 1 : std::max(8, 4 * (span.degree + 1));
     for (int k = 0; k < steps; ++k) {
       double t = std::clamp(span.t0 + (span.t1 - span.t0) * k / steps, domain.Min(), domain.Max());
       coarse.push_back({t, {}, k == 0 ? span.mark : Mark::inside});
@@ -159,10 +160,8 @@ bool sample(const ON_Curve* curve, Samples& s) {
     if (!pointAt(*curve, c.t, c.p)) return false;
   const double size = boxDiagonal(coarse);
   if (!(size > 0) || !std::isfinite(size)) return false;
-  s.at.swap(coarse);
-  s.tolerance = toleranceOf(s.at);
-  if (!continuous(*curve, s)) return false;
-  coarse.swap(s.at);
+  s.tolerance = toleranceOf(coarse);
+  if (!continuous(*curve, coarse, s.tolerance)) return false;
   s.at.assign(1, coarse.front());
   for (size_t i = 1; i < coarse.size(); ++i)
     if (!refine(*curve, coarse[i - 1], coarse[i], size / 64, 12, s.at)) return false;
