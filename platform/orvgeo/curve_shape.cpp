@@ -3,11 +3,14 @@
 // parametrisation runs fast, so the answer depends on the shape alone and not on the class.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "orvgeo/orvgeo.h"
 
 namespace {
+
+constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 
 // What a sample sits on: inside a span, at a knot where the curve stays tangent-continuous in
 // its parameter, or at a joint (a knot of full multiplicity, a segment's end) where it may kink.
@@ -235,14 +238,18 @@ bool circleThroughThree(const Samples& s, Turn& turn) {
   const double chord = u.Length();
   if (chord <= s.tolerance) return false;
   const ON_3dVector v = s.at[farthest(s, a, u * (1 / chord))].p - a, n = ON_CrossProduct(u, v);
-  if (n.Length() <= s.tolerance * chord) return false;  // straight: no circle worth the name
+  if (n.Length() <= s.tolerance * chord) return false;  // straight
   const double uu = ON_DotProduct(u, u), vv = ON_DotProduct(v, v), nn = ON_DotProduct(n, n);
-  turn.centre = a + (ON_CrossProduct(v, n) * uu + ON_CrossProduct(n, u) * vv) * (1 / (2 * nn));
+  const ON_3dVector toCentre = (ON_CrossProduct(v, n) * uu + ON_CrossProduct(n, u) * vv) * (1 / (2 * nn));
+  turn.centre = a + toCentre;
   turn.normal = n * (1 / std::sqrt(nn));
-  turn.x = a - turn.centre;
-  turn.radius = turn.x.Length();
-  turn.x = turn.x * (1 / turn.radius);
-  return std::isfinite(turn.radius) && turn.radius > s.tolerance;
+  turn.radius = toCentre.Length();
+  turn.x = toCentre * (-1 / turn.radius);
+  // A circle so large that its points lose more than a fraction of the tolerance to rounding
+  // cannot hold the curve: a nearly straight curve is no arc.
+  const ON_3dPoint& c = turn.centre;
+  const double reach = std::max({std::fabs(c.x), std::fabs(c.y), std::fabs(c.z)}) + turn.radius;
+  return std::isfinite(reach) && turn.radius > s.tolerance && 16 * kEpsilon * reach <= s.tolerance;
 }
 
 // Every sample on the circle, and the curve turning one way about it (a step back longer than
