@@ -24,8 +24,9 @@ public:
   // side below 0 takes the span below t, else the span above. False outside the domain's
   // closure or when the curve cannot be evaluated (v then undefined).
   virtual bool Evaluate(double t, int derCount, double* v, int side = 0) const = 0;
-  // The NURBS form over the whole domain, same parameter; 0 when there is none, else 1 when
-  // the form is exact.
+  // The NURBS form over the whole domain; 0 when there is none (nurbs untouched). 1 when the
+  // form has the curve's parameter everywhere, 2 when it is the same curve whose parameter
+  // agrees only at its span ends (arcs: a rational form cannot run with the angle).
   virtual int GetNurbForm(ON_NurbsCurve& nurbs) const = 0;
   // Keeps the part over the sub-interval (increasing, inside the domain); false and unchanged
   // otherwise.
@@ -80,10 +81,13 @@ public:
   int GetNurbForm(ON_NurbsCurve& nurbs) const override;
   bool Trim(const ON_Interval& interval) override;
   // Keep the arc's circle: the end moves to the circle point nearest p's direction. Refused
-  // on a whole circle.
+  // on a whole circle, for p on the axis, and where the end would fall on the other end
+  // (within the zero tolerance of the angle). The domain stays.
   bool SetStartPoint(const ON_3dPoint& p) override;
   bool SetEndPoint(const ON_3dPoint& p) override;
   bool IsCircle() const { return m_arc.IsCircle(); }
+  // A whole circle is closed, though its end point is a rounding away from its start.
+  bool IsClosed() const override { return IsValid() && IsCircle(); }
 
   ON_Arc m_arc;
   ON_Interval m_t;  // the parameter at the arc's start angle, at its end angle

@@ -27,7 +27,8 @@ public:
   double Max() const { return m_t[0] < m_t[1] ? m_t[1] : m_t[0]; }
   double Length() const { return m_t[1] - m_t[0]; }  // signed
   bool IsIncreasing() const { return m_t[0] < m_t[1]; }
-  // m_t[0] + s (m_t[1] - m_t[0]), and its inverse.
+  // m_t[0] + s (m_t[1] - m_t[0]) (exact at s = 0 and 1), and its inverse (0 for an interval
+  // of no length).
   double ParameterAt(double s) const;
   double NormalizedParameterAt(double t) const;
   bool Includes(double t) const { return Min() <= t && t <= Max(); }
@@ -96,6 +97,9 @@ public:
   ON_3dVector TangentAt(double angle) const;  // unit
   // The angle in [0, 2 pi) of p's projection seen from the centre; false at the centre.
   bool ClosestPointTo(const ON_3dPoint& p, double* angle) const;
+  // Maps the circle by an affine transform that keeps it a circle (a similarity on its
+  // plane); false, and unchanged, for any other.
+  bool Transform(const ON_Xform& xform);
   // The rational quadratic form: 9 control points, knots 0, 0, pi/2, pi/2, ..., 2 pi, 2 pi,
   // parameter equal to the angle at every quarter. 3 (its order) when the circle is valid.
   int GetNurbForm(ON_NurbsCurve& curve) const;
