@@ -42,3 +42,31 @@ int ORVMesh::AddQuad(ON_Mesh& mesh, const ON_3dPoint& a, const ON_3dPoint& b, co
   int id = weld(mesh, d);
   return mesh.SetQuad(mesh.FaceCount(), ia, ib, ic, id) ? 1 : 0;
 }
+
+namespace {
+
+// Degree 1 in both directions over [0, 1] x [0, 1]: each corner is a control point, so the
+// surface passes through it exactly. Built aside and handed over only when whole.
+int bilinear(ON_NurbsSurface& surface, const ON_3dPoint& p00, const ON_3dPoint& p10, const ON_3dPoint& p11,
+             const ON_3dPoint& p01) {
+  if (!p00.IsValid() || !p10.IsValid() || !p11.IsValid() || !p01.IsValid()) return 0;
+  ON_NurbsSurface made;
+  bool ok = made.Create(3, false, 2, 2, 2, 2);
+  for (int dir = 0; dir < 2; ++dir) ok = ok && made.SetKnot(dir, 0, 0.0) && made.SetKnot(dir, 1, 1.0);
+  ok = ok && made.SetCV(0, 0, p00) && made.SetCV(1, 0, p10) && made.SetCV(1, 1, p11) && made.SetCV(0, 1, p01);
+  if (!ok) return 0;
+  surface = made;
+  return 1;
+}
+
+}  // namespace
+
+int ORVNurbsSurface::CreateTriangle(ON_NurbsSurface& surface, const ON_3dPoint& a, const ON_3dPoint& b,
+                                    const ON_3dPoint& c) {
+  return bilinear(surface, a, b, c, c);
+}
+
+int ORVNurbsSurface::CreateQuad(ON_NurbsSurface& surface, const ON_3dPoint& a, const ON_3dPoint& b,
+                                const ON_3dPoint& c, const ON_3dPoint& d) {
+  return bilinear(surface, a, b, c, d);
+}

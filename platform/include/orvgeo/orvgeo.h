@@ -13,8 +13,9 @@ public:
                      const ON_3dPoint& d);
 };
 
-// Bilinear surfaces over given corners. 1 when the surface was built, 0 (surface untouched)
-// for corners that are not finite.
+// Bilinear surfaces over given corners: degree 1 in u and v, 2 x 2 control points (the corners
+// themselves, not rational), knots {0, 1} in each direction, so the domain is [0, 1] x [0, 1].
+// 1 when the surface was built, 0 (surface untouched) for corners that are not finite.
 class KV_PLATFORM_API ORVNurbsSurface {
 public:
   // Corners (u, v) = (0, 0) a, (1, 0) b, and c along the whole edge v = 1.
@@ -26,19 +27,28 @@ public:
 };
 
 // What shape a curve has, whatever its class. Each answers 1 and fills the value when the
-// curve is that shape within kTolerance relative to the curve's size, else 0 with the value
-// untouched.
+// curve is that shape within kTolerance times the curve's size (the diagonal of the box around
+// it), else 0 with the value untouched. The curve is evaluated densely (several points in every
+// span of its NURBS form), so a deviation is seen wherever it is larger than the tolerance. A
+// null or invalid curve, one of no size, or one reaching a value that is not finite is no shape.
 class KV_PLATFORM_API ORVCurve {
 public:
   static constexpr double kTolerance = 1e-9;
 
-  // A straight segment; the line runs from the curve's start to its end.
+  // A straight segment running one way (a curve doubling back is not one); the line runs from
+  // the curve's start to its end.
   static int IsLine(const ON_Curve* curve, ON_Line& line);
-  // A whole circle; the circle's plane starts at the curve's start point and turns as the curve does.
+  // A whole circle traced once in one direction: closed, planar, every point at the radius.
+  // The circle's plane has its x axis towards the curve's start point and its normal such that
+  // the circle turns as the curve does.
   static int IsCircle(const ON_Curve* curve, ON_Circle& circle);
-  // A circular arc (a whole circle included), from the curve's start to its end.
+  // A circular arc traced in one direction, a whole circle included. The circle as IsCircle
+  // fills it; the angle interval runs from 0 (the start) to the end, in (0, 2 pi].
   static int IsArc(const ON_Curve* curve, ON_Arc& arc);
   // Straight between its corners: a degree-1 NURBS curve, a polyline curve, a line, or a
-  // polycurve of such. The polyline holds the corners in order, the ends included.
+  // polycurve of such, or any curve whose pieces are straight. The polyline holds the corners
+  // in order: the ends, every joint (a degree-1 curve's control points, a polycurve's segment
+  // ends, a knot of full multiplicity) and every kink, points closer than the tolerance to the
+  // one before left out.
   static int IsPolyline(const ON_Curve* curve, ON_Polyline& polyline);
 };
