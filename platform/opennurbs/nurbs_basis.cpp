@@ -134,6 +134,28 @@ void rationalQuotient(const std::vector<ON_4dPoint>& h, int derCount, double* v)
   }
 }
 
+bool transformHomogeneous(std::vector<ON_4dPoint>& cv, bool& rational, const ON_Xform& xform) {
+  const auto& m = xform.m_xform;
+  std::vector<ON_4dPoint> moved(cv.size());
+  for (size_t i = 0; i < cv.size(); ++i) {
+    const ON_4dPoint& p = cv[i];
+    double out[4];
+    for (int r = 0; r < 4; ++r) out[r] = m[r][0] * p.x + m[r][1] * p.y + m[r][2] * p.z + m[r][3] * p.w;
+    for (double x : out)
+      if (!std::isfinite(x)) return false;
+    if (!(out[3] > 0)) return false;
+    moved[i] = ON_4dPoint(out[0], out[1], out[2], out[3]);
+  }
+  const bool alike = std::all_of(moved.begin(), moved.end(), [&](const ON_4dPoint& p) { return p.w == moved[0].w; });
+  if (!rational && alike && !moved.empty() && moved[0].w != 1.0) {
+    const double w = moved[0].w;
+    for (ON_4dPoint& p : moved) p = ON_4dPoint(p.x / w, p.y / w, p.z / w, 1.0);
+  }
+  rational = rational || !alike;
+  cv.swap(moved);
+  return true;
+}
+
 void Strip::insertOnce(double value) {
   const int p = order - 1, n = cvCount();
   assert(value >= knots[size_t(p - 1)] && value <= knots[size_t(n - 1)]);
@@ -175,6 +197,48 @@ void Strip::keep(double t0, double t1) {
   std::vector<ON_4dPoint> c(cv.begin() + a, cv.begin() + a + count);
   knots.swap(k);
   cv.swap(c);
+}
+
+namespace {
+
+// The control points of a Bezier span of degree p raised to degree q.
+std::vector<ON_4dPoint> elevateBezier(const ON_4dPoint* b, int p, int q) {
+  std::vector<ON_4dPoint> e(size_t(q + 1), ON_4dPoint(0, 0, 0, 0));
+  for (int i = 0; i <= q; ++i) {
+    ON_4dPoint& out = e[size_t(i)];
+    for (int j = std::max(0, i - (q - p)); j <= std::min(p, i); ++j) {
+      const double c = binomial(p, j) * binomial(q - p, i - j) / binomial(q, i);
+      out.x += c * b[j].x;
+      out.y += c * b[j].y;
+      out.z += c * b[j].z;
+      out.w += c * b[j].w;
+    }
+  }
+  return e;
+}
+
+}  // namespace
+
+void Strip::elevate(int degree) {
+  const int p = order - 1;
+  assert(degree >= p);
+  if (degree == p) return;
+  const double a = knots[size_t(p - 1)], b = knots[size_t(cvCount() - 1)];
+  assert(knots.front() == a && knots.back() == b);
+  std::vector<double> inner;
+  for (double k : knots)
+    if (a < k && k < b && (inner.empty() || inner.back() != k)) inner.push_back(k);
+  for (double k : inner) raiseMultiplicity(k, p);
+  std::vector<ON_4dPoint> points;
+  std::vector<double> newKnots(size_t(degree), a);
+  for (size_t s = 0; s <= inner.size(); ++s) {
+    const std::vector<ON_4dPoint> e = elevateBezier(cv.data() + s * size_t(p), p, degree);
+    points.insert(points.end(), e.begin() + (s == 0 ? 0 : 1), e.end());
+    newKnots.insert(newKnots.end(), size_t(degree), s < inner.size() ? inner[s] : b);
+  }
+  order = degree + 1;
+  cv.swap(points);
+  knots.swap(newKnots);
 }
 
 }  // namespace kv::nurbs

@@ -8,6 +8,8 @@
 
 #include "opennurbs/on_geometry.h"
 
+class ON_NurbsCurve;
+
 namespace kv::nurbs {
 
 inline int knotCount(int order, int cvCount) { return order + cvCount - 2; }
@@ -47,8 +49,20 @@ struct Strip {
   void raiseMultiplicity(double value, int m);
   // Keeps the part over [t0, t1], both held degree times: clamped there.
   void keep(double t0, double t1);
+  // Raises the degree of a clamped strip, span by span as Bezier curves: every inner knot
+  // ends up held the new degree times.
+  void elevate(int degree);
 };
 
+// A curve's knots and homogeneous points, and back (the rational flag as given).
+Strip stripOf(const ON_NurbsCurve& curve);
+void assign(ON_NurbsCurve& curve, const Strip& strip, bool rational);
+
 double binomial(int n, int k);
+
+// Control points mapped as homogeneous points (a projective map changes weights). False, and
+// the points untouched, when a result is not finite or its weight not positive. A plain set of
+// points stays plain when every weight comes out alike (those are divided out).
+bool transformHomogeneous(std::vector<ON_4dPoint>& cv, bool& rational, const ON_Xform& xform);
 
 }  // namespace kv::nurbs

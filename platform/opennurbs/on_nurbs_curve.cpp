@@ -6,6 +6,7 @@
 #include "opennurbs/on_curve.h"
 
 using kv::nurbs::Strip;
+using kv::nurbs::stripOf;
 
 namespace {
 
@@ -15,12 +16,9 @@ bool finite(const ON_4dPoint& p) {
 
 bool same(const ON_4dPoint& a, const ON_4dPoint& b) { return a.x == b.x && a.y == b.y && a.z == b.z && a.w == b.w; }
 
-ON_4dPoint apply(const ON_Xform& xform, const ON_4dPoint& p) {
-  const auto& m = xform.m_xform;
-  double out[4];
-  for (int r = 0; r < 4; ++r) out[r] = m[r][0] * p.x + m[r][1] * p.y + m[r][2] * p.z + m[r][3] * p.w;
-  return {out[0], out[1], out[2], out[3]};
-}
+}  // namespace
+
+namespace kv::nurbs {
 
 Strip stripOf(const ON_NurbsCurve& c) {
   Strip s;
@@ -37,7 +35,7 @@ void assign(ON_NurbsCurve& c, const Strip& s, bool rational) {
   for (size_t i = 0; i < s.knots.size(); ++i) c.SetKnot(int(i), s.knots[i]);
 }
 
-}  // namespace
+}  // namespace kv::nurbs
 
 bool ON_NurbsCurve::Create(int dimension, bool isRational, int order, int cvCount) {
   if (dimension != 3 || order < 2 || cvCount < order) return false;
@@ -69,19 +67,7 @@ bool ON_NurbsCurve::IsValid(ON_TextLog*) const {
 }
 
 bool ON_NurbsCurve::Transform(const ON_Xform& xform) {
-  std::vector<ON_4dPoint> moved(cv_.size());
-  bool weighted = false;
-  for (size_t i = 0; i < cv_.size(); ++i) {
-    moved[i] = apply(xform, cv_[i]);
-    if (!finite(moved[i]) || !(moved[i].w > 0)) return false;
-    weighted = weighted || moved[i].w != 1.0;
-  }
-  const bool wasRational = rational_;
-  cv_.swap(moved);
-  rational_ = rational_ || weighted;
-  // A projective map that scales every weight alike leaves a plain curve plain.
-  if (!wasRational) MakeNonRational();
-  return true;
+  return kv::nurbs::transformHomogeneous(cv_, rational_, xform);
 }
 
 ON_Interval ON_NurbsCurve::Domain() const {
@@ -119,7 +105,10 @@ bool ON_NurbsCurve::Evaluate(double t, int derCount, double* v, int side) const 
     kv::nurbs::rationalQuotient(h, derCount, v);
     return true;
   }
-  for (int k = 0; k <= derCount; ++k) kv::curve::put(v + 3 * k, ON_3dPoint(h[size_t(k)].x, h[size_t(k)].y, h[size_t(k)].z));
+  for (int k = 0; k <= derCount; ++k) {
+    const ON_4dPoint& d = h[size_t(k)];
+    kv::curve::put(v + 3 * k, ON_3dPoint(d.x, d.y, d.z));
+  }
   return true;
 }
 
@@ -135,7 +124,7 @@ bool ON_NurbsCurve::Trim(const ON_Interval& interval) {
   s.raiseMultiplicity(interval[0], Degree());
   s.raiseMultiplicity(interval[1], Degree());
   s.keep(interval[0], interval[1]);
-  assign(*this, s, rational_);
+  kv::nurbs::assign(*this, s, rational_);
   return true;
 }
 
@@ -264,7 +253,7 @@ bool ON_NurbsCurve::InsertKnot(double knot, int multiplicity) {
   if (!IsValid() || multiplicity < 1 || multiplicity > Degree() || !Domain().Includes(knot)) return false;
   Strip s = stripOf(*this);
   s.raiseMultiplicity(knot, multiplicity);
-  assign(*this, s, rational_);
+  kv::nurbs::assign(*this, s, rational_);
   return true;
 }
 

@@ -105,6 +105,8 @@ public:
                                  double knotDelta = 1.0);
 
   bool IsValid(ON_TextLog* log = nullptr) const override;
+  // Control points map as homogeneous points, so a projective map is exact (the curve turns
+  // rational); false, and unchanged, where a weight would not stay positive.
   bool Transform(const ON_Xform& xform) override;
   ON_Curve* Duplicate() const override { return new ON_NurbsCurve(*this); }
   ON_Interval Domain() const override;
@@ -179,7 +181,8 @@ public:
 };
 
 // Segments joined end to end; the polycurve owns them. Segment i runs over [m_t[i], m_t[i+1]],
-// whose length is that of the segment's own domain.
+// mapped affinely onto the segment's own domain; Append makes the two of one length, and
+// SetDomain rescales m_t alone.
 class KV_PLATFORM_API ON_PolyCurve : public ON_Curve {
 public:
   ON_PolyCurve() = default;
@@ -187,8 +190,8 @@ public:
   ON_PolyCurve& operator=(const ON_PolyCurve& other);
   ~ON_PolyCurve() override;
 
-  // Takes ownership of the segment and puts it last; false (and not taken) for null or a
-  // segment of an empty domain.
+  // Takes ownership of the segment and puts it last; false (and not taken) for null, the
+  // polycurve itself, a segment it holds already, or a segment of an empty domain.
   bool Append(ON_Curve* segment);
   int Count() const { return int(segments_.size()); }
   ON_Curve* SegmentCurve(int i) const;  // null outside 0 to Count() - 1
@@ -201,9 +204,14 @@ public:
   ON_Interval Domain() const override;
   bool SetDomain(double t0, double t1) override;
   bool Evaluate(double t, int derCount, double* v, int side = 0) const override;
-  // The segments' forms joined (the degree raised to the highest); 0 when a segment has none.
+  // The segments' forms joined, each raised to the highest degree span by span, so every
+  // joint is a knot held degree times. The segments are taken to meet: at a joint the form
+  // passes through the end of the segment before. 0 when a segment has no form; else the
+  // highest answer of the segments' (see ON_Curve).
   int GetNurbForm(ON_NurbsCurve& nurbs) const override;
+  // Keeps the segments the interval touches, the first and last of them trimmed.
   bool Trim(const ON_Interval& interval) override;
+  // Moves the first segment's start, or the last one's end.
   bool SetStartPoint(const ON_3dPoint& p) override;
   bool SetEndPoint(const ON_3dPoint& p) override;
 

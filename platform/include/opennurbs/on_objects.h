@@ -29,6 +29,8 @@ public:
   bool Create(int dimension, bool isRational, int orderU, int orderV, int cvCountU, int cvCountV);
 
   bool IsValid(ON_TextLog* log = nullptr) const override;
+  // Control points map as homogeneous points; false, and unchanged, where a weight would
+  // not stay positive.
   bool Transform(const ON_Xform& xform) override;
 
   int Order(int dir) const { return order_[dir != 0]; }
@@ -47,7 +49,8 @@ public:
   bool SetWeight(int i, int j, double weight);
 
   // The point and its partial derivatives at (s, t) into v, 3 values each, in the order
-  // S, Ds, Dt, Dss, Dst, Dtt, ... up to total order derCount. False outside the domain.
+  // S, Ds, Dt, Dss, Dst, Dtt, ... up to total order derCount. At an inner knot the span above
+  // it counts, at the domain's end the last span. False outside the domain.
   bool Evaluate(double s, double t, int derCount, double* v) const;
   ON_3dPoint PointAt(double s, double t) const;  // unset (all NaN) outside the domain
 
