@@ -1,4 +1,5 @@
 // The maker's bilinear surfaces, and the four shape questions asked of curves of every class.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -13,6 +14,7 @@ namespace {
 using Points = std::vector<ON_3dPoint>;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 ON_NurbsCurve nurbs(int degree, const Points& cvs, const std::vector<double>& knots,
                     const std::vector<double>& weights = {}) {
@@ -84,11 +86,15 @@ void expectNoShape(const ON_Curve* curve, bool polyline = false) {
   EXPECT_EQ(ORVCurve::IsLine(curve, line), 0);
   EXPECT_EQ(ORVCurve::IsCircle(curve, circle), 0);
   EXPECT_EQ(ORVCurve::IsArc(curve, arc), 0);
-  if (!polyline) EXPECT_EQ(ORVCurve::IsPolyline(curve, pl), 0);
+  if (!polyline) {
+    EXPECT_EQ(ORVCurve::IsPolyline(curve, pl), 0);
+  }
   EXPECT_TRUE(line.from == line0.from && line.to == line0.to);
   EXPECT_TRUE(circle.Center() == circle0.Center() && circle.Radius() == circle0.Radius());
   EXPECT_TRUE(arc.Center() == arc0.Center() && arc.m_angle == arc0.m_angle);
-  if (!polyline) EXPECT_TRUE(pl.Count() == 1 && pl[0] == ON_3dPoint(9, 9, 9));
+  if (!polyline) {
+    EXPECT_TRUE(pl.Count() == 1 && pl[0] == ON_3dPoint(9, 9, 9));
+  }
 }
 
 void expectCorners(const ON_Curve& curve, const Points& expected, double eps = 1e-12) {
@@ -100,15 +106,14 @@ void expectCorners(const ON_Curve& curve, const Points& expected, double eps = 1
   EXPECT_EQ(pl[pl.Count() - 1], curve.PointAtEnd());
 }
 
-// The circle as filled: its centre, radius and normal, starting where the curve starts and
-// heading where the curve heads.
+// The circle as filled: its centre, radius and normal (within eps relative), starting where
+// the curve starts and heading where the curve heads.
 void expectCircle(const ON_Circle& got, const ON_Curve& curve, const ON_3dPoint& centre, double radius,
-                  const ON_3dVector& normal) {
-  const double eps = 1e-12 * radius;
-  EXPECT_LE(got.Center().DistanceTo(centre), eps);
-  EXPECT_NEAR(got.Radius(), radius, eps);
-  EXPECT_LE(distance(got.Normal(), normal), 1e-12);
-  EXPECT_LE(got.PointAt(0).DistanceTo(curve.PointAtStart()), eps);
+                  const ON_3dVector& normal, double eps = 1e-12) {
+  EXPECT_LE(got.Center().DistanceTo(centre), eps * radius);
+  EXPECT_NEAR(got.Radius(), radius, eps * radius);
+  EXPECT_LE(distance(got.Normal(), normal), eps);
+  EXPECT_LE(got.PointAt(0).DistanceTo(curve.PointAtStart()), 1e-12 * radius);
   EXPECT_GT(ON_DotProduct(got.TangentAt(0), curve.TangentAt(curve.Domain()[0])), 0.999);
 }
 
@@ -157,7 +162,7 @@ TEST(OrvNurbsSurface, TriangleCollapsesItsLastEdgeOntoTheThirdCorner) {
 
 TEST(OrvNurbsSurface, CornersNotFiniteLeaveTheSurfaceAsItWas) {
   const ON_3dPoint a(0, 0, 0), b(1, 0, 0), c(1, 1, 0), d(0, 1, 0);
-  const ON_3dPoint bad[] = {ON_3dPoint(kNaN, 0, 0), ON_3dPoint(0, INFINITY, 0), ON_3dPoint(0, 0, -INFINITY)};
+  const ON_3dPoint bad[] = {ON_3dPoint(kNaN, 0, 0), ON_3dPoint(0, kInf, 0), ON_3dPoint(0, 0, -kInf)};
   ON_NurbsSurface s;
   ASSERT_EQ(ORVNurbsSurface::CreateQuad(s, a, b, c, d), 1);
   for (const ON_3dPoint& x : bad) {
@@ -263,6 +268,30 @@ TEST(OrvCurveLine, TheToleranceIsRelativeToTheCurvesSize) {
   }
 }
 
+TEST(OrvCurveLine, FarFromTheOriginTheCoordinatesRoundingSetsTheTolerance) {
+  // Survey coordinates: shapes a hundredth across, ten million units out. Their points are
+  // rounded to about 2e-9, far more than a billionth of their size.
+  const ON_3dPoint far(1e7, -1e7, 3e6);
+  ON_3dVector normal(0.3, -0.2, 1);
+  normal.Unitize();
+  const ON_Circle circle(ON_Plane(far, normal), 0.01);
+  ON_ArcCurve arcCurve(circle);
+  ON_NurbsCurve form = formOf(ON_Arc(circle, ON_Interval(0.2, 1.2)));
+  ON_Circle got;
+  ON_Arc arc;
+  EXPECT_EQ(ORVCurve::IsCircle(&arcCurve, got), 1);
+  EXPECT_EQ(ORVCurve::IsArc(&form, arc), 1);
+  // A cubic bulging by a multiple of that rounding (see TheToleranceIsRelativeToTheCurvesSize).
+  const double rounding = ORVCurve::kRounding * 1e7, length = 0.01;
+  for (double times : {0.3, 3.0}) {
+    const double h = times * rounding / 0.75;
+    ON_NurbsCurve c = clamped(3, {far, far + ON_3dVector(length / 3, 0, h), far + ON_3dVector(2 * length / 3, 0, h),
+                                  far + ON_3dVector(length, 0, 0)});
+    ON_Line line;
+    EXPECT_EQ(ORVCurve::IsLine(&c, line), times < 1 ? 1 : 0) << times;
+  }
+}
+
 // --- Circles and arcs -------------------------------------------------------------------------
 
 TEST(OrvCurveCircle, WholeCirclesOfEveryClassAreCirclesStartingWhereTheCurveStarts) {
@@ -309,11 +338,14 @@ TEST(OrvCurveCircle, ArcsOfEveryClassKeepTheirEndsAndSweep) {
       const ON_Curve* curve;
       double sense;
     } cases[] = {{&arcCurve, 1}, {&form, 1}, {&back, -1}};
+    // A short arc's centre is known only to its points' rounding over the square of its sweep;
+    // its ends stay exact.
+    const double eps = std::max(1e-12, 1e-14 / (angles.Length() * angles.Length()));
     for (const Case& k : cases) {
       ON_Arc arc;
       ASSERT_EQ(ORVCurve::IsArc(k.curve, arc), 1);
-      expectCircle(arc, *k.curve, centre, 0.75, circle.Normal() * k.sense);
-      EXPECT_NEAR(arc.AngleRadians(), angles.Length(), 1e-12);
+      expectCircle(arc, *k.curve, centre, 0.75, circle.Normal() * k.sense, eps);
+      EXPECT_NEAR(arc.AngleRadians(), angles.Length(), eps * angles.Length());
       EXPECT_EQ(arc.m_angle[0], 0.0);
       EXPECT_LE(arc.StartPoint().DistanceTo(k.curve->PointAtStart()), 1e-12);
       EXPECT_LE(arc.EndPoint().DistanceTo(k.curve->PointAtEnd()), 1e-12);
@@ -424,6 +456,33 @@ TEST(OrvCurvePolyline, PolycurvesOfStraightPiecesJoinTheirCorners) {
   expectNoShape(&rounded);
 }
 
+TEST(OrvCurvePolyline, PolycurvesAreShapesOverAnyDomainButNotAcrossAGap) {
+  const ON_3dPoint a(0, 0, 0), b(1, 0, 0), c(1, 2, 0), d(4, 2, 0);
+  ON_PolyCurve bent;
+  bent.Append(new ON_LineCurve(a, b));
+  bent.Append(new ON_LineCurve(b, c));
+  bent.Append(new ON_LineCurve(c, d));
+  ASSERT_TRUE(bent.SetDomain(10, 10.5));  // the segments keep their own domains
+  expectCorners(bent, {a, b, c, d});
+  const ON_Circle circle(ON_3dPoint(0, 0, 1), 2);
+  ON_PolyCurve round;
+  round.Append(new ON_ArcCurve(ON_Arc(circle, ON_Interval(0, 1))));
+  round.Append(new ON_NurbsCurve(formOf(ON_Arc(circle, ON_Interval(1, 2.5)))));
+  ASSERT_TRUE(round.SetDomain(-3, 7));
+  ON_Arc arc;
+  ASSERT_EQ(ORVCurve::IsArc(&round, arc), 1);
+  EXPECT_NEAR(arc.AngleRadians(), 2.5, 1e-12);
+  // The same pieces with a gap between them, straight or round, are no shape at all.
+  ON_PolyCurve gappedLine;
+  gappedLine.Append(new ON_LineCurve(a, b));
+  gappedLine.Append(new ON_LineCurve(ON_3dPoint(2, 0, 0), ON_3dPoint(3, 0, 0)));
+  expectNoShape(&gappedLine);
+  ON_PolyCurve gappedArc;
+  gappedArc.Append(new ON_ArcCurve(ON_Arc(circle, ON_Interval(0, 1))));
+  gappedArc.Append(new ON_ArcCurve(ON_Arc(circle, ON_Interval(1.5, 2.5))));
+  expectNoShape(&gappedArc);
+}
+
 TEST(OrvCurvePolyline, HigherDegreesAreStraightBetweenJointsAndKinks) {
   const ON_3dPoint a(0, 0, 0), b(2, 0, 0), c(2, 3, 0);
   // Cubic, the middle knot of full multiplicity: a joint.
@@ -434,6 +493,12 @@ TEST(OrvCurvePolyline, HigherDegreesAreStraightBetweenJointsAndKinks) {
   // turns, a kink though the parameter is smooth.
   ON_NurbsCurve kinked = nurbs(2, {a, b, b, c}, {0, 0, 1, 2, 2});
   expectCorners(kinked, {a, b, c});
+  // Long straight runs with kinks at simple knots: each kink found exactly.
+  Points staircase;
+  for (int i = 0; i <= 40; ++i) staircase.push_back(ON_3dPoint(i, 0, 0));
+  for (int i = 0; i <= 25; ++i) staircase.push_back(ON_3dPoint(40, i, 0));
+  for (int i = 0; i <= 3; ++i) staircase.push_back(ON_3dPoint(40, 25, i));
+  expectCorners(clamped(2, staircase), {a, {40, 0, 0}, {40, 25, 0}, {40, 25, 3}});
   // Straight on through simple knots: no corner in between.
   ON_NurbsCurve through = clamped(2, {a, {0.5, 0, 0}, {1, 0, 0}, {1.2, 0, 0}, b});
   expectCorners(through, {a, b});
@@ -475,12 +540,23 @@ TEST(OrvCurveNone, NullEmptyPointlikeAndNonFiniteCurvesAreNoShape) {
   same.Append(p);
   ON_PolylineCurve stuck(same);
   expectNoShape(&stuck);
-  for (double bad : {kNaN, INFINITY}) {
-    ON_NurbsCurve c = clamped(1, {p, ON_3dPoint(bad, 0, 0), ON_3dPoint(4, 5, 6)});
-    expectNoShape(&c);
-    // Straight but for a knot.
-    ON_NurbsCurve knots = clamped(2, {p, p + ON_3dVector(1, 0, 0), p + ON_3dVector(2, 0, 0), p + ON_3dVector(3, 0, 0)});
-    knots.SetKnot(2, bad);
-    expectNoShape(&knots);
+  // Values that are not finite reach a curve only through its public members; a curve too
+  // large to measure counts with them.
+  for (double bad : {kNaN, kInf}) {
+    ON_LineCurve line(p, ON_3dPoint(4, 5, 6));
+    line.m_line.to.y = bad;
+    expectNoShape(&line);
+    ON_3dPointArray points;
+    points.Append(p);
+    points.Append(ON_3dPoint(bad, 0, 0));
+    points.Append(ON_3dPoint(4, 5, 6));
+    ON_PolylineCurve polyline(points);
+    expectNoShape(&polyline);
+    ON_ArcCurve arc(ON_Circle(p, 2));
+    arc.m_arc.radius = bad;
+    expectNoShape(&arc);
   }
+  ON_NurbsCurve huge = clamped(3, {{-1.5e308, 0, 0}, {-0.5e308, 0, 0}, {0.5e308, 0, 0}, {1.5e308, 0, 0}});
+  ASSERT_TRUE(huge.PointAtStart().IsValid());
+  expectNoShape(&huge);
 }

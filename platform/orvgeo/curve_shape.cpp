@@ -21,7 +21,7 @@ struct Sample {
 
 struct Samples {
   std::vector<Sample> at;
-  double tolerance = 0;  // kTolerance times the curve's size
+  double tolerance = 0;  // absolute
 };
 
 struct Span {
@@ -30,9 +30,9 @@ struct Span {
   Mark mark;  // of the span's start
 };
 
-bool pointAt(const ON_Curve& curve, double t, ON_3dPoint& p) {
+bool pointAt(const ON_Curve& curve, double t, ON_3dPoint& p, int side = 0) {
   double v[3];
-  if (!curve.Evaluate(t, 0, v)) return false;
+  if (!curve.Evaluate(t, 0, v, side)) return false;
   p = ON_3dPoint(v[0], v[1], v[2]);
   return p.IsValid();
 }
@@ -45,44 +45,53 @@ int multiplicity(const ON_NurbsCurve& nurbs, int i) {
   return last - first + 1;
 }
 
-void nurbsSpans(const ON_NurbsCurve& nurbs, double shift, std::vector<Span>& spans) {
+// Parameters of a piece mapped onto the whole curve's: scale t + offset.
+struct Map {
+  double scale = 1, offset = 0;
+  double operator()(double t) const { return scale * t + offset; }
+};
+
+void nurbsSpans(const ON_NurbsCurve& nurbs, const Map& map, std::vector<Span>& spans) {
   const int last = nurbs.CVCount() - 1, degree = nurbs.Degree();
   for (int i = nurbs.Order() - 2; i < last; ++i) {
     double t0 = nurbs.Knot(i), t1 = nurbs.Knot(i + 1);
     if (!(t0 < t1)) continue;
     Mark mark = multiplicity(nurbs, i) >= degree ? Mark::joint : Mark::knot;
-    spans.push_back({t0 + shift, t1 + shift, degree, mark});
+    spans.push_back({map(t0), map(t1), degree, mark});
   }
 }
 
-// The spans of the curve shifted by `shift`; a polycurve's come from its segments, so a
-// segment without a NURBS form still has spans of its own.
-bool collectSpans(const ON_Curve& curve, double shift, std::vector<Span>& spans) {
+// The spans of the curve over the whole curve's parameter; a polycurve's come from its
+// segments, so a segment without a NURBS form still has spans of its own.
+bool collectSpans(const ON_Curve& curve, const Map& map, std::vector<Span>& spans) {
   if (auto poly = dynamic_cast<const ON_PolyCurve*>(&curve)) {
     if (poly->m_t.Count() != poly->Count() + 1) return false;
     for (int i = 0; i < poly->Count(); ++i) {
       const ON_Curve* segment = poly->SegmentCurve(i);
+      if (!segment) return false;
+      const ON_Interval d = segment->Domain();
+      const double scale = (poly->m_t[i + 1] - poly->m_t[i]) / d.Length();
+      const Map inner{map.scale * scale, map(poly->m_t[i] - scale * d[0])};
       size_t first = spans.size();
-      if (!segment || !collectSpans(*segment, shift + poly->m_t[i] - segment->Domain()[0], spans)) return false;
+      if (!collectSpans(*segment, inner, spans)) return false;
       if (spans.size() > first) spans[first].mark = Mark::joint;
     }
     return true;
   }
   if (auto nurbs = dynamic_cast<const ON_NurbsCurve*>(&curve)) {
-    nurbsSpans(*nurbs, shift, spans);
+    nurbsSpans(*nurbs, map, spans);
     return true;
   }
   ON_NurbsCurve form;
   if (curve.GetNurbForm(form) != 0) {
-    nurbsSpans(form, shift, spans);
+    nurbsSpans(form, map, spans);
     return true;
   }
   // No form to follow: even steps, assumed smooth.
   const ON_Interval d = curve.Domain();
   constexpr int kSteps = 64;
   for (int k = 0; k < kSteps; ++k)
-    spans.push_back({d.ParameterAt(double(k) / kSteps) + shift, d.ParameterAt(double(k + 1) / kSteps) + shift, 3,
-                     Mark::knot});
+    spans.push_back({map(d.ParameterAt(double(k) / kSteps)), map(d.ParameterAt(double(k + 1) / kSteps)), 3, Mark::knot});
   return true;
 }
 
@@ -94,6 +103,13 @@ double boxDiagonal(const std::vector<Sample>& at) {
       hi[i] = std::max(hi[i], s.p[i]);
     }
   return lo.DistanceTo(hi);
+}
+
+// A curve far from the origin is known no better than its coordinates' rounding.
+double toleranceOf(const std::vector<Sample>& at) {
+  double largest = 0;
+  for (const Sample& s : at) largest = std::max({largest, std::fabs(s.p.x), std::fabs(s.p.y), std::fabs(s.p.z)});
+  return std::max(ORVCurve::kTolerance * boxDiagonal(at), ORVCurve::kRounding * largest);
 }
 
 // Halves the step between a and b until each piece is short against the curve's size, so that
@@ -110,6 +126,17 @@ bool refine(const ON_Curve& curve, const Sample& a, const Sample& b, double step
   return true;
 }
 
+// A curve may break at a joint (a polycurve's segments need not meet); its two sides there
+// must meet within the tolerance.
+bool continuous(const ON_Curve& curve, const Samples& s) {
+  for (size_t i = 1; i + 1 < s.at.size(); ++i) {
+    if (s.at[i].mark != Mark::joint) continue;
+    ON_3dPoint below;
+    if (!pointAt(curve, s.at[i].t, below, -1) || below.DistanceTo(s.at[i].p) > s.tolerance) return false;
+  }
+  return true;
+}
+
 // Evaluates the curve densely; false for a curve that is not valid, cannot be evaluated,
 // reaches a value that is not finite, or has no size.
 bool sample(const ON_Curve* curve, Samples& s) {
@@ -117,7 +144,7 @@ bool sample(const ON_Curve* curve, Samples& s) {
   if (!curve || !curve->IsValid()) return false;
   const ON_Interval domain = curve->Domain();
   if (!std::isfinite(domain[0]) || !std::isfinite(domain[1]) || !domain.IsIncreasing()) return false;
-  if (!collectSpans(*curve, 0, spans) || spans.empty()) return false;
+  if (!collectSpans(*curve, Map(), spans) || spans.empty()) return false;
   std::vector<Sample> coarse;
   for (const Span& span : spans) {
     const int steps = std::max(8, 4 * (span.degree + 1));
@@ -132,10 +159,13 @@ bool sample(const ON_Curve* curve, Samples& s) {
     if (!pointAt(*curve, c.t, c.p)) return false;
   const double size = boxDiagonal(coarse);
   if (!(size > 0) || !std::isfinite(size)) return false;
+  s.at.swap(coarse);
+  s.tolerance = toleranceOf(s.at);
+  if (!continuous(*curve, s)) return false;
+  coarse.swap(s.at);
   s.at.assign(1, coarse.front());
   for (size_t i = 1; i < coarse.size(); ++i)
     if (!refine(*curve, coarse[i - 1], coarse[i], size / 64, 12, s.at)) return false;
-  s.tolerance = ORVCurve::kTolerance * boxDiagonal(s.at);
   return true;
 }
 
@@ -159,6 +189,24 @@ bool straight(const Samples& s, size_t first, size_t last) {
     reached = std::max(reached, along);
   }
   return true;
+}
+
+// The last of knots[from + 1 .. to] up to which the piece from knots[from] is straight, or from
+// when the very next is not. Whole stretches between joints are straight or not at once; where
+// not, the end is searched by doubling steps, then halving.
+size_t farthestStraight(const Samples& s, const std::vector<size_t>& knots, size_t from, size_t to) {
+  if (straight(s, knots[from], knots[to])) return to;
+  size_t good = from, bad = to, step = 1;
+  while (good + step < bad && straight(s, knots[from], knots[good + step])) {
+    good += step;
+    step *= 2;
+  }
+  bad = std::min(bad, good + step);
+  while (bad - good > 1) {
+    size_t mid = good + (bad - good) / 2;
+    (straight(s, knots[from], knots[mid]) ? good : bad) = mid;
+  }
+  return good;
 }
 
 // The sample farthest from a, or from the line through a along unit u when u is not zero.
@@ -282,23 +330,22 @@ int ORVCurve::IsArc(const ON_Curve* curve, ON_Arc& arc) {
 int ORVCurve::IsPolyline(const ON_Curve* curve, ON_Polyline& polyline) {
   Samples s;
   if (!sample(curve, s)) return 0;
-  // Pieces grow across smooth knots while they stay straight; a joint, or a knot where the
-  // growing piece stops being straight, is a corner. A piece of no length adds no corner.
+  std::vector<size_t> knots;  // the samples at knots and joints, the ends included
+  for (size_t i = 0; i < s.at.size(); ++i)
+    if (s.at[i].mark != Mark::inside) knots.push_back(i);
+  std::vector<size_t> nextJoint(knots.size(), knots.size() - 1);
+  for (size_t k = knots.size() - 1; k-- > 0;)
+    nextJoint[k] = s.at[knots[k + 1]].mark == Mark::joint ? k + 1 : nextJoint[k + 1];
+  // From each corner the piece reaches as far towards the next joint as it stays straight;
+  // where it ends short of the joint the curve kinks at a smooth knot. A piece of no length
+  // adds no corner.
   ON_Polyline corners;
   corners.Append(s.at[0].p);
-  size_t start = 0, knot = 0;
-  auto corner = [&](size_t i) {
-    if (s.at[i].p.DistanceTo(*corners.Last()) > s.tolerance) corners.Append(s.at[i].p);
-    start = i;
-  };
-  for (size_t i = 1; i < s.at.size(); ++i) {
-    if (s.at[i].mark == Mark::inside) continue;
-    if (!straight(s, start, i)) {
-      if (knot == start || !straight(s, knot, i)) return 0;
-      corner(knot);
-    }
-    if (s.at[i].mark == Mark::joint) corner(i);
-    knot = i;
+  for (size_t from = 0; from + 1 < knots.size();) {
+    const size_t to = farthestStraight(s, knots, from, nextJoint[from]);
+    if (to == from) return 0;
+    if (s.at[knots[to]].p.DistanceTo(*corners.Last()) > s.tolerance) corners.Append(s.at[knots[to]].p);
+    from = to;
   }
   if (corners.Count() < 2) return 0;
   *corners.Last() = s.at.back().p;  // the end exactly, though a last piece of no length ended short of it

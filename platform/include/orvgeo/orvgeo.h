@@ -28,12 +28,14 @@ public:
 
 // What shape a curve has, whatever its class. Each answers 1 and fills the value when the
 // curve is that shape within kTolerance times the curve's size (the diagonal of the box around
-// it), else 0 with the value untouched. The curve is evaluated densely (several points in every
+// it), or within kRounding times its largest coordinate when that is more (a small curve far
+// from the origin is known no better than its coordinates), else 0 with the value untouched. The curve is evaluated densely (several points in every
 // span of its NURBS form), so a deviation is seen wherever it is larger than the tolerance. A
 // null or invalid curve, one of no size, or one reaching a value that is not finite is no shape.
 class KV_PLATFORM_API ORVCurve {
 public:
   static constexpr double kTolerance = 1e-9;
+  static constexpr double kRounding = 64 * 2.220446049250313e-16;  // 64 units in the last place
 
   // A straight segment running one way (a curve doubling back is not one); the line runs from
   // the curve's start to its end.
