@@ -436,7 +436,8 @@ TEST_F(OnCreate, CurveOfAnotherClassGoesByItsNurbsForm) {
 TEST_F(OnCreate, MeshGivesOnePointPerCornerAndOneLinePerEdge) {
   const Triple a(0, 0, 0), b(1, 0, 0), c(1, 1, 0), d(double(0.1f), 1, 0.5);
   const std::set<Triple> cornerSet{a, b, c, d};
-  const std::set<std::pair<Triple, Triple>> edgeSet{{a, b}, {b, c}, {a, c}, {c, d}, {a, d}};
+  auto edge = [](const Triple& p, const Triple& q) { return p < q ? std::pair(p, q) : std::pair(q, p); };
+  const std::set<std::pair<Triple, Triple>> edgeSet{edge(a, b), edge(b, c), edge(a, c), edge(c, d), edge(a, d)};
   for (bool shared : {true, false}) {
     SCOPED_TRACE(shared ? "shared vertices" : "coincident vertices");
     const int before = int(liveEntities(db()).size());
@@ -454,8 +455,7 @@ TEST_F(OnCreate, MeshGivesOnePointPerCornerAndOneLinePerEdge) {
         points.insert({g[0], g[1], g[2]});
       } else {
         EXPECT_EQ(v[i].cls, "AcDbLine");
-        Triple from{g[0], g[1], g[2]}, to{g[3], g[4], g[5]};
-        edges.insert(from < to ? std::pair(from, to) : std::pair(to, from));
+        edges.insert(edge({g[0], g[1], g[2]}, {g[3], g[4], g[5]}));
       }
     }
     EXPECT_EQ(points, cornerSet);
