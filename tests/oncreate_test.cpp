@@ -383,14 +383,17 @@ TEST_F(OnCreate, CurveBecomesTheFirstShapeItHas) {
   auto ids = liveEntities(db());
   ASSERT_EQ(ids.size(), 9u);
   auto* l = open<AcDbLine>(ids[1]);
+  ASSERT_TRUE(l);
   expectNear(l->startPoint(), ON_3dPoint(0, 0, 0), 1e-12);
   expectNear(l->endPoint(), ON_3dPoint(3, 3, 3), 1e-12);
   l->close();
   auto* c = open<AcDbCircle>(ids[4]);
+  ASSERT_TRUE(c);
   expectNear(c->center(), ON_3dPoint(1, 2, 3), 1e-9);
   EXPECT_NEAR(c->radius(), 2.5, 1e-9);
   c->close();
   auto* a = open<AcDbArc>(ids[5]);
+  ASSERT_TRUE(a);
   expectNear(startOf(*a), arc.StartPoint(), 1e-9);
   expectNear(endOf(*a), arc.EndPoint(), 1e-9);
   a->close();
