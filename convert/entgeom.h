@@ -43,6 +43,12 @@ BOOL NurbsCurveFromEllipse(AcDbEllipse* ellipse, ON_NurbsCurve& curve);
 // what the curve holds are not copied, and a spline the vocabulary cannot hold (null, fewer
 // control points than its order) leaves the curve as the vocabulary leaves it.
 BOOL NurbsCurveFromSpline(AcDbSpline* spline, ON_NurbsCurve& curve);
+// The same from NURBS data as AcDbSpline::getNurbsData gives it, whatever its counts: knots
+// 1 to n - 2 of the n given go to the curve's knots 0 to n - 3 as far as the curve has them,
+// the rest keep their clamped uniform values; weights are read only when rational, as far as
+// both lists go. A degree below 1 or not below the control-point count leaves the curve empty.
+BOOL NurbsCurveFromSplineData(int degree, bool rational, const AcGePoint3dArray& controlPoints,
+                              const AcGeDoubleArray& knots, const AcGeDoubleArray& weights, ON_NurbsCurve& curve);
 // One point per vertex, bulges ignored; a closed polyline repeats its first point at the end.
 // A vertex that cannot be opened is skipped.
 BOOL PolylineCurveFromPolyline(AcDbPolyline* polyline, ON_PolylineCurve& curve);
