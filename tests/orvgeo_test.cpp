@@ -244,6 +244,10 @@ TEST(OrvCurveLine, CollinearCurvesDoublingBackAreNotLines) {
   EXPECT_EQ(ORVCurve::IsLine(&cubic, line), 0);
   EXPECT_EQ(ORVCurve::IsLine(&outAndBack, line), 0);
   expectCorners(outAndBack, {a, b, ON_3dPoint(2, 0, 0)});
+  // Back and forth between its ends: 0 to 3, back to 1, on to 4.
+  ON_NurbsCurve within = clamped(1, {a, ON_3dPoint(3, 0, 0), ON_3dPoint(1, 0, 0), ON_3dPoint(4, 0, 0)});
+  EXPECT_EQ(ORVCurve::IsLine(&within, line), 0);
+  expectCorners(within, {a, ON_3dPoint(3, 0, 0), ON_3dPoint(1, 0, 0), ON_3dPoint(4, 0, 0)});
   // A closed straight polyline has no length between its ends.
   ON_PolyCurve there(outAndBack);
   there.Append(new ON_LineCurve(ON_3dPoint(2, 0, 0), a));
@@ -392,6 +396,24 @@ TEST(OrvCurveCircle, ControlPointsMovedJustPastTheToleranceSpoilTheCircle) {
     ON_Arc arc;
     EXPECT_EQ(ORVCurve::IsCircle(&c, got), times < 1 ? 1 : 0);
     EXPECT_EQ(ORVCurve::IsArc(&c, arc), times < 1 ? 1 : 0);
+  }
+  // Weights scaled by 1, s, s^2 keep a rational quadratic span's points but crowd its
+  // parameter at one end (the second span's scaled alike keeps its points): the first quarter
+  // of a half circle bulging at its middle is still seen. The half circle's box is 2r by r.
+  const double halfTol = ORVCurve::kTolerance * std::sqrt(5.0) * r;
+  for (double crowd : {1.0, 1e3}) {
+    SCOPED_TRACE(testing::Message() << "crowded by " << crowd);
+    ON_NurbsCurve half = formOf(ON_Arc(ON_Circle(ON_3dPoint(0, 0, 0), r), ON_Interval(0, ON_PI)));
+    ASSERT_EQ(half.CVCount(), 5);
+    ON_3dPoint corner;
+    half.GetCV(1, corner);
+    ON_Arc arc;
+    for (double times : {0.3, 3.0}) {
+      ON_NurbsCurve c = half;
+      c.SetCV(1, corner + out * (times * halfTol * (1 + w) / w));
+      for (int i = 1; i < 5; ++i) c.SetWeight(i, c.Weight(i) * (i == 1 ? crowd : crowd * crowd));
+      EXPECT_EQ(ORVCurve::IsArc(&c, arc), times < 1 ? 1 : 0) << times;
+    }
   }
   // A gap between the ends makes an arc of a nearly whole circle.
   ON_NurbsCurve open = formOf(ON_Arc(ON_Circle(ON_3dPoint(0, 0, 0), r), ON_Interval(0, 2 * ON_PI - 1e-6)));
