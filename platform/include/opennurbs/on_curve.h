@@ -115,6 +115,7 @@ public:
   int GetNurbForm(ON_NurbsCurve& nurbs) const override;
   // Exact: knots are inserted at the ends of the interval until it is clamped there.
   bool Trim(const ON_Interval& interval) override;
+  // Moves the end control point, clamping an unclamped curve first (the rest stays).
   bool SetStartPoint(const ON_3dPoint& p) override;
   bool SetEndPoint(const ON_3dPoint& p) override;
 
@@ -144,9 +145,12 @@ public:
   // Periodic: unclamped, with the last degree control points repeating the first and the
   // knot steps at the ends alike.
   bool IsPeriodic() const;
+  // Periodic, clamped with the first and last control points equal (and not all equal), or
+  // as ON_Curve says.
   bool IsClosed() const override;
-  // Adds the knot with the given multiplicity without changing the curve; false for a knot
-  // outside the domain or a multiplicity that would exceed the degree.
+  // Raises the knot's multiplicity to the given one (a knot held that often already is left
+  // alone) without changing the curve; false for a knot outside the domain's closure or a
+  // multiplicity below 1 or above the degree.
   bool InsertKnot(double knot, int multiplicity);
 
 private:
