@@ -23,6 +23,7 @@
 
 #include "opennurbs/opennurbs.h"
 #include "orvgeo/orvgeo.h"
+#include "orvgeo_shapes.h"
 
 namespace {
 
@@ -131,15 +132,12 @@ TEST(OrvCurveOcc, SegmentsAreLinesInEveryForm) {
         r->SetWeight(3, 2.5);
       }
       ON_NurbsCurve c = fromOcc(r);
+      EXPECT_EQ(shapesOf(&c), "L..P");
       ON_Line line;
       ASSERT_EQ(ORVCurve::IsLine(&c, line), 1);
       const double length = p.Distance(q);
       EXPECT_LE(relative(line.from, on(p), length), 1e-14);
       EXPECT_LE(relative(line.to, on(q), length), 1e-14);
-      ON_Circle circle;
-      ON_Arc arc;
-      EXPECT_EQ(ORVCurve::IsCircle(&c, circle), 0);
-      EXPECT_EQ(ORVCurve::IsArc(&c, arc), 0);
       ON_Polyline pl;
       ASSERT_EQ(ORVCurve::IsPolyline(&c, pl), 1);
       EXPECT_EQ(pl.Count(), degree == 1 ? r->NbPoles() : 2);
@@ -165,16 +163,13 @@ TEST(OrvCurveOcc, CirclesAreCirclesInEveryExactForm) {
         const bool plain = b->KnotSequence().Length() == b->NbPoles() + 2 * b->Degree();
         for (int degree : {plain ? 0 : b->Degree(), b->Degree(), std::max(b->Degree(), 5)}) {
           ON_NurbsCurve c = degree == 0 ? fromOcc(b, true) : fromOcc(raised(b, degree));
+          EXPECT_EQ(shapesOf(&c), ".CA.");
           ON_Circle got;
           ASSERT_EQ(ORVCurve::IsCircle(&c, got), 1);
           expectOnCircle(got, circle->Circ(), source, reverse);
           ON_Arc arc;
           ASSERT_EQ(ORVCurve::IsArc(&c, arc), 1);
           EXPECT_TRUE(arc.IsCircle());
-          ON_Line line;
-          ON_Polyline pl;
-          EXPECT_EQ(ORVCurve::IsLine(&c, line), 0);
-          EXPECT_EQ(ORVCurve::IsPolyline(&c, pl), 0);
         }
       }
     }
@@ -192,6 +187,7 @@ TEST(OrvCurveOcc, ArcsKeepTheirCentreRadiusEndsAndSweep) {
     SCOPED_TRACE(testing::Message() << "round " << round << " from " << a1 << " to " << a2 << " sense " << sense);
     for (int degree : {2, 3, 5}) {
       ON_NurbsCurve c = fromOcc(raised(bspline(trimmed), degree));
+      EXPECT_EQ(shapesOf(&c), "..A.");
       ON_Arc arc;
       ASSERT_EQ(ORVCurve::IsArc(&c, arc), 1);
       // The trimmed curve's parameter is the angle on its basis circle, turned as it turns.
@@ -201,12 +197,6 @@ TEST(OrvCurveOcc, ArcsKeepTheirCentreRadiusEndsAndSweep) {
       expectOnCircle(arc, circ, trimmed, turnedBack, sweep);
       EXPECT_NEAR(arc.AngleRadians(), sweep, 1e-10);
       EXPECT_LE(arc.EndPoint().DistanceTo(on(trimmed->EndPoint())), 1e-12 * circ.Radius());
-      ON_Circle got;
-      ON_Line line;
-      ON_Polyline pl;
-      EXPECT_EQ(ORVCurve::IsCircle(&c, got), 0);
-      EXPECT_EQ(ORVCurve::IsLine(&c, line), 0);
-      EXPECT_EQ(ORVCurve::IsPolyline(&c, pl), 0);
     }
   }
   // Through three points.
@@ -233,14 +223,7 @@ TEST(OrvCurveOcc, EllipsesAndTheirArcsAreNoShape) {
       for (const Handle(Geom_Curve)& source : {whole, part}) {
         for (int degree : {2, 4}) {
           ON_NurbsCurve c = fromOcc(raised(bspline(source), degree));
-          ON_Line line;
-          ON_Circle circle;
-          ON_Arc arc;
-          ON_Polyline pl;
-          EXPECT_EQ(ORVCurve::IsLine(&c, line), 0);
-          EXPECT_EQ(ORVCurve::IsCircle(&c, circle), 0);
-          EXPECT_EQ(ORVCurve::IsArc(&c, arc), 0);
-          EXPECT_EQ(ORVCurve::IsPolyline(&c, pl), 0);
+          EXPECT_EQ(shapesOf(&c), "....");
         }
       }
     }
@@ -263,15 +246,10 @@ TEST(OrvCurveOcc, RandomSplinesOfEveryDegreeAreNoShapeButDegreeOneIsAPolyline) {
         }
         Handle(Geom_BSplineCurve) b = clamped(points, degree, weights);
         ON_NurbsCurve c = fromOcc(b);
-        ON_Line line;
-        ON_Circle circle;
-        ON_Arc arc;
-        ON_Polyline pl;
-        EXPECT_EQ(ORVCurve::IsLine(&c, line), 0);
-        EXPECT_EQ(ORVCurve::IsCircle(&c, circle), 0);
-        EXPECT_EQ(ORVCurve::IsArc(&c, arc), 0);
-        ASSERT_EQ(ORVCurve::IsPolyline(&c, pl), degree == 1 ? 1 : 0);
+        ASSERT_EQ(shapesOf(&c), degree == 1 ? "...P" : "....");
         if (degree != 1) continue;
+        ON_Polyline pl;
+        ASSERT_EQ(ORVCurve::IsPolyline(&c, pl), 1);
         ASSERT_EQ(pl.Count(), n);
         for (int i = 0; i < n; ++i) EXPECT_LE(pl[i].DistanceTo(on(points[size_t(i)])), 1e-13) << i;
       }

@@ -8,6 +8,7 @@
 
 #include "opennurbs/opennurbs.h"
 #include "orvgeo/orvgeo.h"
+#include "orvgeo_shapes.h"
 
 namespace {
 
@@ -192,14 +193,11 @@ TEST(OrvCurveLine, StraightCurvesOfEveryClassAreLines) {
   poly.Append(new ON_LineCurve(a + ab * 0.25, b));
   const ON_Curve* curves[] = {&lineCurve, &straightPolyline, &poly};
   for (const ON_Curve* c : curves) {
+    EXPECT_EQ(shapesOf(c), "L..P");
     ON_Line line;
     ASSERT_EQ(ORVCurve::IsLine(c, line), 1);
     EXPECT_EQ(line.from, a);
     EXPECT_EQ(line.to, b);
-    ON_Circle circle;
-    ON_Arc arc;
-    EXPECT_EQ(ORVCurve::IsCircle(c, circle), 0);
-    EXPECT_EQ(ORVCurve::IsArc(c, arc), 0);
   }
   expectCorners(lineCurve, {a, b});
   expectCorners(straightPolyline, {points[0], points[1], points[2], points[3]});
@@ -224,8 +222,7 @@ TEST(OrvCurveLine, NurbsOfEveryDegreeWithCollinearPointsRunningOneWayAreLines) {
       ASSERT_EQ(ORVCurve::IsLine(&c, line), 1);
       EXPECT_LE(line.from.DistanceTo(cvs.front()), 1e-14);
       EXPECT_LE(line.to.DistanceTo(cvs.back()), 1e-13);
-      ON_Circle circle;
-      EXPECT_EQ(ORVCurve::IsCircle(&c, circle), 0);
+      EXPECT_EQ(shapesOf(&c), "L..P");
       // A line is also a polyline: the corners of degree 1 are its control points.
       if (degree == 1) expectCorners(c, cvs);
       else expectCorners(c, {cvs.front(), cvs.back()});
@@ -240,23 +237,23 @@ TEST(OrvCurveLine, CollinearCurvesDoublingBackAreNotLines) {
   ON_PolyCurve outAndBack;
   outAndBack.Append(new ON_LineCurve(a, b));
   outAndBack.Append(new ON_LineCurve(b, ON_3dPoint(2, 0, 0)));
-  ON_Line line;
-  EXPECT_EQ(ORVCurve::IsLine(&cubic, line), 0);
-  EXPECT_EQ(ORVCurve::IsLine(&outAndBack, line), 0);
+  EXPECT_EQ(shapesOf(&cubic), "....");
+  EXPECT_EQ(shapesOf(&outAndBack), "...P");
   expectCorners(outAndBack, {a, b, ON_3dPoint(2, 0, 0)});
   // Back and forth between its ends: 0 to 3, back to 1, on to 4.
   ON_NurbsCurve within = clamped(1, {a, ON_3dPoint(3, 0, 0), ON_3dPoint(1, 0, 0), ON_3dPoint(4, 0, 0)});
-  EXPECT_EQ(ORVCurve::IsLine(&within, line), 0);
+  EXPECT_EQ(shapesOf(&within), "...P");
   expectCorners(within, {a, ON_3dPoint(3, 0, 0), ON_3dPoint(1, 0, 0), ON_3dPoint(4, 0, 0)});
   // A closed straight polyline has no length between its ends.
   ON_PolyCurve there(outAndBack);
   there.Append(new ON_LineCurve(ON_3dPoint(2, 0, 0), a));
-  EXPECT_EQ(ORVCurve::IsLine(&there, line), 0);
+  EXPECT_EQ(shapesOf(&there), "...P");
 }
 
 TEST(OrvCurveLine, TheToleranceIsRelativeToTheCurvesSize) {
   // A cubic Bezier along x whose two inner points leave the axis by h bulges by 3/4 h in the
-  // middle; the size is the length.
+  // middle; the size is the length. Bent by so little it is no arc either: the arc's centre
+  // would lie some 4e7 lengths away.
   for (double scale : {1e-6, 1.0, 1e6}) {
     const double length = 10 * scale, tol = ORVCurve::kTolerance * length;
     for (double times : {0.3, 3.0}) {
@@ -264,10 +261,7 @@ TEST(OrvCurveLine, TheToleranceIsRelativeToTheCurvesSize) {
       const double h = times * tol / 0.75;
       ON_NurbsCurve c = clamped(3, {ON_3dPoint(0, 0, 0), ON_3dPoint(length / 3, h, 0),
                                     ON_3dPoint(2 * length / 3, h, 0), ON_3dPoint(length, 0, 0)});
-      ON_Line line;
-      EXPECT_EQ(ORVCurve::IsLine(&c, line), times < 1 ? 1 : 0);
-      ON_Polyline pl;
-      EXPECT_EQ(ORVCurve::IsPolyline(&c, pl), times < 1 ? 1 : 0);
+      EXPECT_EQ(shapesOf(&c), times < 1 ? "L..P" : "....");
     }
   }
 }
@@ -281,18 +275,17 @@ TEST(OrvCurveLine, FarFromTheOriginTheCoordinatesRoundingSetsTheTolerance) {
   const ON_Circle circle(ON_Plane(far, normal), 0.01);
   ON_ArcCurve arcCurve(circle);
   ON_NurbsCurve form = formOf(ON_Arc(circle, ON_Interval(0.2, 1.2)));
-  ON_Circle got;
-  ON_Arc arc;
-  EXPECT_EQ(ORVCurve::IsCircle(&arcCurve, got), 1);
-  EXPECT_EQ(ORVCurve::IsArc(&form, arc), 1);
-  // A cubic bulging by a multiple of that rounding (see TheToleranceIsRelativeToTheCurvesSize).
+  EXPECT_EQ(shapesOf(&arcCurve), ".CA.");
+  EXPECT_EQ(shapesOf(&form), "..A.");
+  // A cubic bulging by a multiple of that rounding (see TheToleranceIsRelativeToTheCurvesSize):
+  // bulging more, it is no line but, within the tolerance, the arc of radius about 29 through
+  // its ends and middle.
   const double rounding = ORVCurve::kRounding * 1e7, length = 0.01;
   for (double times : {0.3, 3.0}) {
     const double h = times * rounding / 0.75;
     ON_NurbsCurve c = clamped(3, {far, far + ON_3dVector(length / 3, 0, h), far + ON_3dVector(2 * length / 3, 0, h),
                                   far + ON_3dVector(length, 0, 0)});
-    ON_Line line;
-    EXPECT_EQ(ORVCurve::IsLine(&c, line), times < 1 ? 1 : 0) << times;
+    EXPECT_EQ(shapesOf(&c), times < 1 ? "L..P" : "..A.") << times;
   }
 }
 
@@ -314,6 +307,7 @@ TEST(OrvCurveCircle, WholeCirclesOfEveryClassAreCirclesStartingWhereTheCurveStar
     double sense;
   } cases[] = {{&arcCurve, 1}, {&form, 1}, {&back, -1}, {&rescaled, 1}, {&halves, 1}};
   for (const Case& k : cases) {
+    EXPECT_EQ(shapesOf(k.curve), ".CA.");
     ON_Circle got;
     ASSERT_EQ(ORVCurve::IsCircle(k.curve, got), 1);
     expectCircle(got, *k.curve, centre, 3.5, circle.Normal() * k.sense);
@@ -321,10 +315,6 @@ TEST(OrvCurveCircle, WholeCirclesOfEveryClassAreCirclesStartingWhereTheCurveStar
     ASSERT_EQ(ORVCurve::IsArc(k.curve, arc), 1);
     EXPECT_EQ(arc.AngleRadians(), 2 * ON_PI);
     EXPECT_TRUE(arc.IsCircle());
-    ON_Line line;
-    ON_Polyline pl;
-    EXPECT_EQ(ORVCurve::IsLine(k.curve, line), 0);
-    EXPECT_EQ(ORVCurve::IsPolyline(k.curve, pl), 0);
   }
 }
 
@@ -346,6 +336,7 @@ TEST(OrvCurveCircle, ArcsOfEveryClassKeepTheirEndsAndSweep) {
     // its ends stay exact.
     const double eps = std::max(1e-12, 1e-14 / (angles.Length() * angles.Length()));
     for (const Case& k : cases) {
+      EXPECT_EQ(shapesOf(k.curve), "..A.");
       ON_Arc arc;
       ASSERT_EQ(ORVCurve::IsArc(k.curve, arc), 1);
       expectCircle(arc, *k.curve, centre, 0.75, circle.Normal() * k.sense, eps);
@@ -353,8 +344,6 @@ TEST(OrvCurveCircle, ArcsOfEveryClassKeepTheirEndsAndSweep) {
       EXPECT_EQ(arc.m_angle[0], 0.0);
       EXPECT_LE(arc.StartPoint().DistanceTo(k.curve->PointAtStart()), 1e-12);
       EXPECT_LE(arc.EndPoint().DistanceTo(k.curve->PointAtEnd()), 1e-12);
-      ON_Circle got;
-      EXPECT_EQ(ORVCurve::IsCircle(k.curve, got), 0);
     }
   }
 }
@@ -373,10 +362,30 @@ TEST(OrvCurveCircle, CurvesGoingRoundMoreThanOnceOrBackAreNeither) {
   outAndBack.Append(new ON_NurbsCurve(formOf(ON_Arc(circle, ON_Interval(0, ON_PI / 2)))));
   outAndBack.Append(new ON_NurbsCurve(reversed(formOf(ON_Arc(circle, ON_Interval(ON_PI / 4, ON_PI / 2))))));
   for (const ON_Curve* c : {(const ON_Curve*)&overlapping, (const ON_Curve*)&twice, (const ON_Curve*)&outAndBack}) {
-    ON_Circle got;
-    ON_Arc arc;
-    EXPECT_EQ(ORVCurve::IsCircle(c, got), 0);
-    EXPECT_EQ(ORVCurve::IsArc(c, arc), 0);
+    EXPECT_EQ(shapesOf(c), "....");
+  }
+}
+
+TEST(OrvCurveCircle, OnTheCirclesSphereButOffItsPlaneIsNoArc) {
+  // Half round in the x-y plane, then a sixth of a turn up over the same sphere: every point
+  // at the radius from the centre of the first half's circle.
+  const double r = 3;
+  ON_PolyCurve overTheTop;
+  overTheTop.Append(new ON_ArcCurve(ON_Arc(ON_Circle(ON_3dPoint(0, 0, 0), r), ON_Interval(0, ON_PI))));
+  const ON_Plane upright(ON_3dPoint(0, 0, 0), ON_3dVector(-1, 0, 0), ON_3dVector(0, 0, 1));
+  overTheTop.Append(new ON_ArcCurve(ON_Arc(ON_Circle(upright, r), ON_Interval(0, ON_PI / 3))));
+  ASSERT_LE(overTheTop.SegmentCurve(1)->PointAtStart().DistanceTo(ON_3dPoint(-r, 0, 0)), 1e-15);
+  EXPECT_EQ(shapesOf(&overTheTop), "....");
+}
+
+TEST(OrvCurveCircle, ArcsTooFlatForTheirCentreToHoldThemAreNone) {
+  // Arcs a unit and a half long: on a radius of ten thousand an arc, on a radius of a million
+  // none, its centre so far that rounding it moves the points by about the tolerance. Both
+  // bulge far more than the tolerance, so neither is a line.
+  for (double radius : {1e4, 1e6}) {
+    const double sweep = 1.5 / radius;
+    ON_ArcCurve flat(ON_Arc(ON_Circle(ON_3dPoint(0, -radius, 0), radius), ON_Interval(ON_PI / 2, ON_PI / 2 + sweep)));
+    EXPECT_EQ(shapesOf(&flat), radius < 1e5 ? "..A." : "....") << radius;
   }
 }
 
@@ -392,10 +401,7 @@ TEST(OrvCurveCircle, ControlPointsMovedJustPastTheToleranceSpoilTheCircle) {
     ON_3dPoint corner;
     c.GetCV(1, corner);
     c.SetCV(1, corner + out * (times * tol * (1 + w) / w));
-    ON_Circle got;
-    ON_Arc arc;
-    EXPECT_EQ(ORVCurve::IsCircle(&c, got), times < 1 ? 1 : 0);
-    EXPECT_EQ(ORVCurve::IsArc(&c, arc), times < 1 ? 1 : 0);
+    EXPECT_EQ(shapesOf(&c), times < 1 ? ".CA." : "....");
   }
   // Weights scaled by 1, s, s^2 keep a rational quadratic span's points but crowd its
   // parameter at one end (the second span's scaled alike keeps its points): the first quarter
@@ -407,19 +413,17 @@ TEST(OrvCurveCircle, ControlPointsMovedJustPastTheToleranceSpoilTheCircle) {
     ASSERT_EQ(half.CVCount(), 5);
     ON_3dPoint corner;
     half.GetCV(1, corner);
-    ON_Arc arc;
     for (double times : {0.3, 3.0}) {
       ON_NurbsCurve c = half;
       c.SetCV(1, corner + out * (times * halfTol * (1 + w) / w));
       for (int i = 1; i < 5; ++i) c.SetWeight(i, c.Weight(i) * (i == 1 ? crowd : crowd * crowd));
-      EXPECT_EQ(ORVCurve::IsArc(&c, arc), times < 1 ? 1 : 0) << times;
+      EXPECT_EQ(shapesOf(&c), times < 1 ? "..A." : "....") << times;
     }
   }
   // A gap between the ends makes an arc of a nearly whole circle.
   ON_NurbsCurve open = formOf(ON_Arc(ON_Circle(ON_3dPoint(0, 0, 0), r), ON_Interval(0, 2 * ON_PI - 1e-6)));
-  ON_Circle got;
+  EXPECT_EQ(shapesOf(&open), "..A.");
   ON_Arc arc;
-  EXPECT_EQ(ORVCurve::IsCircle(&open, got), 0);
   ASSERT_EQ(ORVCurve::IsArc(&open, arc), 1);
   EXPECT_NEAR(arc.AngleRadians(), 2 * ON_PI - 1e-6, 1e-12);
 }
@@ -431,8 +435,7 @@ TEST(OrvCurveCircle, EllipsesAreCirclesOnlyWithinTheTolerance) {
     ON_Ellipse ellipse(ON_Plane::World_xy, 1, 1 + e);
     ON_NurbsCurve c;
     ASSERT_EQ(ellipse.GetNurbForm(c), 3);
-    ON_Circle got;
-    EXPECT_EQ(ORVCurve::IsCircle(&c, got), e < 1e-9 ? 1 : 0) << e;
+    EXPECT_EQ(shapesOf(&c), e < 1e-9 ? ".CA." : "....") << e;
   }
   ON_Ellipse flat(tilted(ON_3dPoint(1, 2, 3)), 3, 1);
   ON_NurbsCurve c;
@@ -455,8 +458,7 @@ TEST(OrvCurvePolyline, CornersOfPolylineCurvesAndDegreeOneNurbs) {
   // Weights move the parameter along each side, not the sides.
   ON_NurbsCurve weighted = clamped(1, square, {1, 3, 0.5, 2, 1});
   expectCorners(weighted, square);
-  ON_Line line;
-  EXPECT_EQ(ORVCurve::IsLine(&weighted, line), 0);
+  EXPECT_EQ(shapesOf(&weighted), "...P");
 }
 
 TEST(OrvCurvePolyline, PolycurvesOfStraightPiecesJoinTheirCorners) {
@@ -486,6 +488,13 @@ TEST(OrvCurvePolyline, PolycurvesAreShapesOverAnyDomainButNotAcrossAGap) {
   bent.Append(new ON_LineCurve(c, d));
   ASSERT_TRUE(bent.SetDomain(10, 10.5));  // the segments keep their own domains
   expectCorners(bent, {a, b, c, d});
+  // A segment's own joint lands where the polycurve's parameter maps it.
+  ON_PolyCurve jointed;
+  jointed.Append(new ON_LineCurve(ON_3dPoint(0, -1, 0), a));
+  jointed.Append(new ON_NurbsCurve(nurbs(3, {a, {0.5, 0, 0}, {0.7, 0, 0}, b, {1, 1, 0}, {1, 1.5, 0}, c},
+                                         {0, 0, 0, 1, 1, 1, 2, 2, 2})));
+  ASSERT_TRUE(jointed.SetDomain(0, 100));
+  expectCorners(jointed, {ON_3dPoint(0, -1, 0), a, b, c});
   const ON_Circle circle(ON_3dPoint(0, 0, 1), 2);
   ON_PolyCurve round;
   round.Append(new ON_ArcCurve(ON_Arc(circle, ON_Interval(0, 1))));
@@ -511,6 +520,10 @@ TEST(OrvCurvePolyline, HigherDegreesAreStraightBetweenJointsAndKinks) {
   ON_NurbsCurve jointed = nurbs(3, {a, {0.5, 0, 0}, {1.5, 0, 0}, b, {2, 1, 0}, {2, 2.5, 0}, c},
                                 {0, 0, 0, 1, 1, 1, 2, 2, 2});
   expectCorners(jointed, {a, b, c});
+  // A joint on the way straight on stays a corner, as a polycurve's joints do.
+  ON_NurbsCurve straightOn = nurbs(3, {a, {0.5, 0, 0}, {1.5, 0, 0}, b, {3, 0, 0}, {3.5, 0, 0}, {5, 0, 0}},
+                                   {0, 0, 0, 1, 1, 1, 2, 2, 2});
+  expectCorners(straightOn, {a, b, {5, 0, 0}});
   // Quadratic with a simple knot where the control polygon stops: the curve halts there and
   // turns, a kink though the parameter is smooth.
   ON_NurbsCurve kinked = nurbs(2, {a, b, b, c}, {0, 0, 1, 2, 2});

@@ -3,11 +3,14 @@
 // parametrisation runs fast, so the answer depends on the shape alone and not on the class.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 #include "orvgeo/orvgeo.h"
 
 namespace {
+
+constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 
 // What a sample sits on: inside a span, at a knot where the curve stays tangent-continuous in
 // its parameter, or at a joint (a knot of full multiplicity, a segment's end) where it may kink.
@@ -128,11 +131,11 @@ bool refine(const ON_Curve& curve, const Sample& a, const Sample& b, double step
 
 // A curve may break at a joint (a polycurve's segments need not meet); its two sides there
 // must meet within the tolerance.
-bool continuous(const ON_Curve& curve, const Samples& s) {
-  for (size_t i = 1; i + 1 < s.at.size(); ++i) {
-    if (s.at[i].mark != Mark::joint) continue;
+bool continuous(const ON_Curve& curve, const std::vector<Sample>& at, double tolerance) {
+  for (size_t i = 1; i + 1 < at.size(); ++i) {
+    if (at[i].mark != Mark::joint) continue;
     ON_3dPoint below;
-    if (!pointAt(curve, s.at[i].t, below, -1) || below.DistanceTo(s.at[i].p) > s.tolerance) return false;
+    if (!pointAt(curve, at[i].t, below, -1) || below.DistanceTo(at[i].p) > tolerance) return false;
   }
   return true;
 }
@@ -147,7 +150,8 @@ bool sample(const ON_Curve* curve, Samples& s) {
   if (!collectSpans(*curve, Map(), spans) || spans.empty()) return false;
   std::vector<Sample> coarse;
   for (const Span& span : spans) {
-    const int steps = std::max(8, 4 * (span.degree + 1));
+    // A degree-1 span is straight whatever its weights: its ends say all.
+    const int steps = span.degree == 1 ? 1 : std::max(8, 4 * (span.degree + 1));
     for (int k = 0; k < steps; ++k) {
       double t = std::clamp(span.t0 + (span.t1 - span.t0) * k / steps, domain.Min(), domain.Max());
       coarse.push_back({t, {}, k == 0 ? span.mark : Mark::inside});
@@ -159,10 +163,8 @@ bool sample(const ON_Curve* curve, Samples& s) {
     if (!pointAt(*curve, c.t, c.p)) return false;
   const double size = boxDiagonal(coarse);
   if (!(size > 0) || !std::isfinite(size)) return false;
-  s.at.swap(coarse);
-  s.tolerance = toleranceOf(s.at);
-  if (!continuous(*curve, s)) return false;
-  coarse.swap(s.at);
+  s.tolerance = toleranceOf(coarse);
+  if (!continuous(*curve, coarse, s.tolerance)) return false;
   s.at.assign(1, coarse.front());
   for (size_t i = 1; i < coarse.size(); ++i)
     if (!refine(*curve, coarse[i - 1], coarse[i], size / 64, 12, s.at)) return false;
@@ -236,14 +238,18 @@ bool circleThroughThree(const Samples& s, Turn& turn) {
   const double chord = u.Length();
   if (chord <= s.tolerance) return false;
   const ON_3dVector v = s.at[farthest(s, a, u * (1 / chord))].p - a, n = ON_CrossProduct(u, v);
-  if (n.Length() <= s.tolerance * chord) return false;  // straight: no circle worth the name
+  if (n.Length() <= s.tolerance * chord) return false;  // straight
   const double uu = ON_DotProduct(u, u), vv = ON_DotProduct(v, v), nn = ON_DotProduct(n, n);
-  turn.centre = a + (ON_CrossProduct(v, n) * uu + ON_CrossProduct(n, u) * vv) * (1 / (2 * nn));
+  const ON_3dVector toCentre = (ON_CrossProduct(v, n) * uu + ON_CrossProduct(n, u) * vv) * (1 / (2 * nn));
+  turn.centre = a + toCentre;
   turn.normal = n * (1 / std::sqrt(nn));
-  turn.x = a - turn.centre;
-  turn.radius = turn.x.Length();
-  turn.x = turn.x * (1 / turn.radius);
-  return std::isfinite(turn.radius) && turn.radius > s.tolerance;
+  turn.radius = toCentre.Length();
+  turn.x = toCentre * (-1 / turn.radius);
+  // A circle so large that its points lose more than a fraction of the tolerance to rounding
+  // cannot hold the curve: a nearly straight curve is no arc.
+  const ON_3dPoint& c = turn.centre;
+  const double reach = std::max({std::fabs(c.x), std::fabs(c.y), std::fabs(c.z)}) + turn.radius;
+  return std::isfinite(reach) && turn.radius > s.tolerance && 16 * kEpsilon * reach <= s.tolerance;
 }
 
 // Every sample on the circle, and the curve turning one way about it (a step back longer than

@@ -1,6 +1,8 @@
 // The maker's geometry services: faces appended to a mesh with their corner points.
 #pragma once
 
+#include <limits>
+
 #include "opennurbs/opennurbs.h"
 
 class KV_PLATFORM_API ORVMesh {
@@ -27,15 +29,18 @@ public:
 };
 
 // What shape a curve has, whatever its class. Each answers 1 and fills the value when the
-// curve is that shape within kTolerance times the curve's size (the diagonal of the box around
-// it), or within kRounding times its largest coordinate when that is more (a small curve far
-// from the origin is known no better than its coordinates), else 0 with the value untouched. The curve is evaluated densely (several points in every
-// span of its NURBS form), so a deviation is seen wherever it is larger than the tolerance. A
-// null or invalid curve, one of no size, or one reaching a value that is not finite is no shape.
+// curve is that shape within its tolerance, else 0 with the value untouched. The tolerance is
+// kTolerance times the curve's size (the diagonal of the box around it), or kRounding times its
+// largest coordinate when that is more: a small curve far from the origin is known no better
+// than its coordinates. The curve is evaluated densely (several points in every span of its
+// NURBS form, more where its parameter runs fast), so a deviation is seen wherever it is larger
+// than the tolerance. A null or invalid curve, one of no size, one reaching a value that is not
+// finite, or one whose pieces do not meet is no shape.
 class KV_PLATFORM_API ORVCurve {
 public:
+  // Some million units of rounding for a curve near the origin, far below anything drawn.
   static constexpr double kTolerance = 1e-9;
-  static constexpr double kRounding = 64 * 2.220446049250313e-16;  // 64 units in the last place
+  static constexpr double kRounding = 64 * std::numeric_limits<double>::epsilon();
 
   // A straight segment running one way (a curve doubling back is not one); the line runs from
   // the curve's start to its end.
@@ -45,7 +50,10 @@ public:
   // the circle turns as the curve does.
   static int IsCircle(const ON_Curve* curve, ON_Circle& circle);
   // A circular arc traced in one direction, a whole circle included. The circle as IsCircle
-  // fills it; the angle interval runs from 0 (the start) to the end, in (0, 2 pi].
+  // fills it; the angle interval runs from 0 (the start) to the end, in (0, 2 pi]. A circle
+  // too large to hold the curve, its centre and radius so large that their rounding reaches a
+  // sixteenth of the tolerance (near the origin, some 280 000 times the curve's size), is no
+  // circle and no arc: such a curve is only slightly bent.
   static int IsArc(const ON_Curve* curve, ON_Arc& arc);
   // Straight between its corners: a degree-1 NURBS curve, a polyline curve, a line, or a
   // polycurve of such, or any curve whose pieces are straight. The polyline holds the corners
