@@ -20,6 +20,7 @@ BOOL AddLineFromOnPoints(const ON_3dPoint& from, const ON_3dPoint& to, const CSt
 BOOL AddCircleFromOnCircle(const ON_Circle& circle, const CString& layer, const AcCmColor& color);
 // A circle when the arc spans a whole turn.
 BOOL AddArcFromOnArc(const ON_Arc& arc, const CString& layer, const AcCmColor& color);
+// A polyline that the host refused a vertex is released instead of added.
 BOOL Add3dPolylineFromOnPolyline(const ON_Polyline& polyline, const CString& layer, const AcCmColor& color);
 // A cubic through every point in order, fit tolerance 0.
 BOOL AddSplineFromFitPoints(const ON_SimpleArray<ON_3dPoint>& points, const CString& layer, const AcCmColor& color);
@@ -27,8 +28,9 @@ BOOL AddSplineFromFitPoints(const ON_SimpleArray<ON_3dPoint>& points, const CStr
 BOOL AddVertexPointsFromMesh(const ON_Mesh& mesh, const CString& layer, const AcCmColor& color);
 BOOL AddEdgeLinesFromMesh(const ON_Mesh& mesh, const CString& layer, const AcCmColor& color);
 // The first of line, circle, arc and 3D polyline whose shape the curve has; else a spline from
-// its NURBS form. 0, with nothing added, when the host leaves the spline null or the curve
-// has no NURBS form.
+// its NURBS form (a curve of another class is never read as a NURBS curve). 0, with nothing
+// added and "Enable to create Spline" in ConvertErrorText, when the host refuses the spline,
+// or the curve is null or has no NURBS form.
 BOOL AddEntityFromOnCurve(const ON_Curve* curve, const CString& layer, const AcCmColor& color);
 
 BOOL AddPointsFromOnPoints(const ON_SimpleArray<ON_3dPoint>& points, const CString& layer, const AcCmColor& color);
@@ -43,6 +45,7 @@ BOOL AddEdgeLinesFromMeshes(const ON_ClassArray<ON_Mesh>& meshes, const CString&
 
 // Fills an existing spline (open for write) with the curve: knots with the first and the last
 // repeated once more, Euclidean control points, weights (1 each when not rational). 1 when
-// the spline holds the curve; 0 with "Enable to create Spline" when the host left it null.
+// the spline holds the curve; 0 with "Enable to create Spline" when the host refused the data
+// (the spline keeps what it held) or left it null.
 // The spline is neither added nor closed.
 BOOL SetSplineFromNurbsCurve(const ON_NurbsCurve& curve, AcDbSpline* spline);

@@ -370,10 +370,15 @@ Acad::ErrorStatus AcDbPolygonMesh::subExplode(AcDbVoidPtrArray& entitySet) const
 
 AcDb3dPolyline::AcDb3dPolyline(AcDb::Poly3dType type, const AcGePoint3dArray& vertices, bool closed)
     : type_(type), closed_(closed) {
-  for (const AcGePoint3d& p : vertices) appendVertex(new AcDb3dPolylineVertex(p));
+  // Built whole: only the appends a caller makes can be refused.
+  for (const AcGePoint3d& p : vertices) appendItem(new AcDb3dPolylineVertex(p));
 }
 
-Acad::ErrorStatus AcDb3dPolyline::appendVertex(AcDb3dPolylineVertex* vertex) { return appendItem(vertex); }
+Acad::ErrorStatus AcDb3dPolyline::appendVertex(AcDb3dPolylineVertex* vertex) {
+  if (!vertex) return Acad::eNullEntityPointer;
+  if (int st = kv::fault::check(kv::fault::Call::appendVertex, Acad::eOutOfMemory)) return Acad::ErrorStatus(st);
+  return appendItem(vertex);
+}
 
 AcRxObject* AcDb3dPolyline::subClone() const {
   auto* copy = new AcDb3dPolyline;
