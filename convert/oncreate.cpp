@@ -88,8 +88,10 @@ BOOL AddArcFromOnArc(const ON_Arc& arc, const CString& layer, const AcCmColor& c
 BOOL Add3dPolylineFromOnPolyline(const ON_Polyline& polyline, const CString& layer, const AcCmColor& color) {
   auto* entity = new AcDb3dPolyline;
   Set3dPolylineFromOnPolyline(polyline, entity);
-  // A vertex the host refused would leave another curve: such a polyline stays out.
-  if (vertexCount(*entity) == wantedVertexCount(polyline)) AppendEntityWithLayerAndColor(entity, layer, color);
+  // A vertex the host refused would leave another curve, and a polyline of no vertex is
+  // nothing a user could see or pick: either stays out.
+  const int count = vertexCount(*entity);
+  if (count > 0 && count == wantedVertexCount(polyline)) AppendEntityWithLayerAndColor(entity, layer, color);
   entity->close();
   return TRUE;
 }
@@ -97,7 +99,10 @@ BOOL Add3dPolylineFromOnPolyline(const ON_Polyline& polyline, const CString& lay
 BOOL AddSplineFromFitPoints(const ON_SimpleArray<ON_3dPoint>& points, const CString& layer, const AcCmColor& color) {
   AcGePoint3dArray fit;
   for (const ON_3dPoint& p : points) fit.append(GePointFromOnPoint(p));
-  appendAndClose(new AcDbSpline(fit, 4, 0.0), layer, color);
+  auto* spline = new AcDbSpline(fit, 4, 0.0);
+  // Points the host cannot fit leave a null spline, which stays out of the drawing.
+  if (spline->isNull()) spline->close();
+  else appendAndClose(spline, layer, color);
   return TRUE;
 }
 

@@ -20,9 +20,10 @@ BOOL AddLineFromOnPoints(const ON_3dPoint& from, const ON_3dPoint& to, const CSt
 BOOL AddCircleFromOnCircle(const ON_Circle& circle, const CString& layer, const AcCmColor& color);
 // A circle when the arc spans a whole turn.
 BOOL AddArcFromOnArc(const ON_Arc& arc, const CString& layer, const AcCmColor& color);
-// A polyline that the host refused a vertex is released instead of added.
+// A polyline of no point, or one the host refused a vertex, is released instead of added.
 BOOL Add3dPolylineFromOnPolyline(const ON_Polyline& polyline, const CString& layer, const AcCmColor& color);
-// A cubic through every point in order, fit tolerance 0.
+// A cubic through every point in order, fit tolerance 0; released instead of added when the
+// host cannot fit the points (fewer than two, or two equal neighbours).
 BOOL AddSplineFromFitPoints(const ON_SimpleArray<ON_3dPoint>& points, const CString& layer, const AcCmColor& color);
 // One point per topology vertex; one line per topology edge (an edge two faces share is one).
 BOOL AddVertexPointsFromMesh(const ON_Mesh& mesh, const CString& layer, const AcCmColor& color);

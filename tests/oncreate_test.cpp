@@ -266,6 +266,20 @@ TEST_F(OnCreate, SplineRunsThroughItsFitPoints) {
   s->close();
 }
 
+TEST_F(OnCreate, NothingWithoutGeometryEntersTheDrawing) {
+  ON_SimpleArray<ON_3dPoint> one, twice;
+  one.Append(ON_3dPoint(1, 2, 3));
+  twice.Append(ON_3dPoint(1, 2, 3));
+  twice.Append(ON_3dPoint(1, 2, 3));
+  const int objects = db().objectCount();
+  EXPECT_TRUE(AddSplineFromFitPoints(one, "", AcCmColor()));
+  EXPECT_TRUE(AddSplineFromFitPoints(twice, "", AcCmColor()));
+  EXPECT_TRUE(AddSplineFromFitPoints(ON_SimpleArray<ON_3dPoint>(), "", AcCmColor()));
+  EXPECT_TRUE(Add3dPolylineFromOnPolyline(ON_Polyline(), "", AcCmColor()));
+  EXPECT_TRUE(liveEntities(db()).empty());
+  EXPECT_EQ(db().objectCount(), objects);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Splines from NURBS curves
 
