@@ -13,6 +13,8 @@
 #include "host/curves.h"
 #include "host/entities.h"
 #include "host/polylines.h"
+#include "host/annotations.h"
+#include "modeler/solids.h"
 #include "opennurbs/opennurbs.h"
 #include "win/winapi.h"
 
@@ -67,3 +69,27 @@ BOOL SetArcFromOnArc(const ON_Arc& arc, AcDbArc* entity);
 // Appends one vertex per point; a polyline whose last point equals its first (exactly)
 // leaves that point out and closes the 3D polyline.
 BOOL Set3dPolylineFromOnPolyline(const ON_Polyline& polyline, AcDb3dPolyline* entity);
+
+// Drawing entities into objects of the vocabulary, appended to objects (what it holds stays in
+// front); the caller owns and deletes every object appended. Classes are matched by their exact
+// run-time name, in a fixed order: a class derived from a listed one matches none. 0 with
+// nothing appended for an unlisted class or a failed conversion. Block references name the
+// first definition of definitions whose name equals the block's.
+BOOL OpenNurbsObjectFromEntity(AcDbEntity* entity, ON_SimpleArray<ON_Object*>& objects,
+                               const ON_ClassArray<ON_InstanceDefinition>& definitions);
+// The exploded pieces, each exported as above (regions and bodies explode again; block
+// references among them are not exported); pieces that do not convert are skipped.
+BOOL OpenNurbsObjectsFrom3dSolid(AcDb3dSolid* solid, ON_SimpleArray<ON_Object*>& objects);
+BOOL OpenNurbsObjectsFromBody(AcDbBody* body, ON_SimpleArray<ON_Object*>& objects);
+BOOL OpenNurbsObjectsFromRegion(AcDbRegion* region, ON_SimpleArray<ON_Object*>& objects);
+// The lines of the exploded hatch or multiline, appended to lines; pieces that are not lines
+// are skipped. A multiline that will not explode sets "Unable to explode MLINE object".
+BOOL LineCurvesFromHatch(AcDbHatch* hatch, ON_ClassArray<ON_LineCurve>& lines);
+BOOL LineCurvesFromMline(AcDbMline* mline, ON_ClassArray<ON_LineCurve>& lines);
+// A triangle over corners 0, 1, 2 when corners 2 and 3 coincide, else a quadrilateral over
+// 0, 1, 3, 2.
+BOOL NurbsSurfaceFrom2dSolid(AcDbSolid* solid, ON_NurbsSurface& surface);
+// The block transform, and the id of the first definition named as the block; 0 when the
+// block's name cannot be read or no definition has it (the transform is then set already).
+BOOL InstanceRefFromBlockReference(AcDbBlockReference* reference, ON_InstanceRef& instance,
+                                   const ON_ClassArray<ON_InstanceDefinition>& definitions);

@@ -63,3 +63,35 @@ extern "C" KV_PLATFORM_API HINSTANCE ShellExecuteA(HWND owner, const char* verb,
 
 // Shows a modal box through the host's user interface and answers the button chosen.
 extern "C" KV_PLATFORM_API int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type);
+
+// Folder search as Windows does it. The pattern's last part may hold '*' (any run of
+// characters) and '?' (any one character); names match without regard to case; the folder
+// part is taken as it is. Either separator is taken.
+#define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+struct WIN32_FIND_DATAA {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwReserved0;
+  DWORD dwReserved1;
+  char cFileName[MAX_PATH];  // the name alone, without its folder
+  char cAlternateFileName[14];
+};
+
+// The first entry of the folder matching the pattern, and a handle for the next ones;
+// INVALID_HANDLE_VALUE when none matches or the folder cannot be read.
+extern "C" KV_PLATFORM_API HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* found);
+// FALSE when no entry is left.
+extern "C" KV_PLATFORM_API BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* found);
+extern "C" KV_PLATFORM_API BOOL FindClose(HANDLE search);
