@@ -8,8 +8,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -601,6 +605,276 @@ TEST_F(EntExport, BlockNamesBeyondAsciiCompareAsUtf8) {
   ASSERT_TRUE(InstanceRefFromBlockReference(&second, b, definitions));
   EXPECT_EQ(a.m_instance_definition_uuid, uuidOf(2));
   EXPECT_EQ(b.m_instance_definition_uuid, uuidOf(3));
+}
+
+// ---- every entity of an outside drawing ----------------------------------------------------
+
+using PointAt = std::function<ON_3dPoint(double)>;
+
+// The distance from p to the curve over [t0, t1]: the nearest of a dense sampling, refined
+// on the samples either side of it.
+double distanceTo(const ON_3dPoint& p, const PointAt& curve, double t0, double t1) {
+  constexpr int kSamples = 256;
+  auto param = [&](int i) { return t0 + (t1 - t0) * i / kSamples; };
+  auto dist = [&](double t) { return curve(t).DistanceTo(p); };
+  int best = 0;
+  for (int i = 1; i <= kSamples; ++i)
+    if (dist(param(i)) < dist(param(best))) best = i;
+  double lo = param(std::max(best - 1, 0)), hi = param(std::min(best + 1, kSamples));
+  for (int k = 0; k < 80; ++k) {
+    const double m1 = lo + (hi - lo) / 3, m2 = hi - (hi - lo) / 3;
+    (dist(m1) < dist(m2) ? hi : lo) = dist(m1) < dist(m2) ? m2 : m1;
+  }
+  return std::min(dist(param(best)), dist((lo + hi) / 2));
+}
+
+// Each curve within tol of the other at points sampled along it.
+::testing::AssertionResult sameTrace(const AcDbCurve& entity, const ON_Curve& curve, double tol) {
+  double s0 = 0, s1 = 0;
+  entity.getStartParam(s0);
+  entity.getEndParam(s1);
+  const ON_Interval domain = curve.Domain();
+  const PointAt host = [&](double t) {
+    AcGePoint3d p;
+    entity.getPointAtParam(std::clamp(t, std::min(s0, s1), std::max(s0, s1)), p);
+    return on(p);
+  };
+  const PointAt ours = [&](double t) { return curve.PointAt(t); };
+  for (int i = 0; i <= 24; ++i) {
+    const double hostAt = s0 + (s1 - s0) * i / 24, oursAt = domain.ParameterAt(i / 24.0);
+    if (double d = distanceTo(ours(oursAt), host, s0, s1); !(d <= tol))
+      return ::testing::AssertionFailure() << "our point at " << oursAt << " is " << d << " off the entity";
+    if (double d = distanceTo(host(hostAt), ours, domain[0], domain[1]); !(d <= tol))
+      return ::testing::AssertionFailure() << "the entity's point at " << hostAt << " is " << d << " off our curve";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+class EntExportDrawing : public HostTest {
+protected:
+  // One definition per block of the drawing with a name of plain ASCII, numbered in table order.
+  void defineBlocks(AcDbDatabase& drawing) {
+    AcDbBlockTable* table = nullptr;
+    ASSERT_EQ(drawing.getBlockTable(table), Acad::eOk);
+    for (AcDbObjectId id : table->recordIds()) {
+      AcDbBlockTableRecord* record = nullptr;
+      if (acdbOpenObject(record, id, AcDb::kForRead) != Acad::eOk) continue;
+      const std::string name = record->getName();
+      record->close();
+      if (std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; })) continue;
+      out_definitions.Append(definition(std::wstring(name.begin(), name.end()), unsigned(out_definitions.Count() + 1)));
+      uuids_[name] = uuidOf(unsigned(out_definitions.Count()));
+    }
+    table->close();
+  }
+
+  // Exports the entity after one object already in the array, and checks what it appended.
+  void check(AcDbEntity* e) {
+    const std::string cls = e->isA()->name();
+    SCOPED_TRACE(cls + " " + e->handle().text());
+    Exported out;
+    out.definitions = out_definitions;
+    out.objects.Append(new ON_Point);
+    ON_Object* first = out.objects[0];
+    const BOOL ok = out.from(e);
+    ASSERT_EQ(out.objects[0], first);
+    const int made = out.objects.Count() - 1;
+    ++seen_[cls];
+    auto* light = AcDbPolyline::cast(e);
+    if (light && !light->isOnlyLines()) {
+      // Bulges are not read: the corners alone, the first again at the end of a closed one.
+      ASSERT_TRUE(ok && made == 1);
+      const ON_PolylineCurve* ours = out.at<ON_PolylineCurve>(1);
+      ASSERT_NE(ours, nullptr);
+      const unsigned n = light->numVerts();
+      ASSERT_EQ(ours->PointCount(), int(n + (light->isClosed() ? 1 : 0)));
+      for (int i = 0; i < ours->PointCount(); ++i) {
+        AcGePoint3d p;
+        light->getPointAt(unsigned(i) % n, p);
+        EXPECT_EQ(ours->m_pline[i], on(p)) << i;
+      }
+    } else if (auto* curve = AcDbCurve::cast(e); curve && kCurves.count(cls)) {
+      ASSERT_TRUE(ok && made == 1);
+      const ON_Curve* ours = out.at<ON_Curve>(1);
+      ASSERT_NE(ours, nullptr);
+      AcDbExtents box;
+      e->getGeomExtents(box);
+      const double size = std::max(1.0, box.minPoint().asVector().length() + box.maxPoint().asVector().length());
+      EXPECT_TRUE(sameTrace(*curve, *ours, 1e-9 * size));
+    } else if (cls == "AcDbRay" || cls == "AcDbXline") {
+      ASSERT_TRUE(ok && made == 1);
+      auto* line = AcDbUnboundedLine::cast(e);
+      const double from = cls == "AcDbRay" ? 0 : 1, to = cls == "AcDbRay" ? 1 : -1;
+      EXPECT_TRUE(near(out.at<ON_LineCurve>(1)->m_line.from, on(line->basePoint() + line->unitDir() * from)));
+      EXPECT_TRUE(near(out.at<ON_LineCurve>(1)->m_line.to, on(line->basePoint() + line->unitDir() * to)));
+    } else if (cls == "AcDbPoint") {
+      ASSERT_TRUE(ok && made == 1);
+      EXPECT_EQ(out.at<ON_Point>(1)->point, on(AcDbPoint::cast(e)->position()));
+    } else if (cls == "AcDbFace" || cls == "AcDbPolyFaceMesh" || cls == "AcDbPolygonMesh") {
+      ON_Mesh want;
+      ASSERT_TRUE(ok && made == 1 && MeshFromFacetEntity(e, want));
+      expectSameMesh(*out.at<ON_Mesh>(1), want);
+    } else if (cls == "AcDbSolid") {
+      checkSolid(*AcDbSolid::cast(e), ok, out);
+    } else if (cls == "AcDbHatch" || cls == "AcDbMline") {
+      AcDbVoidPtrArray pieces;
+      const bool exploded = e->explode(pieces) == Acad::eOk;
+      const std::vector<Seg> lines = kv::test::takeLines(pieces);
+      EXPECT_EQ(ok, exploded);
+      expectLines(out, 1, exploded ? lines : std::vector<Seg>());
+    } else if (cls == "AcDb3dSolid" || cls == "AcDbBody" || cls == "AcDbRegion") {
+      checkPieces(*e, ok, out);
+    } else if (cls == "AcDbBlockReference") {
+      checkReference(*AcDbBlockReference::cast(e), ok, out);
+    } else if (cls == "AcDbText") {
+      ASSERT_TRUE(ok && made == 1);
+      EXPECT_NE(out.at<ON_TextEntity2>(1), nullptr);
+    } else {
+      EXPECT_FALSE(ok);
+      EXPECT_EQ(made, 0);
+    }
+  }
+
+  void checkSolid(const AcDbSolid& solid, BOOL ok, const Exported& out) {
+    ASSERT_TRUE(ok && out.objects.Count() == 2);
+    AcGePoint3d p[4];
+    for (Adesk::UInt16 i = 0; i < 4; ++i) solid.getPointAt(i, p[i]);
+    const ON_NurbsSurface* surface = out.at<ON_NurbsSurface>(1);
+    ASSERT_NE(surface, nullptr);
+    EXPECT_EQ(surface->PointAt(0, 0), on(p[0]));
+    EXPECT_EQ(surface->PointAt(1, 0), on(p[1]));
+    EXPECT_EQ(surface->PointAt(0, 1), on(p[2]));
+    EXPECT_EQ(surface->PointAt(1, 1), on(p[2] == p[3] ? p[2] : p[3]));
+  }
+
+  // Curves of the edges, inside the entity's box.
+  void checkPieces(const AcDbEntity& e, BOOL ok, const Exported& out) {
+    ASSERT_TRUE(ok);
+    ASSERT_GT(out.objects.Count(), 1);
+    AcDbExtents box;
+    ASSERT_EQ(e.getGeomExtents(box), Acad::eOk);
+    const double tol = 1e-9 * std::max(1.0, box.minPoint().distanceTo(box.maxPoint()));
+    for (int i = 1; i < out.objects.Count(); ++i) {
+      const ON_Curve* curve = out.at<ON_Curve>(i);
+      ASSERT_NE(curve, nullptr) << i;
+      for (int k = 0; k <= 8; ++k) {
+        const ON_3dPoint p = curve->PointAt(curve->Domain().ParameterAt(k / 8.0));
+        for (int j = 0; j < 3; ++j) {
+          EXPECT_GE(p[j], box.minPoint()[unsigned(j)] - tol) << i;
+          EXPECT_LE(p[j], box.maxPoint()[unsigned(j)] + tol) << i;
+        }
+      }
+    }
+  }
+
+  void checkReference(const AcDbBlockReference& reference, BOOL ok, const Exported& out) {
+    AcDbBlockTableRecord* record = nullptr;
+    ASSERT_EQ(acdbOpenObject(record, reference.blockTableRecord(), AcDb::kForRead), Acad::eOk);
+    const std::string name = record->getName();
+    record->close();
+    auto it = uuids_.find(name);
+    ASSERT_EQ(ok, it != uuids_.end());
+    if (!ok) return;
+    const ON_InstanceRef* instance = out.at<ON_InstanceRef>(1);
+    ASSERT_TRUE(instance && out.objects.Count() == 2);
+    EXPECT_EQ(instance->m_instance_definition_uuid, it->second);
+    const ON_Xform want = XformFromGeMatrix(reference.blockTransform());
+    EXPECT_EQ(std::memcmp(instance->m_xform.m_xform, want.m_xform, sizeof want.m_xform), 0);
+  }
+
+  void sweep(const std::string& file) {
+    std::unique_ptr<AcDbDatabase> drawing;
+    std::string error;
+    ASSERT_EQ(kv::dxf::readDrawing(file, drawing, error), Acad::eOk) << error;
+    defineBlocks(*drawing);
+    AcDbBlockTableRecord* space = nullptr;
+    ASSERT_EQ(acdbOpenObject(space, drawing->modelSpaceId(), AcDb::kForRead), Acad::eOk);
+    const std::vector<AcDbObjectId> ids = space->entityIds();
+    space->close();
+    for (AcDbObjectId id : ids) {
+      AcDbEntity* e = nullptr;
+      ASSERT_EQ(acdbOpenAcDbEntity(e, id, AcDb::kForRead), Acad::eOk);
+      check(e);
+      e->close();
+    }
+  }
+
+  const std::set<std::string> kCurves = {"AcDbLine", "AcDbCircle", "AcDbArc", "AcDbEllipse",
+                                         "AcDbSpline", "AcDbPolyline", "AcDb3dPolyline"};
+  ON_ClassArray<ON_InstanceDefinition> out_definitions;
+  std::map<std::string, ON_UUID> uuids_;
+  std::map<std::string, int> seen_;
+};
+
+TEST_F(EntExportDrawing, EveryEntityOfAnOutsideDrawing) {
+  const std::filesystem::path file =
+      std::filesystem::path(KV_SHARED_DIR) / "testdata" / "dxf" / "acadsharp_sample_AC1018_ascii.dxf";
+  KV_SKIP_UNLESS(std::filesystem::exists(file), "the shared test data");
+  sweep(file.string());
+  // The kinds the file is known to hold went through their rows.
+  for (const char* cls : {"AcDbPoint", "AcDbLine", "AcDbRay", "AcDbXline", "AcDbMline", "AcDbCircle", "AcDbArc",
+                          "AcDbEllipse", "AcDbPolyline", "AcDbSpline", "AcDbFace", "AcDbSolid", "AcDbHatch",
+                          "AcDb3dSolid", "AcDbRegion", "AcDbBlockReference", "AcDbText"})
+    EXPECT_GT(seen_[cls], 0) << cls;
+}
+
+// One entity of each listed kind that ezdxf writes, a few twice, and one it does not list.
+const char* kEzdxfWrite = R"(import sys, ezdxf
+doc = ezdxf.new("R2010")
+msp = doc.modelspace()
+msp.add_point((1, 2, 3))
+msp.add_line((0, 0, 0), (3, 4, 5))
+msp.add_ray((1, 2, 3), (0, 3, 4))
+msp.add_xline((-1, 0, 0), (1, 1, 0))
+msp.add_circle((1, 2, 3), 2.5, dxfattribs={"extrusion": (0, 0.6, 0.8)})
+msp.add_arc((4, 5, 6), 1.5, 350, 10, dxfattribs={"extrusion": (0, 0, -1)})
+msp.add_ellipse((1, 1, 0), (0, 3, 0), 0.5)
+msp.add_ellipse((1, 1, 0), (0, 3, 0), 0.5, 5.5, 0.5)
+msp.add_spline([(0, 0, 0), (1, 2, 0), (3, 1, 1), (4, 4, 2)])
+msp.add_rational_spline([(0, 0, 0), (1, 1, 0), (2, 0, 0)], [1, 2, 1], degree=2)
+msp.add_lwpolyline([(0, 0), (4, 0), (4, 3)], close=True)
+msp.add_polyline3d([(0, 0, 0), (1, 2, 3), (2, 0, 1)])
+pf = msp.add_polyface()
+pf.append_face([(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 1)])
+pf.append_face([(1, 0, 0), (2, 0, 0), (1, 1, 0)])
+mesh = msp.add_polymesh(size=(3, 3))
+for m in range(3):
+    for n in range(3):
+        mesh.set_mesh_vertex((m, n), (n, m, m * n))
+msp.add_3dface([(0, 0, 0), (1, 0, 0), (1, 1, 1), (0, 1, 0)])
+msp.add_solid([(0, 0), (4, 0), (0, 3), (4, 3)])
+msp.add_solid([(0, 0), (4, 0), (0, 3)])
+h = msp.add_hatch()
+h.set_pattern_fill("ANSI31", scale=0.5)
+h.paths.add_polyline_path([(0, 0), (4, 0), (4, 4), (0, 4)], is_closed=True)
+s = msp.add_hatch(color=2)
+s.paths.add_polyline_path([(0, 0), (1, 0), (1, 1)], is_closed=True)
+msp.add_mline([(0, 0), (10, 0), (10, 10)])
+b = doc.blocks.new("Bolt")
+b.add_line((0, 0), (1, 0))
+msp.add_blockref("Bolt", (1, 2, 3), dxfattribs={"rotation": 30, "xscale": 2, "yscale": 2, "zscale": 2})
+u = doc.blocks.new("\u00c9crou")
+u.add_circle((0, 0), 1)
+msp.add_blockref("\u00c9crou", (5, 5, 0))
+msp.add_text("Hello", dxfattribs={"insert": (1, 1, 0), "height": 2})
+msp.add_mtext("Not listed")
+doc.saveas(sys.argv[1])
+)";
+
+TEST_F(EntExportDrawing, EveryEntityOfADrawingEzdxfWrote) {
+  KV_SKIP_UNLESS(ezdxfAvailable(), "Debian's python3-ezdxf");
+  ScratchFolder dir;
+  const std::string script = (dir.path() / "write.py").string(), file = (dir.path() / "theirs.dxf").string();
+  writeFile(script, kEzdxfWrite);
+  int status = 0;
+  const std::string said = runProcess("/usr/bin/python3 " + script + " " + file + " 2>&1", status);
+  ASSERT_EQ(status, 0) << said;
+  sweep(file);
+  for (const char* cls : {"AcDbPoint", "AcDbLine", "AcDbRay", "AcDbXline", "AcDbMline", "AcDbCircle", "AcDbArc",
+                          "AcDbEllipse", "AcDbPolyline", "AcDb3dPolyline", "AcDbSpline", "AcDbFace",
+                          "AcDbPolyFaceMesh", "AcDbPolygonMesh", "AcDbSolid", "AcDbHatch", "AcDbBlockReference",
+                          "AcDbText"})
+    EXPECT_GT(seen_[cls], 0) << cls;
 }
 
 }  // namespace
