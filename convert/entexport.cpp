@@ -19,8 +19,7 @@ using Lines = ON_ClassArray<ON_LineCurve>;
 
 // The pieces of one explode: new entities in no drawing, ours on every path, failed explodes
 // included (the host may have appended some before it failed). The host releases an object
-// outside a database through its close(), so closing and deleting come to the same; each form
-// is kept where the pieces' kind is known to take it.
+// outside a database through its close(), so closing a piece and deleting it come to the same.
 class ExplodedPieces {
 public:
   enum Release { kDelete, kClose };

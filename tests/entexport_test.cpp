@@ -222,7 +222,8 @@ TEST_F(EntExport, CurveRowsGiveWhatTheirOwnConversionsGive) {
     EXPECT_TRUE(near(got->PointAtEnd(), on(end)));
   }
 
-  // A closed lightweight polyline, bulge ignored, and a 3D polyline of the drawing.
+  // A closed lightweight polyline, bulge ignored, and a 3D polyline of the drawing (its vertices
+  // are read through the drawing).
   AcDbPolyline light;
   light.addVertexAt(0, AcGePoint2d(0, 0), 0.5);
   light.addVertexAt(1, AcGePoint2d(4, 0));
@@ -662,8 +663,8 @@ protected:
       const std::string name = record->getName();
       record->close();
       if (std::any_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; })) continue;
-      out_definitions.Append(definition(std::wstring(name.begin(), name.end()), unsigned(out_definitions.Count() + 1)));
-      uuids_[name] = uuidOf(unsigned(out_definitions.Count()));
+      definitions_.Append(definition(std::wstring(name.begin(), name.end()), unsigned(definitions_.Count() + 1)));
+      uuids_[name] = uuidOf(unsigned(definitions_.Count()));
     }
     table->close();
   }
@@ -673,7 +674,7 @@ protected:
     const std::string cls = e->isA()->name();
     SCOPED_TRACE(cls + " " + e->handle().text());
     Exported out;
-    out.definitions = out_definitions;
+    out.definitions = definitions_;
     out.objects.Append(new ON_Point);
     ON_Object* first = out.objects[0];
     const BOOL ok = out.from(e);
@@ -801,7 +802,7 @@ protected:
 
   const std::set<std::string> kCurves = {"AcDbLine", "AcDbCircle", "AcDbArc", "AcDbEllipse",
                                          "AcDbSpline", "AcDbPolyline", "AcDb3dPolyline"};
-  ON_ClassArray<ON_InstanceDefinition> out_definitions;
+  ON_ClassArray<ON_InstanceDefinition> definitions_;
   std::map<std::string, ON_UUID> uuids_;
   std::map<std::string, int> seen_;
 };
