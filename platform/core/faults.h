@@ -16,7 +16,7 @@ namespace kv::fault {
   X(appendVertex) X(appendFaceRecord)                                                           \
   X(acedGetVar) X(acedSetVar) X(acedCommand) X(acdbEntDel) X(acedSSGet) X(acedEntSel)           \
   X(setBody) X(explode) X(booleanOper) X(stlOut) X(acisIn) X(acisOut)                           \
-  X(STLToMesh) X(AfxInitExtensionModule) X(unlink)                                              \
+  X(STLToMesh) X(AfxInitExtensionModule) X(unlink) X(tempnam)                                   \
   X(fileOpen) X(fileRead) X(fileWrite) X(fileSync) X(fileRename)
 
 enum class Call : unsigned char {
