@@ -209,6 +209,39 @@ TEST_F(MeshSolids, EzdxfsMeshSolidsReadAsSolidsFacingOutwards) {
   }
 }
 
+// Every face, edge and vertex of a shape, and the surface and curve objects under them.
+std::set<const void*> partsOf(const TopoDS_Shape& s) {
+  std::set<const void*> parts;
+  for (TopAbs_ShapeEnum kind : {TopAbs_FACE, TopAbs_EDGE, TopAbs_VERTEX})
+    for (TopExp_Explorer x(s, kind); x.More(); x.Next()) parts.insert(x.Current().TShape().get());
+  for (TopExp_Explorer x(s, TopAbs_FACE); x.More(); x.Next()) parts.insert(BRep_Tool::Surface(TopoDS::Face(x.Current())).get());
+  for (TopExp_Explorer x(s, TopAbs_EDGE); x.More(); x.Next()) {
+    double a, b;
+    parts.insert(BRep_Tool::Curve(TopoDS::Edge(x.Current()), a, b).get());
+  }
+  return parts;
+}
+
+TEST_F(MeshSolids, SetBodyCopiesAMeshSolidSharingNothingWithIt) {
+  ON_Mesh sphere = sphereMesh(3, 40, 21);
+  std::unique_ptr<AcDbEntity> e = roundTrip(sphere);
+  auto* source = AcDb3dSolid::cast(e.get());
+  ASSERT_TRUE(source);
+  AcDb3dSolid copy;
+  ASSERT_EQ(copy.setBody(source->body()), Acad::eOk);
+  const TopoDS_Shape& shape = kv::modeler::shapeOf(copy);
+  expectClosedSolid(shape, "copy");
+  EXPECT_EQ(counts(shape), implied(sphere));
+  EXPECT_NEAR(volume(shape) / signedVolume(sphere), 1.0, 1e-9);
+  std::set<const void*> theirs = partsOf(kv::modeler::shapeOf(*source)), mine = partsOf(shape);
+  for (const void* p : mine) EXPECT_EQ(theirs.count(p), 0u) << "shared with the source";
+  // The source gone, the copy stands.
+  e.reset();
+  expectClosedSolid(shape, "copy of a released source");
+  ASSERT_EQ(copy.cleanBody(), Acad::eOk);
+  expectClosedSolid(shape, "copy cleaned");
+}
+
 // An L-shaped prism of 20 triangles: 8 faces once merged, two of them L-shaped.
 ON_Mesh lPrism() {
   const double l[6][2] = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};

@@ -190,6 +190,8 @@ bool readRecord(Model& model, std::uint32_t& i, Record& record, std::string& err
 // Groups the tokens into records, up to the end marker.
 bool readRecords(Model& model, std::string& error) {
   const auto& tokens = model.tokens;
+  // A record takes a dozen tokens or so; the list is not copied as it grows through millions.
+  model.records.reserve(tokens.size() / 10 + 16);
   std::int64_t nextNumber = 0;
   for (std::uint32_t i = 0; i < tokens.size(); ++i) {
     const Token& t = tokens[i];
