@@ -4,7 +4,8 @@
 // thirty microseconds a face: more than reading the mesh the solid came from. A solid of
 // planes and lines needs none of its generality: each vertex, edge and face is made anew once,
 // with copies of its point, line or plane, and put together as the source is.
-#include <unordered_map>
+#include <cstdint>
+#include <vector>
 
 #include <BRep_Builder.hxx>
 #include <BRep_CurveRepresentation.hxx>
@@ -19,6 +20,7 @@
 #include <TopoDS_Iterator.hxx>
 
 #include "modeler/occ_shape.h"
+#include "opennurbs/point_index.h"
 
 namespace kv::modeler {
 namespace {
@@ -29,19 +31,24 @@ class PolyhedronCopy {
 public:
   TopoDS_Shape copy(const TopoDS_Shape& s) {
     if (!s.Location().IsIdentity()) throw NotAPolyhedron{};
-    auto found = done_.find(s.TShape().get());
-    if (found != done_.end()) return found->second.Oriented(s.Orientation());
-    TopoDS_Shape made = fresh(s);
+    // The shared data's address as a key of the platform's table of three words.
+    auto address = reinterpret_cast<std::uintptr_t>(s.TShape().get());
+    const std::uint32_t key[3] = {std::uint32_t(address), std::uint32_t(std::uint64_t(address) >> 32), 0};
+    auto fresh = std::uint32_t(done_.size());
+    std::uint32_t at = copies_.findOrAdd(key, kv::PointIndex::hash(key), fresh);
+    if (at != fresh) return done_[at].Oriented(s.Orientation());
+    done_.push_back(TopoDS_Shape());
+    TopoDS_Shape made = empty(s);
     for (TopoDS_Iterator it(s, Standard_False, Standard_False); it.More(); it.Next()) builder_.Add(made, copy(it.Value()));
     made.Closed(s.Closed());
     made.Orientable(s.Orientable());
-    done_.emplace(s.TShape().get(), made);
+    done_[at] = made;
     return made.Oriented(s.Orientation());
   }
 
 private:
   // A new shape of the source's kind and geometry, facing forward, holding nothing yet.
-  TopoDS_Shape fresh(const TopoDS_Shape& s) {
+  TopoDS_Shape empty(const TopoDS_Shape& s) {
     switch (s.ShapeType()) {
       case TopAbs_VERTEX: return vertex(TopoDS::Vertex(s));
       case TopAbs_EDGE: return edge(TopoDS::Edge(s));
@@ -107,7 +114,8 @@ private:
   }
 
   BRep_Builder builder_;
-  std::unordered_map<const TopoDS_TShape*, TopoDS_Shape> done_;
+  kv::PointIndex copies_;            // a source's shared data to its copy's place in done_
+  std::vector<TopoDS_Shape> done_;
 };
 
 }  // namespace
