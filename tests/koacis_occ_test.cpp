@@ -13,7 +13,9 @@
 #include <utility>
 #include <vector>
 
+#include <BRepAlgoAPI_Fuse.hxx>
 #include <BRepCheck_Analyzer.hxx>
+#include <BRepPrimAPI_MakeCylinder.hxx>
 #include <BRepGProp.hxx>
 #include <BRep_Tool.hxx>
 #include <GProp_GProps.hxx>
@@ -21,6 +23,8 @@
 #include <TopExp_Explorer.hxx>
 #include <TopTools_IndexedMapOfShape.hxx>
 #include <TopoDS.hxx>
+#include <gp.hxx>
+#include <gp_Ax2.hxx>
 
 #include "host_fixture.h"
 #include "kolib/koacis.h"
@@ -283,6 +287,19 @@ TEST_F(MeshSolids, CleanBodyMergesFacesOnOneSurfaceKeepingTheVolume) {
     EXPECT_EQ(box1.maxPoint(), box0.maxPoint());
   }
   EXPECT_NEAR(signedVolume(lPrism()), 3.0, 1e-12);
+
+  // Two half cylinders united: two faces on one cylinder and two on each end's plane.
+  TopoDS_Shape halves = BRepAlgoAPI_Fuse(BRepPrimAPI_MakeCylinder(2, 5, M_PI).Shape(),
+                                         BRepPrimAPI_MakeCylinder(gp_Ax2(gp_Pnt(0, 0, 0), gp::DZ(), -gp::DX()), 2, 5, M_PI).Shape())
+                            .Shape();
+  AcDb3dSolid cylinder;
+  kv::modeler::shapeOf(cylinder) = halves;
+  double before = volume(halves);
+  ASSERT_EQ(counts(halves).faces, 6);
+  ASSERT_EQ(cylinder.cleanBody(), Acad::eOk);
+  EXPECT_EQ(counts(kv::modeler::shapeOf(cylinder)).faces, 3);
+  expectClosedSolid(kv::modeler::shapeOf(cylinder), "cylinder");
+  EXPECT_NEAR(volume(kv::modeler::shapeOf(cylinder)), before, 1e-9 * before);
 }
 
 TEST_F(MeshSolids, CleanBodyRefusesWhatItCannotChange) {
