@@ -47,6 +47,12 @@ KV_PLATFORM_API FacetTolerances facetTolerances(const TopoDS_Shape& shape, doubl
 // May throw Standard_Failure.
 AcDbCurve* curveOfEdge(const TopoDS_Edge& edge);
 
+// A copy of a shape whose faces are planes bounded by straight edges (a mesh made a solid),
+// sharing no topology or geometry with its source, made far faster than the modeller's general
+// copy; null for any other shape (placed parts, other surfaces or curves, stored 2D curves or
+// facets), which the general copy takes.
+TopoDS_Shape copyPolyhedron(const TopoDS_Shape& shape);
+
 // The shape itself when `shapes` holds one, else a compound of them all, in order.
 TopoDS_Shape oneShape(const std::vector<TopoDS_Shape>& shapes);
 

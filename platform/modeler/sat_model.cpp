@@ -56,6 +56,9 @@ bool isIdentifier(std::string_view w) {
 // it ends nothing.
 bool tokenize(std::string_view text, std::size_t pos, Model& model, std::string& error) {
   auto& tokens = model.tokens;
+  // Files of meshes run to tens of millions of tokens, some 8 bytes each; growing the list
+  // step by step would copy it all again and again. Pages reserved and not used cost nothing.
+  tokens.reserve(tokens.size() + (text.size() - pos) / 6 + 16);
   while (pos < text.size()) {
     char c = text[pos];
     if (isSpace(c)) {
@@ -187,6 +190,8 @@ bool readRecord(Model& model, std::uint32_t& i, Record& record, std::string& err
 // Groups the tokens into records, up to the end marker.
 bool readRecords(Model& model, std::string& error) {
   const auto& tokens = model.tokens;
+  // A record takes a dozen tokens or so; the list is not copied as it grows through millions.
+  model.records.reserve(tokens.size() / 10 + 16);
   std::int64_t nextNumber = 0;
   for (std::uint32_t i = 0; i < tokens.size(); ++i) {
     const Token& t = tokens[i];

@@ -44,6 +44,8 @@ namespace {
 // faceting of one never shows in the other.
 TopoDS_Shape deepCopy(const TopoDS_Shape& shape) {
   if (shape.IsNull()) return shape;
+  TopoDS_Shape polyhedron = kv::modeler::copyPolyhedron(shape);
+  if (!polyhedron.IsNull()) return polyhedron;
   return BRepBuilderAPI_Copy(shape, Standard_True, Standard_False).Shape();
 }
 
