@@ -15,8 +15,8 @@ namespace kv::fault {
   X(acdbOpenObject) X(appendAcDbEntity) X(symbolTableAdd) X(erase) X(clone) X(transformBy)      \
   X(appendVertex) X(appendFaceRecord)                                                           \
   X(acedGetVar) X(acedSetVar) X(acedCommand) X(acdbEntDel) X(acedSSGet) X(acedEntSel)           \
-  X(setBody) X(explode) X(booleanOper) X(stlOut) X(acisIn) X(acisOut)                           \
-  X(STLToMesh) X(AfxInitExtensionModule) X(unlink)                                              \
+  X(setBody) X(explode) X(booleanOper) X(cleanBody) X(stlOut) X(acisIn) X(acisOut)              \
+  X(STLToMesh) X(MeshToSAT) X(AfxInitExtensionModule) X(unlink) X(tempnam)                      \
   X(fileOpen) X(fileRead) X(fileWrite) X(fileSync) X(fileRename)
 
 enum class Call : unsigned char {

@@ -41,177 +41,11 @@
 #include <gp_Torus.hxx>
 
 #include "modeler/sat_records.h"
+#include "modeler/sat_text.h"
 
 namespace kv::modeler::sat {
 
 namespace {
-
-struct WriteError {
-  std::string message;
-};
-
-// Readers of SAT inside DXF split long lines badly; records wrap between tokens instead.
-constexpr std::size_t kLineLength = 160;
-
-class Line {
-public:
-  explicit Line(std::string& out) : out_(out) {}
-
-  void start(long long number, std::string_view type) {
-    lineStart_ = out_.size();
-    char buf[24] = "-";
-    out_.append(buf, std::size_t(std::to_chars(buf + 1, buf + sizeof buf, number).ptr - buf));
-    out_ += ' ';
-    out_ += type;
-  }
-  void tok(std::string_view t) {
-    if (out_.size() - lineStart_ + t.size() + 1 > kLineLength) {
-      out_ += '\n';
-      lineStart_ = out_.size();
-    } else {
-      out_ += ' ';
-    }
-    out_ += t;
-  }
-  // Numbers are formatted on the stack: a file has tens of thousands of them.
-  void ptr(long long index) {
-    if (index == -1) return tok("$-1");  // most of them
-    char buf[24] = "$";
-    tok(std::string_view(buf, std::size_t(std::to_chars(buf + 1, buf + sizeof buf, index).ptr - buf)));
-  }
-  void num(double v) {
-    if (!std::isfinite(v)) throw WriteError{"geometry holds a value that is not finite"};
-    if (v == 0) v = 0;  // no "-0"
-    char buf[64];
-    auto res = std::to_chars(buf, buf + sizeof buf, v);
-    tok(std::string_view(buf, std::size_t(res.ptr - buf)));
-  }
-  void integer(long long v) {
-    char buf[24];
-    tok(std::string_view(buf, std::size_t(std::to_chars(buf, buf + sizeof buf, v).ptr - buf)));
-  }
-  void xyz(const gp_XYZ& p) {
-    num(p.X());
-    num(p.Y());
-    num(p.Z());
-  }
-  // One token, so that the count and its text stay on one line.
-  void string(std::string_view s) { tok("@" + std::to_string(s.size()) + " " + std::string(s)); }
-  void end() { out_ += " #\n"; }
-
-private:
-  std::string& out_;
-  std::size_t lineStart_ = 0;
-};
-
-// Prints the fields a record's describe() lists, as 7.0 writes them; see sat_records.h.
-class FieldWriter {
-public:
-  explicit FieldWriter(Line& line) : l_(line) {}
-
-  static int version() { return 700; }
-  void ids(long long& id) { l_.integer(id); }
-  void extras(rec::Extras) {}
-  void pointer(const char*, rec::Ptr& p, rec::Read = rec::Read::must) { l_.ptr(p); }
-  void real(const char*, double& v, rec::Read = rec::Read::must) { l_.num(v); }
-  void real(const char*, std::optional<double>& v) {
-    assert(v);
-    l_.num(*v);
-  }
-  void logical(bool& v, std::string_view no, std::string_view yes, rec::Read = rec::Read::must) {
-    l_.tok(v ? yes : no);
-  }
-  void word(const char*, std::string_view& w, rec::Read = rec::Read::must) { l_.tok(w); }
-  void oneOf(const char*, std::string_view& w, std::initializer_list<std::string_view>, rec::Read) { l_.tok(w); }
-  void position(const char*, gp_XYZ& p, rec::Read = rec::Read::must) { l_.xyz(p); }
-  void vector(const char*, gp_XYZ& p, rec::Read = rec::Read::must) { l_.xyz(p); }
-  void direction(const char*, gp_XYZ& p, rec::Read = rec::Read::must) { l_.xyz(p); }
-  void interval(const char*, rec::Interval& x, rec::Read = rec::Read::must) {
-    bound(x.low);
-    bound(x.high);
-  }
-  void string(const char*, std::string_view& s, rec::Read) { l_.string(s); }
-  void list(const char*, std::vector<double>& values, rec::Read) {
-    l_.integer(static_cast<long long>(values.size()));
-    for (double v : values) l_.num(v);
-  }
-  template <class T>
-  void subtype(T& data) {
-    l_.tok("{");
-    describe(*this, data);
-    l_.tok("}");
-  }
-  void approximation(std::string_view& level, std::string_view, bool) { l_.tok(level); }
-  void form(const char*, bool& rational) { l_.tok(rational ? "nurbs" : "nubs"); }
-  void degree(int& d) { l_.integer(d); }
-  template <class T>
-  void count(const char*, std::vector<T>& list, long long, long long) {
-    l_.integer(static_cast<long long>(list.size()));
-  }
-  void knots(std::vector<rec::Knot>& knots, int) {
-    for (const rec::Knot& k : knots) {
-      l_.num(k.value);
-      l_.integer(k.multiplicity);
-    }
-  }
-  void poles(std::vector<rec::Pole>& poles, bool rational, long long n) {
-    assert(static_cast<long long>(poles.size()) == n);
-    (void)n;
-    for (const rec::Pole& p : poles) {
-      l_.xyz(p.point);
-      if (rational) l_.num(p.weight);
-    }
-  }
-  void poleGrid(std::vector<rec::Pole>& grid, bool rational, long long nu, long long nv) {
-    poles(grid, rational, nu * nv);
-  }
-
-private:
-  void bound(const std::optional<double>& b) {
-    if (!b) {
-      l_.tok("I");
-      return;
-    }
-    l_.tok("F");
-    l_.num(*b);
-  }
-
-  Line& l_;
-};
-
-// One whole record: its number, type, the common prefix and its own fields.
-template <class T>
-void put(Line& l, long long number, T& record) {
-  l.start(number, T::kType);
-  FieldWriter io(l);
-  rec::Prefix prefix;
-  describe(io, prefix);
-  describe(io, record);
-  l.end();
-}
-
-// Record numbers. The records go out in blocks of one type each, in the order of Block, the
-// bodies first as the format wants its top entities; a record's number is where its block
-// starts plus the item's index in the block, which is its place in lumps_, faces_, edgeMap_
-// and so on (a face's surface and an edge's curve share their owner's index). All block sizes
-// are known once the bodies are collected and the vertices numbered, so every pointer is known
-// before the first record is written.
-enum Block {
-  kBodies, kLumps, kShells, kFaces, kLoops, kCoedges, kEdges, kVertices, kPoints, kSurfaces, kCurves,
-  kBlocks  // how many there are
-};
-
-class Numbering {
-public:
-  explicit Numbering(const std::array<long long, kBlocks>& sizes) {
-    for (int b = 1; b < kBlocks; ++b) start_[b] = start_[b - 1] + sizes[b - 1];
-  }
-  // The record of item `index` of block `b`; -1, no record, for a negative index.
-  long long operator()(Block b, long long index) const { return index < 0 ? -1 : start_[b] + index; }
-
-private:
-  std::array<long long, kBlocks> start_{};
-};
 
 struct WFace {
   TopoDS_Face face;
@@ -482,7 +316,7 @@ public:
                  (long long)faces_.size(), (long long)loops_.size(), (long long)coedges_.size(), edgeMap_.Extent(),
                  vertexMap_.Extent(), vertexMap_.Extent(), (long long)faces_.size(), edgeMap_.Extent()});
     std::string out;
-    header(out, bodies.size());
+    header(out, bodies.size(), "Kavlor platform");
     // Surfaces and curves are numbered last but written with their faces and edges.
     std::string surfaces, curves;
     Line l(out), ls(surfaces), lc(curves);
@@ -605,16 +439,6 @@ private:
       faces_[std::size_t(loops_[std::size_t(i)].face)].firstLoop = i;
   }
 
-  static void header(std::string& out, std::size_t bodies) {
-    out += "700 0 " + std::to_string(bodies) + " 0\n";
-    std::time_t now = std::time(nullptr);
-    char date[64] = "Thu Jan  1 00:00:00 1970";
-    std::tm tm{};
-    if (gmtime_r(&now, &tm)) std::strftime(date, sizeof date, "%a %b %e %H:%M:%S %Y", &tm);
-    out += "15 Kavlor platform 11 ACIS 7.0 NT " + std::to_string(std::string_view(date).size()) + " " + date + "\n";
-    out += "1 9.9999999999999995e-07 1e-10\n";
-  }
-
   // Bodies, lumps and shells.
   void writeShells(Line& l, const Numbering& n, long long bodies) {
     for (long long b = 0; b < bodies; ++b) {
@@ -705,6 +529,17 @@ private:
 };
 
 }  // namespace
+
+void header(std::string& out, std::size_t bodies, std::string_view product) {
+  out += "700 0 " + std::to_string(bodies) + " 0\n";
+  std::time_t now = std::time(nullptr);
+  char date[64] = "Thu Jan  1 00:00:00 1970";
+  std::tm tm{};
+  if (gmtime_r(&now, &tm)) std::strftime(date, sizeof date, "%a %b %e %H:%M:%S %Y", &tm);
+  out += std::to_string(product.size()) + " " + std::string(product) + " 11 ACIS 7.0 NT " +
+         std::to_string(std::string_view(date).size()) + " " + date + "\n";
+  out += "1 9.9999999999999995e-07 1e-10\n";
+}
 
 bool write(const std::vector<WriteBody>& bodies, std::string& text, std::string& error) {
   try {

@@ -96,7 +96,7 @@ public:
   // Merges the faces that lie on one surface and removes the edges between them, so a box
   // made of 12 triangles becomes one of 6 faces; the shape's volume and place stay.
   // eNullExtents for a null solid, eNotOpenForWrite, eGeneralModelingFailure when the modeller
-  // fails (solid unchanged).
+  // fails (solid unchanged). Armable as "cleanBody".
   Acad::ErrorStatus cleanBody();
 
   // Facets the solid at the current FACETRES and writes it as STL: binary (80-byte header,

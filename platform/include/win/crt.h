@@ -10,7 +10,10 @@ extern "C" KV_PLATFORM_API int _unlink(const char* path);
 
 // A new name in folder dir (the system's temporary folder when dir is null, empty or not a
 // folder) beginning with prefix, with no extension, that no file has when it answers. The
-// caller frees it with free(); null when no name can be made.
+// caller frees it with free(); null when no name can be made. The name is dir, a separator
+// (none when dir ends with one; '\\' when dir has no '/' but a '\\'), prefix (none when null)
+// and eight random lower-case letters or digits. Nothing is created, so another program may
+// take the name before the caller does. Armable as "tempnam".
 extern "C" KV_PLATFORM_API char* _tempnam(const char* dir, const char* prefix);
 
 // Compares two strings byte by byte as the multibyte run-time does for 8-bit text: <0, 0, >0.
