@@ -85,7 +85,7 @@ TEST_F(BooleansOcc, CrossingCylindersGiveTheSteinmetzSolid) {
 
 TEST_F(BooleansOcc, SolidsMadeOfMeshesCombineByTheirMeshesVolumes) {
   // A polyface cube against a modeller box.
-  const AcDbObjectId cube = append(shapes::newPolyFace(shapes::boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(2, 2, 2))));
+  const AcDbObjectId cube = append(shapes::newPolyFace(boxMesh(2, 2, 2)));
   const AcDbObjectId box = append(shapes::newBox(AcGeVector3d(2, 2, 2), AcGePoint3d(1, 1, 1)));
   double u, i, s;
   combine(list({cube}), list({box}), u, i, s);
@@ -97,7 +97,7 @@ TEST_F(BooleansOcc, SolidsMadeOfMeshesCombineByTheirMeshesVolumes) {
   AcDbPolygonMesh* grid = shapes::newTorusGrid(AcGePoint3d(0, 0, 10), 4, 1, 24, 12);
   ON_Mesh mesh;
   ASSERT_TRUE(MeshFromPolygonMesh(grid, mesh));
-  const double torus = shapes::signedVolume(mesh);
+  const double torus = signedVolume(mesh);
   const AcDbObjectId ring = append(grid);
   const AcDbObjectId half = append(shapes::newBox(AcGeVector3d(10, 20, 10), AcGePoint3d(0, -10, 5)));
   combine(list({ring}), list({half}), u, i, s);
@@ -108,7 +108,7 @@ TEST_F(BooleansOcc, SolidsMadeOfMeshesCombineByTheirMeshesVolumes) {
 
 TEST_F(BooleansOcc, DisjointSolidsHaveNoCommonIntersection) {
   const AcDbObjectId a = append(shapes::newCylinder(1, 2, AcGePoint3d(0, 0, 0)));
-  const AcDbObjectId b = append(shapes::newPolyFace(shapes::boxMesh(ON_3dPoint(3, 3, 3), ON_3dPoint(4, 4, 4))));
+  const AcDbObjectId b = append(shapes::newPolyFace(boxMesh(1, 1, 1, ON_3dPoint(3, 3, 3))));
   auto* result = new AcDb3dSolid;
   EXPECT_FALSE(IntersectSolids(list({a, b}), result));
   EXPECT_EQ(GetSolidErrorText(), "Objects do not have a common intersection");

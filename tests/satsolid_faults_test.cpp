@@ -49,7 +49,7 @@ std::string describe(const AcDbEntity& e) {
 
 std::string describe(const ON_Mesh& m) {
   return std::to_string(m.VertexCount()) + " vertices " + std::to_string(m.FaceCount()) + " faces " +
-         rounded(shapes::signedVolume(m));
+         rounded(signedVolume(m));
 }
 
 // Whether every line of part appears in whole, in the same order.
@@ -102,7 +102,7 @@ protected:
     EXPECT_EQ(body->setBody(cylinder->body()), Acad::eOk);
     cylinder->close();
     body_ = append(body);
-    polyface_ = append(shapes::newPolyFace(shapes::boxMesh(ON_3dPoint(0.5, 0.5, 0.5), ON_3dPoint(2, 2, 2))));
+    polyface_ = append(shapes::newPolyFace(boxMesh(1.5, 1.5, 1.5, ON_3dPoint(0.5, 0.5, 0.5))));
     polygon_ = append(shapes::newTorusGrid(AcGePoint3d(0, 0, 1), 2, 0.5, 8, 6));
     line_ = addLine();
     other_ = append(shapes::newBox(AcGeVector3d(1, 1, 1), AcGePoint3d(0.5, 0.5, 0.5)));
@@ -226,6 +226,10 @@ protected:
     ASSERT_EQ(fired_, 0);
     const int calls = int(log_.size());
     ASSERT_GT(calls, 0);
+    std::map<std::string, int> byName;
+    for (const kv::fault::LoggedCall& c : log_) ++byName[kv::fault::name(c.call)];
+    std::string names;
+    for (const auto& [call, times] : byName) names += " " + call + " " + std::to_string(times);
     EXPECT_EQ(snapshot(), before);
     checkTemporaryFiles();
     for (bool persistent : {false, true}) {
@@ -241,7 +245,7 @@ protected:
       }
       ASSERT_LE(n, kMaxCalls) << "faults still firing past " << kMaxCalls << " calls";
       EXPECT_EQ(n - 1, calls);  // every call of an undisturbed run was made to fail
-      std::printf("%s: %d host calls %s\n", name, n - 1, persistent ? "from then on" : "once");
+      std::printf("%s: %d host calls (%s ) failed %s\n", name, n - 1, names.c_str(), persistent ? "from then on" : "once");
     }
   }
 
@@ -255,7 +259,7 @@ protected:
 
 TEST_F(SatSolidFaults, MeshesIntoSolids) {
   draw();
-  const ON_Mesh box = shapes::boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 2, 3));
+  const ON_Mesh box = boxMesh(1, 2, 3);
   sweep("SatSolidFromMesh", Kind::kStrict,
         [&](AcDbEntity*) { return intoSolid([&](AcDb3dSolid* s) { return SatSolidFromMesh(box, s); }); });
   sweep("SatSolidFromPolyFaceMesh", Kind::kStrict, [](AcDbEntity* e) {
@@ -301,7 +305,7 @@ TEST_F(SatSolidFaults, SolidsFromEntityIds) {
 TEST_F(SatSolidFaults, MeshesIntoEntities) {
   draw();
   ON_ClassArray<ON_Mesh> meshes;
-  meshes.Append(shapes::boxMesh(ON_3dPoint(0, 0, 0), ON_3dPoint(1, 2, 3)));
+  meshes.Append(boxMesh(1, 2, 3));
   meshes.Append(shapes::tentMesh());
   sweep("SatEntitiesFromMesh", Kind::kAppend, [&](AcDbEntity*) {
     return intoList([&](AcDbVoidPtrArray& l) { return SatEntitiesFromMesh(meshes[1], l, 1); });

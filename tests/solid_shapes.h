@@ -1,5 +1,5 @@
-// Closed and open meshes with their signed volumes, the mesh entities made of them, and solids,
-// for the tests of meshes into solids and of the solid Booleans.
+// Open meshes, the mesh entities made of meshes, and solids, for the tests of meshes into solids
+// and of the solid Booleans; the closed meshes and their volumes are test_meshes.h's.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,6 +14,7 @@
 #include "host/entities.h"
 #include "modeler/solids.h"
 #include "opennurbs/opennurbs.h"
+#include "test_meshes.h"
 
 namespace shapes {
 
@@ -23,45 +24,6 @@ inline int addVertex(ON_Mesh& m, double x, double y, double z) {
   return i;
 }
 inline void addTriangle(ON_Mesh& m, int a, int b, int c) { m.SetTriangle(m.FaceCount(), a, b, c); }
-
-// The box from lo to hi: 8 shared corners and 12 triangles, wound outward.
-inline ON_Mesh boxMesh(const ON_3dPoint& lo, const ON_3dPoint& hi) {
-  ON_Mesh m;
-  for (int k = 0; k < 8; ++k) addVertex(m, k & 1 ? hi.x : lo.x, k & 2 ? hi.y : lo.y, k & 4 ? hi.z : lo.z);
-  const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
-  for (const auto& q : quads) {
-    addTriangle(m, q[0], q[1], q[2]);
-    addTriangle(m, q[0], q[2], q[3]);
-  }
-  return m;
-}
-
-// A sphere of segments around and stacks from pole to pole: 2 * segments * (stacks - 1)
-// triangles, wound outward.
-inline ON_Mesh sphereMesh(const ON_3dPoint& centre, double radius, int segments, int stacks) {
-  using std::numbers::pi;
-  ON_Mesh m;
-  const int north = addVertex(m, centre.x, centre.y, centre.z + radius);
-  for (int i = 1; i < stacks; ++i) {
-    const double theta = pi * i / stacks;
-    for (int j = 0; j < segments; ++j) {
-      const double phi = 2 * pi * j / segments;
-      addVertex(m, centre.x + radius * std::sin(theta) * std::cos(phi),
-                centre.y + radius * std::sin(theta) * std::sin(phi), centre.z + radius * std::cos(theta));
-    }
-  }
-  const int south = addVertex(m, centre.x, centre.y, centre.z - radius);
-  auto ring = [&](int i, int j) { return 1 + (i - 1) * segments + (j % segments); };
-  for (int j = 0; j < segments; ++j) {
-    addTriangle(m, north, ring(1, j), ring(1, j + 1));
-    for (int i = 1; i + 1 < stacks; ++i) {
-      addTriangle(m, ring(i, j), ring(i + 1, j), ring(i + 1, j + 1));
-      addTriangle(m, ring(i, j), ring(i + 1, j + 1), ring(i, j + 1));
-    }
-    addTriangle(m, ring(stacks - 1, j), south, ring(stacks - 1, j + 1));
-  }
-  return m;
-}
 
 // Two triangles in the plane z = 0: an open, flat mesh.
 inline ON_Mesh squareMesh() {
@@ -87,24 +49,20 @@ inline ON_Mesh tentMesh() {
   return m;
 }
 
+// One triangle two of whose corners lie on one point: no face a reader keeps.
+inline ON_Mesh pinchedMesh() {
+  ON_Mesh m;
+  addVertex(m, 0, 0, 0);
+  addVertex(m, 1, 0, 0);
+  addVertex(m, 1, 0, 0);
+  addTriangle(m, 0, 1, 2);
+  return m;
+}
+
 // The corners of one face: three for a triangle, else four.
 inline std::vector<int> cornersOf(const ON_MeshFace& f) {
   if (f.IsTriangle()) return {f.vi[0], f.vi[1], f.vi[2]};
   return {f.vi[0], f.vi[1], f.vi[2], f.vi[3]};
-}
-
-// The volume the faces enclose, positive when they wind outward; quads as two triangles.
-inline double signedVolume(const ON_Mesh& m) {
-  double six = 0;
-  auto at = [&](int i) { return ON_3dPoint(m.m_V[i].x, m.m_V[i].y, m.m_V[i].z); };
-  for (const ON_MeshFace& f : m.m_F) {
-    std::vector<int> c = cornersOf(f);
-    for (size_t k = 1; k + 1 < c.size(); ++k) {
-      ON_3dPoint a = at(c[0]), b = at(c[k]), d = at(c[k + 1]);
-      six += a.x * (b.y * d.z - b.z * d.y) - a.y * (b.x * d.z - b.z * d.x) + a.z * (b.x * d.y - b.y * d.x);
-    }
-  }
-  return six / 6;
 }
 
 // Every edge is used by exactly two faces, once each way.
