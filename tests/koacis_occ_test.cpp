@@ -184,6 +184,31 @@ TEST_F(MeshSolids, FacetsOfOtherProgramsClosedSolidsComeBackAsThoseSolids) {
   EXPECT_EQ(open, 1);
 }
 
+// Another writer's SAT of meshes, its transforms and its inward-facing solids included.
+TEST_F(MeshSolids, EzdxfsMeshSolidsReadAsSolidsFacingOutwards) {
+  KV_SKIP_UNLESS(ezdxfAvailable(), "Debian's python3-ezdxf");
+  std::string file = (dir_ / "cubes.sat").string();
+  int status = 0;
+  std::string out = runProcess("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_sat_mesh.py cubes " + file, status);
+  ASSERT_EQ(status, 0) << out;
+  AcDbVoidPtrArray made;
+  ASSERT_EQ(AcDbBody::acisIn(file.c_str(), made), Acad::eOk);
+  ASSERT_EQ(made.length(), 2);
+  const double edge[] = {2, 3}, centre[] = {0, 10};
+  for (int i = 0; i < 2; ++i) {
+    std::unique_ptr<AcDbEntity> e(static_cast<AcDbEntity*>(made[i]));
+    auto* solid = AcDb3dSolid::cast(e.get());
+    ASSERT_TRUE(solid) << i;
+    const TopoDS_Shape& shape = kv::modeler::shapeOf(*solid);
+    expectClosedSolid(shape, "ezdxf's cube " + std::to_string(i));
+    EXPECT_NEAR(volume(shape), std::pow(edge[i], 3), 1e-9) << i;
+    AcDbExtents box;
+    ASSERT_EQ(solid->getGeomExtents(box), Acad::eOk);
+    EXPECT_NEAR(box.minPoint().x, centre[i] - edge[i] / 2, 1e-9);
+    EXPECT_NEAR(box.maxPoint().x, centre[i] + edge[i] / 2, 1e-9);
+  }
+}
+
 // An L-shaped prism of 20 triangles: 8 faces once merged, two of them L-shaped.
 ON_Mesh lPrism() {
   const double l[6][2] = {{0, 0}, {2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}};

@@ -486,7 +486,7 @@ Face rotated(Face f) {
 // The faces ezdxf reads from the file, body after body.
 std::vector<std::vector<Face>> ezdxfFaces(const std::string& file) {
   int status = 0;
-  std::string out = runProcess("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_sat_mesh.py " + file, status);
+  std::string out = runProcess("/usr/bin/python3 " KV_SOURCE_DIR "/tests/interop/ezdxf_sat_mesh.py read " + file, status);
   EXPECT_EQ(status, 0) << out;
   std::vector<std::vector<Face>> bodies;
   std::istringstream lines(out);

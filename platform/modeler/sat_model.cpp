@@ -56,6 +56,9 @@ bool isIdentifier(std::string_view w) {
 // it ends nothing.
 bool tokenize(std::string_view text, std::size_t pos, Model& model, std::string& error) {
   auto& tokens = model.tokens;
+  // Files of meshes run to tens of millions of tokens, some 8 bytes each; growing the list
+  // step by step would copy it all again and again. Pages reserved and not used cost nothing.
+  tokens.reserve(tokens.size() + (text.size() - pos) / 6 + 16);
   while (pos < text.size()) {
     char c = text[pos];
     if (isSpace(c)) {

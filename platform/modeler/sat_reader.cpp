@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -36,7 +37,9 @@
 #include <TColStd_Array2OfReal.hxx>
 #include <TColgp_Array1OfPnt.hxx>
 #include <TColgp_Array2OfPnt.hxx>
+#include <TopExp.hxx>
 #include <TopExp_Explorer.hxx>
+#include <TopoDS_Iterator.hxx>
 #include <TopTools_ListOfShape.hxx>
 #include <TopoDS.hxx>
 #include <TopoDS_Compound.hxx>
@@ -768,6 +771,52 @@ private:
     }
   }
 
+  // A plane bounded by rings of straight edges, each meeting the next at a shared vertex that
+  // lies on the plane: what meshes written as SAT are made of. Such a face is sound as built,
+  // and the repairs below, which cost most of a mesh's reading, are passed over.
+  static bool isPolygon(const Handle(Geom_Surface)& surface, const std::vector<TopoDS_Wire>& wires, double tol) {
+    Handle(Geom_Plane) plane = Handle(Geom_Plane)::DownCast(surface);
+    if (plane.IsNull()) return false;
+    gp_Pln pln = plane->Pln();
+    for (const TopoDS_Wire& w : wires) {
+      std::vector<TopoDS_Edge> ring;
+      for (TopoDS_Iterator it(w); it.More(); it.Next()) ring.push_back(TopoDS::Edge(it.Value()));
+      if (ring.size() < 3) return false;
+      for (std::size_t i = 0; i < ring.size(); ++i) {
+        double a, b;
+        Handle(Geom_Curve) c = BRep_Tool::Curve(ring[i], a, b);
+        if (c.IsNull() || c->DynamicType() != STANDARD_TYPE(Geom_Line)) return false;
+        TopoDS_Vertex end = TopExp::LastVertex(ring[i], Standard_True);
+        if (!end.IsSame(TopExp::FirstVertex(ring[(i + 1) % ring.size()], Standard_True))) return false;
+        if (pln.Distance(BRep_Tool::Pnt(end)) > tol) return false;
+      }
+    }
+    return true;
+  }
+
+  // The modeller's repairs of a face as the file gives it, within the file's gaps.
+  TopoDS_Face repaired(const TopoDS_Face& f, double tol) const {
+    if (BRep_Tool::Surface(f)->IsKind(STANDARD_TYPE(Geom_Plane))) {
+      // Stored once here, the plane's 2D curves are not recomputed by every check below.
+      TopTools_ListOfShape edges;
+      for (TopExp_Explorer x(f, TopAbs_EDGE); x.More(); x.Next()) edges.Append(x.Current());
+      BRepLib::BuildPCurveForEdgesOnPlane(edges, f);
+    }
+    ShapeFix_Face fix(f);
+    // The file says which way each loop runs; checking wires against each other costs
+    // the square of their number (a plate with a thousand holes).
+    fix.FixOrientationMode() = 0;
+    fix.FixIntersectingWiresMode() = 0;
+    fix.FixSplitFaceMode() = 0;
+    fix.FixSmallAreaWireMode() = 0;
+    // Dereferences a null curve on some inconsistent loops (found by mutating files).
+    fix.FixPeriodicDegeneratedMode() = 0;
+    fix.SetPrecision(tol);
+    fix.SetMaxTolerance(std::max(gap_ * 100, 1e-4));
+    fix.Perform();
+    return fix.Face();
+  }
+
   TopoDS_Face face(const Record& r, const rec::Face& info) {
     Surface s = surface(r, info.surface);
     // Built forward on the modeller's surface; its loops run the other way round when the
@@ -793,29 +842,15 @@ private:
         if (!make.IsDone()) fail(r, "face cannot be built on its surface");
         f = make.Face();
       } else {
-        onSurface(r, s.geom, wires);
         BRep_Builder builder;
         builder.MakeFace(f, s.geom, tol);
         for (const TopoDS_Wire& w : wires) builder.Add(f, w);
-        if (s.geom->IsKind(STANDARD_TYPE(Geom_Plane))) {
-          // Stored once here, the plane's 2D curves are not recomputed by every check below.
-          TopTools_ListOfShape edges;
-          for (TopExp_Explorer x(f, TopAbs_EDGE); x.More(); x.Next()) edges.Append(x.Current());
-          BRepLib::BuildPCurveForEdgesOnPlane(edges, f);
+        // A polygon's 2D curves are left for the modeller to make on the plane when it needs
+        // them: storing them costs a fifth of reading a mesh.
+        if (!isPolygon(s.geom, wires, tol)) {
+          onSurface(r, s.geom, wires);
+          f = repaired(f, tol);
         }
-        ShapeFix_Face fix(f);
-        // The file says which way each loop runs; checking wires against each other costs
-        // the square of their number (a plate with a thousand holes).
-        fix.FixOrientationMode() = 0;
-        fix.FixIntersectingWiresMode() = 0;
-        fix.FixSplitFaceMode() = 0;
-        fix.FixSmallAreaWireMode() = 0;
-        // Dereferences a null curve on some inconsistent loops (found by mutating files).
-        fix.FixPeriodicDegeneratedMode() = 0;
-        fix.SetPrecision(tol);
-        fix.SetMaxTolerance(std::max(gap_ * 100, 1e-4));
-        fix.Perform();
-        f = fix.Face();
       }
     } catch (const Standard_Failure& e) {
       fail(r, std::string("face cannot be built: ") + e.GetMessageString());
@@ -831,15 +866,43 @@ private:
     return props.Mass();
   }
 
+  // Six times the volume of a solid bounded by planar polygons, from its edges as its faces
+  // run them; none for a solid with any other face or edge.
+  static std::optional<double> polygonVolume(const TopoDS_Solid& solid) {
+    double sum = 0, size = 0;
+    for (TopExp_Explorer fx(solid, TopAbs_FACE); fx.More(); fx.Next()) {
+      const TopoDS_Face& face = TopoDS::Face(fx.Current());
+      if (BRep_Tool::Surface(face)->DynamicType() != STANDARD_TYPE(Geom_Plane)) return std::nullopt;
+      std::optional<gp_XYZ> onFace;
+      for (TopExp_Explorer ex(face, TopAbs_EDGE); ex.More(); ex.Next()) {
+        const TopoDS_Edge& e = TopoDS::Edge(ex.Current());
+        double t0, t1;
+        Handle(Geom_Curve) c = BRep_Tool::Curve(e, t0, t1);
+        if (c.IsNull() || c->DynamicType() != STANDARD_TYPE(Geom_Line)) return std::nullopt;
+        gp_XYZ a = BRep_Tool::Pnt(TopExp::FirstVertex(e, Standard_True)).XYZ();
+        gp_XYZ b = BRep_Tool::Pnt(TopExp::LastVertex(e, Standard_True)).XYZ();
+        if (!onFace) onFace = a;
+        sum += onFace->Dot(a.Crossed(b));
+        size = std::max(size, a.Modulus());
+      }
+    }
+    // Too thin to tell inside from outside by the sum.
+    if (std::fabs(sum) <= 1e-9 * size * size * size) return std::nullopt;
+    return sum;
+  }
+
   // A closed shell into a solid of positive volume.
   static TopoDS_Solid solidOf(TopoDS_Shell shell) {
     BRep_Builder builder;
     TopoDS_Solid solid;
     builder.MakeSolid(solid);
     builder.Add(solid, shell);
-    // Classifying a point at infinity costs far less than integrating the volume.
-    if (BRepLib::OrientClosedSolid(solid)) return solid;
-    if (volume(solid) < 0) {
+    // Polygons give their volume at once; classifying a point at infinity costs far less than
+    // integrating the volume of other faces.
+    std::optional<double> polygonal = polygonVolume(solid);
+    if (polygonal && *polygonal > 0) return solid;
+    if (!polygonal && BRepLib::OrientClosedSolid(solid)) return solid;
+    if (polygonal || volume(solid) < 0) {
       shell.Reverse();
       builder.MakeSolid(solid);
       builder.Add(solid, shell);

@@ -234,25 +234,6 @@ Acad::ErrorStatus AcDb3dSolid::booleanOper(AcDb::BoolOperType operation, AcDb3dS
   return Acad::eOk;
 }
 
-// Open CASCADE's unification keeps its input as it was (safe input mode), so a failure leaves
-// the solid unchanged.
-Acad::ErrorStatus AcDb3dSolid::cleanBody() {
-  if (int st = kv::fault::check(kv::fault::Call::cleanBody, Acad::eGeneralModelingFailure)) return Acad::ErrorStatus(st);
-  if (Acad::ErrorStatus es = checkWrite()) return es;
-  if (isNull()) return Acad::eNullExtents;
-  TopoDS_Shape& shape = kv::modeler::shapeOf(*this);
-  try {
-    ShapeUpgrade_UnifySameDomain unify(shape, Standard_True, Standard_True, Standard_False);
-    unify.Build();
-    TopoDS_Shape result = unify.Shape();
-    if (result.IsNull()) return Acad::eGeneralModelingFailure;
-    shape = result;
-  } catch (const Standard_Failure&) {
-    return Acad::eGeneralModelingFailure;
-  }
-  return Acad::eOk;
-}
-
 AcRxObject* AcDb3dSolid::subClone() const {
   auto copy = std::make_unique<AcDb3dSolid>();
   return copyBodyTo(*copy) ? copy.release() : nullptr;
