@@ -162,21 +162,21 @@ TEST_F(Import2d, NothingToImportIsReportedAndCountsNothing) {
   EXPECT_EQ(namesIn(files_.dir().path().string()), (std::vector<std::string>{"other.dxf", "part.dxf.bak", "part9.d"}));
 }
 
-// A folder too long for the run-time's 256-byte buffer would be cut to a shorter path, which
-// here is the start of a file name in the folder above: the search must not go there.
+// A folder too long for the run-time's 256-byte buffer is cut, here right after the name of
+// the folder above it: a search there would import and delete that folder's files.
 TEST_F(Import2d, APathTooLongForTheRunTimesBuffersSearchesNowhere) {
   const std::string root = files_.dir().path().string();
-  const size_t keep = _MAX_DIR - 1 - root.size() - 1;  // what the cut keeps of the inner folder's name
-  ASSERT_LT(keep + 9, 255u);
-  const std::string stem(keep, 'x');
-  const fs::path inner = files_.dir().folder(stem + "y");
-  files_.line(stem + "part1.dxf", 10);  // the bait, reached by the cut path
+  ASSERT_LT(root.size(), 200u);
+  const std::string above(_MAX_DIR - 1 - root.size() - 2, 'x');  // root/above/ fills the buffer
+  const fs::path outer = files_.dir().folder(above);
+  const fs::path inner = files_.dir().folder(above + "/y");
+  writeFile(outer / "part1.dxf", lineDxf(10));
   writeFile(inner / "part1.dxf", lineDxf(20));
   int count = 3;
   EXPECT_FALSE(Import2dData((inner / "part.sat").c_str(), count));
   EXPECT_EQ(count, 0);
   EXPECT_EQ(ui_.printed(), "Unable to read 2D data\n");
-  EXPECT_TRUE(files_.has(stem + "part1.dxf"));
+  EXPECT_TRUE(fs::exists(outer / "part1.dxf"));
   EXPECT_TRUE(fs::exists(inner / "part1.dxf"));
   EXPECT_TRUE(lineStarts(db()).empty());
 }
