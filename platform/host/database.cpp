@@ -224,10 +224,25 @@ AcDbObjectId addRecord(AcDbObjectId tableId, const char* name) {
   return id;
 }
 
+// A new drawing's tables and records are the host's own making, not calls of a module: a
+// fault armed for the module must not leave a drawing without them (its opens would answer
+// null tables).
+class FaultsOutOfReach {
+public:
+  FaultsOutOfReach() : saved_(kv::fault::gInjector.exchange(nullptr)) {}
+  ~FaultsOutOfReach() { kv::fault::gInjector.store(saved_); }
+  FaultsOutOfReach(const FaultsOutOfReach&) = delete;
+  FaultsOutOfReach& operator=(const FaultsOutOfReach&) = delete;
+
+private:
+  kv::fault::Injector saved_;
+};
+
 }  // namespace
 
 AcDbDatabase::AcDbDatabase(bool buildDefaultDrawing, bool) {
   if (!buildDefaultDrawing) return;
+  FaultsOutOfReach unarmed;
   blockTable_ = addTable<AcDbBlockTable>(*this);
   layerTable_ = addTable<AcDbLayerTable>(*this);
   linetypeTable_ = addTable<AcDbLinetypeTable>(*this);

@@ -26,4 +26,7 @@ extern "C" KV_PLATFORM_API int _mbscmp(const unsigned char* a, const unsigned ch
 
 // Splits a path into drive ("C:" or empty), directory (with its trailing separator), file name
 // and extension (with its dot); any part may be null. Either separator is taken.
+// Each part goes into a buffer of its _MAX_ size (terminator included) and never past it: a
+// longer part is cut to its first _MAX_x - 1 characters. A caller that must not act on a cut
+// path compares the lengths of the parts with the path's.
 extern "C" KV_PLATFORM_API void _splitpath(const char* path, char* drive, char* dir, char* fname, char* ext);

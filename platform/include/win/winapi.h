@@ -67,6 +67,15 @@ extern "C" KV_PLATFORM_API int MessageBoxA(HWND owner, const char* text, const c
 // Folder search as Windows does it. The pattern's last part may hold '*' (any run of
 // characters) and '?' (any one character); names match without regard to case; the folder
 // part is taken as it is. Either separator is taken.
+// As on Windows: '?' also matches nothing before a dot or at the end of a name ("a?.txt"
+// finds a.txt and ab.txt), "*.*" matches every name and "*." those without a dot. Case is
+// folded for ASCII letters only; there are no short (8.3) names to match. Entries come in the
+// order the folder yields them, "." and ".." among them when the pattern matches them (as in
+// any folder of Windows but a drive's root). The matches are read when the search starts:
+// files deleted or added while it runs do not change what it hands out.
+// Attributes: FILE_ATTRIBUTE_DIRECTORY for a folder, else FILE_ATTRIBUTE_NORMAL; a symbolic
+// link is described by its target. A folder's size is 0. Times are UTC; a file system that
+// keeps no creation time gives the last write time for it. cAlternateFileName is empty.
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
@@ -92,6 +101,7 @@ struct WIN32_FIND_DATAA {
 // The first entry of the folder matching the pattern, and a handle for the next ones;
 // INVALID_HANDLE_VALUE when none matches or the folder cannot be read.
 extern "C" KV_PLATFORM_API HANDLE FindFirstFileA(const char* pattern, WIN32_FIND_DATAA* found);
-// FALSE when no entry is left.
+// FALSE when no entry is left, or for a handle that is not an open search.
 extern "C" KV_PLATFORM_API BOOL FindNextFileA(HANDLE search, WIN32_FIND_DATAA* found);
+// Ends the search and frees what it held; FALSE for a handle that is not an open search.
 extern "C" KV_PLATFORM_API BOOL FindClose(HANDLE search);
