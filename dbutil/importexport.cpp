@@ -80,7 +80,8 @@ BOOL Import2dData(const CString& path, int& count) {
   PathParts parts;
   std::vector<std::string> names;
   CString folder, base, pattern;
-  if (parts.split(path)) {
+  // A path without a file name would name every DXF file of its folder, each deleted once read.
+  if (parts.split(path) && parts.fname[0] != '\0') {
     folder.Format("%s%s", parts.drive, parts.dir);
     base.Format("%s%s%s", parts.drive, parts.dir, parts.fname);
     pattern.Format("%s*.dxf", base.GetString());

@@ -13,8 +13,8 @@ BOOL ImportDxf(const CString& path, BOOL zoomExtents);
 // Imports every .dxf file beside path whose name begins with path's file name (without its
 // extension), in the order the folder yields them, zooming after each; count receives how many
 // were imported. Each imported file is deleted afterwards; one that failed stays. 1 when every
-// file found was imported. A path whose parts do not fit the run-time's buffers (_splitpath)
-// is not searched, and a found name that does not begin with the file name (which '*' or '?'
+// file found was imported. A path without a file name, or whose parts do not fit the
+// run-time's buffers (_splitpath), is not searched, and a found name that does not begin with the file name (which '*' or '?'
 // in it would let through) is left alone: both count as nothing found.
 BOOL Import2dData(const CString& path, int& count);
 // The solids, bodies and regions named by ids into one SAT file; ids that cannot be opened are

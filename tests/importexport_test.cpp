@@ -150,7 +150,8 @@ TEST_F(Import2d, NothingToImportIsReportedAndCountsNothing) {
   files_.line("other.dxf", 90);
   files_.line("part.dxf.bak", 40);
   files_.dir().folder("part9.d");
-  for (const std::string& path : {files_.path("part.sat"), files_.path("missing/part.sat")}) {
+  for (const std::string& path :
+       {files_.path("part.sat"), files_.path("missing/part.sat"), files_.dir().path().string() + "/", files_.path(".sat")}) {
     ui_.clear();
     int count = 7;
     EXPECT_FALSE(Import2dData(path.c_str(), count));
