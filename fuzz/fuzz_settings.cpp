@@ -1,5 +1,5 @@
-// The settings store on arbitrary text: the parser alone (what it accepts formats and parses
-// back to the same store), and the reading road of ORVRegistry under its own XDG_CONFIG_HOME.
+// The settings store on arbitrary text: what it reads writes back byte for byte and a value set
+// changes only that value; and the reading road of ORVRegistry under its own XDG_CONFIG_HOME.
 // Writes are left out: each save syncs to disk, which would slow the run a hundredfold.
 #include <stdlib.h>
 
@@ -30,14 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string& home = config.dir;
   const std::string text(reinterpret_cast<const char*>(data), size);
 
-  kv::settings::Store store, again;
-  if (kv::settings::parse(text, store)) {
-    const std::string written = kv::settings::format(store);
-    kv::fuzz::require(kv::settings::parse(written, again), "a formatted store parses");
-    kv::fuzz::require(again == store, "a store survives format and parse");
-  } else {
-    kv::fuzz::require(store.empty(), "a refused text leaves the store untouched");
-  }
+  // Every byte is kept; a value set reads back, and no other value changes.
+  const kv::settings::Document document(text);
+  kv::fuzz::require(document.text() == text, "a document writes back as it was read");
+  kv::settings::Store store = document.values();
+  kv::settings::Document changed = document;
+  changed.set("Software\\Orvanta\\Kavlor", "Resolution", -5);
+  kv::settings::Store expected = store;
+  expected["Software\\Orvanta\\Kavlor"]["Resolution"] = -5;
+  kv::fuzz::require(kv::settings::Document(changed.text()).values() == expected, "only the value set changes");
 
   const std::string path = kv::settings::storePath();
   kv::fuzz::require(path.rfind(home, 0) == 0, "the store lives under XDG_CONFIG_HOME");
@@ -61,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (registry.SetKey(key.c_str(), 0) == 1) {
     kv::fuzz::require(store.count(key) == 1, "only a stored key opens without create");
     auto stored = store[key].find(name);
-    int expected = stored == store[key].end() ? -7 : stored->second;
-    kv::fuzz::require(registry.ReadInt(name.c_str(), -7) == expected, "a stored value reads back");
+    int want = stored == store[key].end() ? -7 : stored->second;
+    kv::fuzz::require(registry.ReadInt(name.c_str(), -7) == want, "a stored value reads back");
   }
   return 0;
 }

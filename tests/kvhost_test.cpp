@@ -375,7 +375,7 @@ TEST_F(KvhostTest, ModuleCommandsMenuAndDialogsRunFromTheCommandLine) {
                    "Show the fixture warning [Yes/No] <No>: \n[OK/Cancel] <OK>: *Cancel*\n"
                    "command_module: dialog answered 2 level=100 flag=0\n"),  // Cancel leaves the members
             std::string::npos) << o;
-  EXPECT_NE(readFile(path("kavlor/settings.ini")).find("[Software\\KvFixture]\nFlag=0\nLevel=100\n"), std::string::npos);
+  EXPECT_NE(readFile(path("kavlor/settings.ini")).find("[Software\\KvFixture]\nLevel=100\nFlag=0\n"), std::string::npos);
   // The file dialog refuses a missing file and takes an existing one.
   EXPECT_NE(o.find("[Open]\nFiles of type: Text Files (*.txt)\nFile name: "), std::string::npos) << o;
   EXPECT_NE(o.find("absent.txt\nFile not found.\nCheck the file name and try again.\n<OK>: \n"), std::string::npos) << o;
