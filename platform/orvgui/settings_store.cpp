@@ -1,5 +1,6 @@
 #include "orvgui/settings_store.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +29,7 @@ bool sameNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// Offset of text without its blanks at both ends, and that text.
+// text without its blanks at both ends; at gets where that starts.
 std::string_view trim(std::string_view text, std::size_t* at = nullptr) {
   std::size_t b = text.find_first_not_of(" \t");
   if (b == std::string_view::npos) b = text.size();
@@ -86,6 +87,17 @@ bool readValue(std::string_view text, int& value) {
   return false;
 }
 
+// A line as a terminal shows it safely: control bytes as \xNN.
+std::string printable(const std::string& line) {
+  std::string out;
+  for (unsigned char c : line) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\x%02X", c);
+    out += c < 0x20 || c == 0x7f ? std::string(buf) : std::string(1, char(c));
+  }
+  return out;
+}
+
 void reportOnce(const std::string& path, const Document& document) {
   static std::mutex mutex;
   static std::set<std::string> reported;
@@ -93,7 +105,7 @@ void reportOnce(const std::string& path, const Document& document) {
   for (const auto& [number, line] : document.ignored()) {
     std::string entry = path + '\n' + std::to_string(number) + '\n' + line;
     if (!reported.insert(entry).second) continue;
-    std::fprintf(stderr, "Settings file %s, line %d ignored: %s\n", path.c_str(), number, line.c_str());
+    std::fprintf(stderr, "Settings file %s, line %d ignored: %s\n", path.c_str(), number, printable(line).c_str());
   }
 }
 
@@ -168,11 +180,10 @@ bool Document::readLine(Line& line, bool& inSection, std::string& key, std::stri
 // what follows them as often as to what precedes them.
 std::size_t Document::endOfSection(const std::string& key) const {
   std::size_t end = lines_.size();
-  NoCase less;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     const Line& line = lines_[i];
     std::string_view t = trim(line.text);
-    bool mine = line.inSection && !less(line.key, key) && !less(key, line.key);
+    bool mine = line.inSection && sameNoCase(line.key, key);
     if (mine && !t.empty() && t[0] != ';' && t[0] != '#') end = i + 1;
   }
   return end;
