@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "command_loop.h"
 #include "dxf/dxf.h"
@@ -52,17 +53,18 @@ bool readDrawing(kv::Host& host, const std::string& path) {
   return true;
 }
 
-// No module at the default place is normal while the module is not built; anything else that
-// stops a module from loading is an error.
+// A kvhost without its module would run only the built-in commands and look as if it worked.
 bool loadModule(kv::Host& host, const Options& options) {
   if (options.noLoad) return true;
   std::string path = options.module;
   if (path.empty()) {
-    path = defaultModulePath();
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
-      complain("no module at " + path + "; running the built-in commands only");
-      return true;
+    std::vector<std::string> candidates = defaultModuleCandidates();
+    path = firstExisting(candidates);
+    if (path.empty()) {
+      std::string looked;
+      for (const std::string& candidate : candidates) looked += (looked.empty() ? "" : ", ") + candidate;
+      complain("cannot find the module Kavlor.arx; looked for " + looked + " (--no-load runs without it)");
+      return false;
     }
   }
   std::string error;

@@ -3,10 +3,18 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kvhost {
 
-// Kavlor.arx in the folder of the running kvhost executable.
-std::string defaultModulePath();
+// The places Kavlor.arx may be, in the order they are tried: beside the running kvhost (the
+// build tree), then the module folder of an installed prefix, relative to kvhost's own folder.
+std::vector<std::string> moduleCandidates(const std::string& exeFolder, const std::string& installedFolder);
+
+// The first candidate that exists; empty when none does.
+std::string firstExisting(const std::vector<std::string>& candidates);
+
+// The candidates for the running kvhost.
+std::vector<std::string> defaultModuleCandidates();
 
 }  // namespace kvhost

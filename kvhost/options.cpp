@@ -10,7 +10,8 @@ const char* usageText() {
          "  -s, --script FILE    run FILE as command-line input, then end\n"
          "  -o, --save FILE      save the drawing as DXF (as read; a new one R2004) when the run ends\n"
          "  -r, --release YEAR   the host release to present (2000, 2000i, 2002 ... 2011; default 2011)\n"
-         "  -l, --load MODULE    load this module instead of Kavlor.arx beside kvhost\n"
+         "  -l, --load MODULE    load this module instead of Kavlor.arx (beside\n"
+         "                       kvhost, else in its installed folder)\n"
          "      --no-load        load no module\n"
          "  -h, --help           show this text\n"
          "exit status: 0 ok, 1 a script line failed, 2 usage or module error, 3 drawing not read or saved\n";

@@ -17,7 +17,7 @@ struct Options {
   std::string script;   // empty: read the terminal
   std::string save;     // empty: save nothing
   std::string release = "2011";
-  std::string module;   // empty: Kavlor.arx beside kvhost, when it exists
+  std::string module;   // empty: Kavlor.arx beside kvhost, else where it is installed
   bool noLoad = false;
   std::string drawing;  // empty: start an empty drawing
 };

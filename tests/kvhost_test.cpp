@@ -313,15 +313,22 @@ TEST_F(KvhostTest, ModulesThatCannotStartGiveStatus2) {
   EXPECT_TRUE(leftoverRunFolders().empty());
 }
 
-TEST_F(KvhostTest, MissingDefaultModuleIsNotedAndTheRunGoesOn) {
-  // A kvhost in a folder of its own, with no module beside it.
-  fs::create_directories(path("alone"));
-  fs::copy_file(kKvhost, path("alone/kvhost"));
-  exe_ = path("alone/kvhost").string();
+TEST_F(KvhostTest, MissingDefaultModuleStopsTheRunUnlessNoLoad) {
+  // A kvhost in a folder of its own, with no module beside it nor in an installed tree.
+  fs::create_directories(path("tree/alone"));
+  fs::copy_file(kKvhost, path("tree/alone/kvhost"));
+  exe_ = path("tree/alone/kvhost").string();
   Outcome r = runScript("SETVAR\nFACETRES\n2\n", {});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.err.find(path("alone/Kavlor.arx").string()), std::string::npos) << r.err;
-  EXPECT_EQ(count(r.err, "\n"), 1u) << r.err;
+  EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_NE(r.err.find(path("tree/alone/Kavlor.arx").string()), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(path("tree/lib/kavlor/Kavlor.arx").string()), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("Command:"), std::string::npos) << r.out;
+  EXPECT_TRUE(leftoverRunFolders().empty());
+
+  Outcome bare = runScript("SETVAR\nFACETRES\n2\n", {"--no-load"});
+  EXPECT_EQ(bare.status, 0) << bare.err;
+  EXPECT_EQ(bare.err, "");
+  EXPECT_NE(bare.out.find("FACETRES"), std::string::npos) << bare.out;
 }
 
 // ---------------------------------------------------------------------------------------------
