@@ -1,13 +1,15 @@
 // kvhost: the console host. Starts a drawing, loads the module, runs the command line from a
 // script or the terminal, and saves the drawing. See DESIGN.md for the command line.
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 
 #include "command_loop.h"
+#include "core/files.h"
 #include "dxf/dxf.h"
 #include "host/appservices.h"
 #include "host/host.h"
@@ -73,6 +75,28 @@ bool loadModule(kv::Host& host, const Options& options) {
   return true;
 }
 
+// The reason a script cannot be read, in the words a user looks for.
+std::string unreadableReason(int error) {
+  switch (error) {
+    case ENOENT: return "not found";
+    case EACCES: return "permission denied";
+    case EISDIR: return "is a folder";
+    default: return kv::file::describe(error);
+  }
+}
+
+// The whole script, without the byte-order mark an editor may have put at its start: the mark
+// is invisible, and would make the first command unknown.
+bool readScript(const std::string& path, std::string& text, std::string& error) {
+  int status = kv::file::readWhole(path, text);
+  if (status != 0) {
+    error = "cannot read script " + path + ": " + unreadableReason(status);
+    return false;
+  }
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  return true;
+}
+
 bool saveAtEnd(kv::Host& host, const std::string& path) {
   std::string message;
   if (saveDrawing(host.database(), path, message)) return true;
@@ -89,21 +113,22 @@ int run(const Options& options) {
       return kExitDrawing;
     }
   }
-  std::ifstream script;
-  if (!options.script.empty()) {
-    script.open(options.script);
-    if (!script) {
-      complain("cannot open script " + options.script);
+  bool scripted = !options.script.empty();
+  std::string error;
+  std::istringstream script;
+  if (scripted) {
+    std::string text;
+    if (!readScript(options.script, text, error)) {
+      complain(error);
       return kExitUsage;
     }
+    script.str(std::move(text));
   }
   TempFolder temp;
-  std::string error;
   if (!temp.create(error)) {
     complain(error);
     return kExitUsage;
   }
-  bool scripted = script.is_open();
   kv::TerminalUI ui(scripted ? static_cast<std::istream&>(script) : std::cin, std::cout, scripted);
   // The host's dynamic linker closes the module libraries after the drawing is gone.
   kv::Host host(ui, options.release);

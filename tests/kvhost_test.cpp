@@ -245,6 +245,35 @@ TEST_F(KvhostTest, UsageErrorsGiveStatus2) {
   EXPECT_NE(help.out.find("--release YEAR"), std::string::npos) << help.out;
 }
 
+TEST_F(KvhostTest, ScriptThatCannotBeReadIsAUsageErrorWithItsReason) {
+  fs::create_directory(path("folder.scr"));
+  writeFile(path("locked.scr"), "SETVAR\nFACETRES\n2\n");
+  fs::permissions(path("locked.scr"), fs::perms::none);
+  bool permissionsHold = geteuid() != 0;  // root reads a file whatever its mode
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {path("folder.scr").string(), "is a folder"},
+      {path("missing.scr").string(), "not found"},
+      {path("locked.scr").string(), "permission denied"},
+  };
+  for (const auto& [script, reason] : cases) {
+    if (reason == "permission denied" && !permissionsHold) continue;
+    Outcome r = run({"--no-load", "-s", script});
+    EXPECT_EQ(r.status, 2) << script << ": " << r.err;
+    EXPECT_NE(r.err.find("cannot read script " + script + ": " + reason), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Command:"), std::string::npos) << r.out;
+  }
+}
+
+TEST_F(KvhostTest, ByteOrderMarkAtTheStartOfAScriptIsSkipped) {
+  Outcome r = runScript("\xEF\xBB\xBFSETVAR\nFACETRES\n2\nSETVAR\nFACETRES\n\n");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Command: SETVAR\n"), std::string::npos) << r.out;
+  EXPECT_EQ(shownAfter(r.out, "FACETRES <", r.out.rfind("FACETRES <")), "2") << r.out;
+  // Only the mark at the start is the editor's: one further on is part of what the user wrote.
+  Outcome inside = runScript("SETVAR\nFACETRES\n2\n\xEF\xBB\xBFSETVAR\n");
+  EXPECT_EQ(inside.status, 1) << inside.out;
+}
+
 TEST_F(KvhostTest, AfterDoubleDashEveryArgumentIsTheDrawing) {
   // "-s" and "--help" name drawings here: no script option wanting its file, no help.
   for (const char* name : {"-s", "--help"}) {
