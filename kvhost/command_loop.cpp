@@ -62,11 +62,14 @@ LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure
     // A command cut off by the end of its input did not do what the script asked either, also
     // when the input ended in a question the command asked through the editor or a dialog.
     bool cutOff = ui.inputEnded() && !input.cancelled();
-    bool failed = status == RTERROR || (status == RTCAN && !input.cancelled()) || cutOff;
+    int refusedAt = 0;
+    std::string refusal = ui.takeRefusal(refusedAt);
+    bool failed = status == RTERROR || (status == RTCAN && !input.cancelled()) || cutOff || !refusal.empty();
     if (!failed) continue;
     if (!result.failed) {
       result.failed = true;
-      result.failedLine = ui.linesRead();
+      result.failedLine = refusal.empty() ? ui.linesRead() : refusedAt;
+      result.reason = refusal;
     }
     if (stopOnFailure || input.inputEnded() || ui.inputEnded()) break;
   }

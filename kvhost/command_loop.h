@@ -2,6 +2,8 @@
 // user interface.
 #pragma once
 
+#include <string>
+
 #include "host/host.h"
 #include "host/terminal_ui.h"
 
@@ -10,6 +12,7 @@ namespace kvhost {
 struct LoopResult {
   bool failed = false;  // a command answered RTERROR, or input ended inside a command
   int failedLine = 0;   // for a script: the line (1-based, comments counted) where it failed
+  std::string reason;   // why, when more is known than that the command failed
 };
 
 // Reads commands until the input ends. With stopOnFailure (a script), the first failing command

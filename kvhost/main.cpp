@@ -143,7 +143,7 @@ int run(const Options& options) {
   int status = kExitOk;
   if (loop.failed && scripted) {
     complain(options.script + ":" + std::to_string(loop.failedLine) +
-             ": command failed; the script stopped there");
+             ": " + (loop.reason.empty() ? "command failed" : loop.reason) + "; the script stopped there");
     status = kExitScriptFailed;
   }
   // A failed script still saves: what ran before the failure is the drawing the user has.

@@ -419,6 +419,33 @@ TEST_F(KvhostTest, ModuleCommandsMenuAndDialogsRunFromTheCommandLine) {
             std::string::npos) << o;
 }
 
+TEST_F(KvhostTest, MessageBoxInAScriptTakesTheNextLineAndFailsOnAnAnswerNoButtonTakes) {
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir_.string()};
+  const std::string script = "KVFXAsk\nno\n; a comment counts as a line\nKVFXAsk\nmaybe\nKVFXWhere\n";
+  Outcome r = run({"-l", KV_COMMAND_MODULE}, &script, "", env);
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("<Yes/No/Cancel>: no\ncommand_module: box answered 7\n"), std::string::npos) << r.out;
+  // The refused answer is not asked again, which would take the next command as the answer.
+  EXPECT_NE(r.out.find("<Yes/No/Cancel>: maybe\nRequires one of Yes/No/Cancel.\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("command_module: file="), std::string::npos) << "the script went on:\n" << r.out;
+  EXPECT_NE(r.err.find("input.scr:5: the answer \"maybe\" matches none of the buttons Yes/No/Cancel"), std::string::npos)
+      << r.err;
+
+  // At the end of the input a box with one button takes it; one with more is a question left open.
+  const std::string endsAtNotice = "KVFXTell\n";
+  Outcome notice = run({"-l", KV_COMMAND_MODULE}, &endsAtNotice, "", env);
+  EXPECT_EQ(notice.status, 0) << notice.out << notice.err;
+  EXPECT_NE(notice.out.find("command_module: box answered 1\n"), std::string::npos) << notice.out;
+  const std::string endsAtQuestion = "KVFXAsk\n";
+  Outcome question = run({"-l", KV_COMMAND_MODULE}, &endsAtQuestion, "", env);
+  EXPECT_EQ(question.status, 1) << question.out << question.err;
+
+  // At the terminal the user is asked again.
+  Outcome typed = run({"-l", KV_COMMAND_MODULE}, nullptr, "KVFXAsk\nmaybe\ny\n", env);
+  EXPECT_EQ(typed.status, 0) << typed.out << typed.err;
+  EXPECT_NE(typed.out.find("command_module: box answered 6\n"), std::string::npos) << typed.out;
+}
+
 TEST_F(KvhostTest, ScriptEndingInsideADialogFails) {
   const std::string script = "KVFXOptions\n50\n";
   Outcome r = run({"-l", KV_COMMAND_MODULE}, &script, "",
