@@ -52,10 +52,13 @@ private:
 LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure) {
   LoopResult result;
   std::string line;
+  std::string last;
   while (ui.prompt("Command: ", line)) {
     std::string name = trim(line);
-    // Enter at the Command prompt repeats nothing here, and there is nothing to cancel.
+    // Enter at the Command prompt repeats the last command, as hosts do; there is nothing to cancel.
+    if (name.empty()) name = last;
     if (name.empty() || isCancel(name)) continue;
+    last = name;
     TerminalInput input(ui);
     int status = host.runCommand(name, input);
     if (input.cancelled()) ui.print("*Cancel*\n");

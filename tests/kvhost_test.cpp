@@ -130,11 +130,11 @@ std::string shownAfter(const std::string& text, const std::string& label, size_t
 // Scripts and their transcript
 
 TEST_F(KvhostTest, ScriptTranscriptEchoesAnswersAfterPrompts) {
-  Outcome r = runScript("; a comment line is skipped\nSETVAR\nFACETRES\n2.5\n\nSETVAR\nfacetres\n\n");
+  Outcome r = runScript("; a comment line is skipped\nSETVAR\nFACETRES\n2.5\nSETVAR\nfacetres\n\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Command: SETVAR\nEnter variable name or [?]: FACETRES\n"
                        "Enter new value for FACETRES <0.5>: 2.5\n"
-                       "Command: \nCommand: SETVAR\n"),
+                       "Command: SETVAR\n"),
             std::string::npos)
       << r.out;
   EXPECT_EQ(r.out.find("a comment line"), std::string::npos) << r.out;
@@ -165,9 +165,24 @@ TEST_F(KvhostTest, CancelEndsTheCommandWithoutFailingTheScript) {
 }
 
 TEST_F(KvhostTest, CommandNamesAreTrimmedAndTakeTheHostsMarks) {
-  Outcome r = runScript("   _.setvar  \nFACETRES\n3\n\t\n._SETVAR\nFACETRES\n\n");
+  Outcome r = runScript("   _.setvar  \nFACETRES\n3\n._SETVAR\nFACETRES\n\n");
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(shownAfter(r.out, "FACETRES <", r.out.rfind("FACETRES <")), "3") << r.out;
+}
+
+TEST_F(KvhostTest, EnterAtTheCommandPromptRepeatsTheLastCommand) {
+  // Enter before any command runs nothing; a line of blanks is Enter too.
+  Outcome r = runScript("\nSETVAR\nFACETRES\n3\n \t\nFACETRES\n4\n\nFACETRES\n\n");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(count(r.out, "Enter variable name"), 3u) << r.out;
+  EXPECT_EQ(shownAfter(r.out, "FACETRES <", r.out.rfind("FACETRES <")), "4") << r.out;
+  // A cancelled command is still the last one.
+  Outcome cancelled = runScript("SETVAR\n*Cancel*\n\nFACETRES\n6\nSETVAR\nFACETRES\n\n");
+  EXPECT_EQ(cancelled.status, 0) << cancelled.out << cancelled.err;
+  EXPECT_EQ(shownAfter(cancelled.out, "FACETRES <", cancelled.out.rfind("FACETRES <")), "6") << cancelled.out;
+  Outcome typed = run({"--no-load"}, nullptr, "SETVAR\nFACETRES\n2\n\nFACETRES\n\n");
+  EXPECT_EQ(typed.status, 0) << typed.err;
+  EXPECT_NE(typed.out.find("Enter new value for FACETRES <2>: "), std::string::npos) << typed.out;
 }
 
 // ---------------------------------------------------------------------------------------------
