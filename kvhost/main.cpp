@@ -124,11 +124,12 @@ int run(const Options& options) {
     }
     script.str(std::move(text));
   }
+  // Only the commands that need the folder fail without it; the rest of the run can go on.
   TempFolder temp;
-  if (!temp.create(error)) {
-    complain(error);
-    return kExitUsage;
-  }
+  std::string note;
+  bool haveTemp = temp.create(error, note);
+  if (!note.empty()) complain(note);
+  if (!haveTemp) complain(error + "; commands that need a temporary folder will fail");
   kv::TerminalUI ui(scripted ? static_cast<std::istream&>(script) : std::cin, std::cout, scripted);
   // The host's dynamic linker closes the module libraries after the drawing is gone.
   kv::Host host(ui, options.release);

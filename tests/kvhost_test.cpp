@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -72,7 +73,9 @@ protected:
     std::vector<std::string> envStrings;
     for (char** e = environ; *e; ++e)
       if (std::strncmp(*e, "TMPDIR=", 7) != 0) envStrings.push_back(*e);
-    envStrings.push_back("TMPDIR=" + dir_.string());
+    bool ownTmpdir = std::any_of(extraEnv.begin(), extraEnv.end(),
+                                 [](const std::string& e) { return e.rfind("TMPDIR=", 0) == 0; });
+    if (!ownTmpdir) envStrings.push_back("TMPDIR=" + dir_.string());
     envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;
     for (std::string& e : envStrings) envp.push_back(e.data());
@@ -327,6 +330,26 @@ TEST_F(KvhostTest, ModuleGetsInitThenUnloadWithTempAlreadySet) {
   EXPECT_NE(r.out.find(" mode=700\n", pathAt), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(temp)) << temp;
   EXPECT_TRUE(leftoverRunFolders().empty());
+}
+
+TEST_F(KvhostTest, TmpdirThatCannotTakeAFolderFallsBackToTmp) {
+  writeFile(path("plain-file"), "not a folder");
+  for (const std::string& tmpdir : {path("missing").string(), path("plain-file").string(), std::string()}) {
+    Outcome r = run({"-l", KV_ECHO_MODULE}, nullptr, "SETVAR\nFACETRES\n2\n", {"TMPDIR=" + tmpdir});
+    EXPECT_EQ(r.status, 0) << tmpdir << ": " << r.err;
+    const std::string init = "echo_module: kInitAppMsg appId=set temp=";
+    size_t pathAt = r.out.find(init);
+    ASSERT_NE(pathAt, std::string::npos) << r.out;
+    pathAt += init.size();
+    std::string temp = r.out.substr(pathAt, r.out.find(" mode=", pathAt) - pathAt);
+    EXPECT_EQ(fs::path(temp).parent_path(), "/tmp") << temp;
+    EXPECT_NE(r.out.find(" mode=700\n", pathAt), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(temp)) << temp;
+    // Only a TMPDIR that was given and refused is worth a word.
+    bool noted = r.err.find("cannot make a temporary folder in " + tmpdir + ": ") != std::string::npos &&
+                 r.err.find("using /tmp instead") != std::string::npos;
+    EXPECT_EQ(noted, !tmpdir.empty()) << r.err;
+  }
 }
 
 TEST_F(KvhostTest, TempFolderIsRemovedWithItsContentsAfterAFailedRun) {
