@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "end_signals.h"
 #include "host/aced.h"
 
 namespace kvhost {
@@ -53,7 +54,7 @@ LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure
   LoopResult result;
   std::string line;
   std::string last;
-  while (ui.prompt("Command: ", line)) {
+  while (endSignal() == 0 && ui.prompt("Command: ", line)) {
     std::string name = trim(line);
     // Enter at the Command prompt repeats the last command, as hosts do; there is nothing to cancel.
     if (name.empty()) name = last;
@@ -67,6 +68,7 @@ LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure
     bool cutOff = ui.inputEnded() && !input.cancelled();
     int refusedAt = 0;
     std::string refusal = ui.takeRefusal(refusedAt);
+    if (endSignal() != 0) break;  // what the signal cut short is not the script's failure
     bool failed = status == RTERROR || (status == RTCAN && !input.cancelled()) || cutOff || !refusal.empty();
     if (!failed) continue;
     if (!result.failed) {

@@ -15,7 +15,8 @@ struct LoopResult {
   std::string reason;   // why, when more is known than that the command failed
 };
 
-// Reads commands until the input ends; Enter (an empty line) runs the last command again. With stopOnFailure (a script), the first failing command
+// Reads commands until the input ends or SIGINT/SIGTERM asks the run to end; Enter (an empty
+// line) runs the last command again. With stopOnFailure (a script), the first failing command
 // ends the loop; otherwise failures are only printed and the loop goes on. An answer "*Cancel*"
 // cancels the running command, as Esc does, and is not a failure.
 LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure);

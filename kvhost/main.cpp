@@ -1,6 +1,7 @@
 // kvhost: the console host. Starts a drawing, loads the module, runs the command line from a
 // script or the terminal, and saves the drawing. See DESIGN.md for the command line.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "command_loop.h"
+#include "end_signals.h"
 #include "core/files.h"
 #include "dxf/dxf.h"
 #include "host/appservices.h"
@@ -141,6 +143,11 @@ int run(const Options& options) {
 
   LoopResult loop = runCommandLoop(host, ui, scripted);
   if (!scripted) std::cout << "\n";
+  if (int signo = endSignal()) {
+    complain(std::string(signo == SIGINT ? "SIGINT" : "SIGTERM") + ": the run ended; nothing was saved");
+    host.applications().unloadAll();
+    return kExitSignalled + signo;
+  }
   int status = kExitOk;
   if (loop.failed && scripted) {
     complain(options.script + ":" + std::to_string(loop.failedLine) +
@@ -156,6 +163,7 @@ int run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  catchEndSignals();
   Options options;
   std::string error;
   switch (parseOptions(argc, argv, options, error)) {

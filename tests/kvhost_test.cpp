@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -349,6 +350,53 @@ TEST_F(KvhostTest, TmpdirThatCannotTakeAFolderFallsBackToTmp) {
     bool noted = r.err.find("cannot make a temporary folder in " + tmpdir + ": ") != std::string::npos &&
                  r.err.find("using /tmp instead") != std::string::npos;
     EXPECT_EQ(noted, !tmpdir.empty()) << r.err;
+  }
+}
+
+// SIGINT and SIGTERM sent while kvhost waits at a prompt of the terminal (a pipe no one writes).
+TEST_F(KvhostTest, EndSignalsRemoveTheTempFolderSaveNothingAndSaySo) {
+  for (int signo : {SIGINT, SIGTERM}) {
+    std::string saveTo = path("out.dxf").string();
+    std::vector<std::string> argStrings = {exe_, "-l", KV_ECHO_MODULE, "-o", saveTo};
+    std::vector<char*> argv;
+    for (std::string& a : argStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings = {"TMPDIR=" + dir_.string()};
+    for (char** e = environ; *e; ++e)
+      if (std::strncmp(*e, "TMPDIR=", 7) != 0) envStrings.push_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    int feed[2];
+    ASSERT_EQ(pipe(feed), 0);
+    std::string out = path("stdout.txt").string(), err = path("stderr.txt").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, feed[0], 0);
+    posix_spawn_file_actions_addclose(&actions, feed[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, exe_.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(feed[0]);
+    // A command answered, then kvhost waits at the next prompt.
+    const std::string typed = "SETVAR\nFACETRES\n2\n";
+    ASSERT_EQ(write(feed[1], typed.data(), typed.size()), ssize_t(typed.size()));
+    for (int i = 0; i < 500 && count(readFile(out), "Command: ") < 2; ++i) usleep(10000);
+    ASSERT_EQ(count(readFile(out), "Command: "), 2u) << readFile(out);
+    kill(pid, signo);
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    close(feed[1]);
+    ASSERT_TRUE(WIFEXITED(wstatus)) << "kvhost died of the signal instead of ending the run";
+    EXPECT_EQ(WEXITSTATUS(wstatus), 128 + signo);
+    std::string said = readFile(err);
+    EXPECT_NE(said.find(signo == SIGINT ? "SIGINT: the run ended; nothing was saved" : "SIGTERM: the run ended"),
+              std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(saveTo));
+    EXPECT_NE(readFile(out).find("echo_module: message 2\n"), std::string::npos) << "the module was not unloaded";
+    EXPECT_TRUE(leftoverRunFolders().empty());
   }
 }
 
