@@ -387,7 +387,17 @@ TEST_F(KvhostTest, EndSignalsRemoveTheTempFolderSaveNothingAndSaySo) {
     ASSERT_EQ(count(readFile(out), "Command: "), 2u) << readFile(out);
     kill(pid, signo);
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && ended == 0; ++i) {
+      ended = waitpid(pid, &wstatus, WNOHANG);
+      if (ended == 0) usleep(10000);
+    }
+    if (ended == 0) {  // still waiting for the terminal: the signal did not end the run
+      kill(pid, SIGKILL);
+      waitpid(pid, &wstatus, 0);
+      close(feed[1]);
+      FAIL() << "kvhost went on after the signal";
+    }
     close(feed[1]);
     ASSERT_TRUE(WIFEXITED(wstatus)) << "kvhost died of the signal instead of ending the run";
     EXPECT_EQ(WEXITSTATUS(wstatus), 128 + signo);
