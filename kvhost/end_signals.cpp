@@ -1,5 +1,9 @@
 #include "end_signals.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
 
 namespace kvhost {
@@ -8,7 +12,18 @@ namespace {
 
 volatile std::sig_atomic_t gSignal = 0;
 
-extern "C" void noteSignal(int signo) { gSignal = signo; }
+// The terminal is swapped for /dev/null, so that a prompt that was about to read ends as well
+// as one already waiting (whose read fails with EINTR). open and dup2 are safe in a handler.
+extern "C" void noteSignal(int signo) {
+  int saved = errno;
+  gSignal = signo;
+  int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (null >= 0) {
+    dup2(null, 0);
+    close(null);
+  }
+  errno = saved;
+}
 
 }  // namespace
 
