@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "end_signals.h"
 #include "host/aced.h"
 
 namespace kvhost {
@@ -52,21 +53,28 @@ private:
 LoopResult runCommandLoop(kv::Host& host, kv::TerminalUI& ui, bool stopOnFailure) {
   LoopResult result;
   std::string line;
-  while (ui.prompt("Command: ", line)) {
+  std::string last;
+  while (endSignal() == 0 && ui.prompt("Command: ", line)) {
     std::string name = trim(line);
-    // Enter at the Command prompt repeats nothing here, and there is nothing to cancel.
+    // Enter at the Command prompt repeats the last command, as hosts do; there is nothing to cancel.
+    if (name.empty()) name = last;
     if (name.empty() || isCancel(name)) continue;
+    last = name;
     TerminalInput input(ui);
     int status = host.runCommand(name, input);
     if (input.cancelled()) ui.print("*Cancel*\n");
     // A command cut off by the end of its input did not do what the script asked either, also
     // when the input ended in a question the command asked through the editor or a dialog.
     bool cutOff = ui.inputEnded() && !input.cancelled();
-    bool failed = status == RTERROR || (status == RTCAN && !input.cancelled()) || cutOff;
+    int refusedAt = 0;
+    std::string refusal = ui.takeRefusal(refusedAt);
+    if (endSignal() != 0) break;  // what the signal cut short is not the script's failure
+    bool failed = status == RTERROR || (status == RTCAN && !input.cancelled()) || cutOff || !refusal.empty();
     if (!failed) continue;
     if (!result.failed) {
       result.failed = true;
-      result.failedLine = ui.linesRead();
+      result.failedLine = refusal.empty() ? ui.linesRead() : refusedAt;
+      result.reason = refusal;
     }
     if (stopOnFailure || input.inputEnded() || ui.inputEnded()) break;
   }

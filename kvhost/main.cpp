@@ -1,14 +1,18 @@
 // kvhost: the console host. Starts a drawing, loads the module, runs the command line from a
 // script or the terminal, and saves the drawing. See DESIGN.md for the command line.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "command_loop.h"
+#include "end_signals.h"
+#include "core/files.h"
 #include "dxf/dxf.h"
 #include "host/appservices.h"
 #include "host/host.h"
@@ -75,6 +79,28 @@ bool loadModule(kv::Host& host, const Options& options) {
   return true;
 }
 
+// The reason a script cannot be read, in the words a user looks for.
+std::string unreadableReason(int error) {
+  switch (error) {
+    case ENOENT: return "not found";
+    case EACCES: return "permission denied";
+    case EISDIR: return "is a folder";
+    default: return kv::file::describe(error);
+  }
+}
+
+// The whole script, without the byte-order mark an editor may have put at its start: the mark
+// is invisible, and would make the first command unknown.
+bool readScript(const std::string& path, std::string& text, std::string& error) {
+  int status = kv::file::readWhole(path, text);
+  if (status != 0) {
+    error = "cannot read script " + path + ": " + unreadableReason(status);
+    return false;
+  }
+  if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+  return true;
+}
+
 bool saveAtEnd(kv::Host& host, const std::string& path) {
   std::string message;
   if (saveDrawing(host.database(), path, message)) return true;
@@ -91,21 +117,23 @@ int run(const Options& options) {
       return kExitDrawing;
     }
   }
-  std::ifstream script;
-  if (!options.script.empty()) {
-    script.open(options.script);
-    if (!script) {
-      complain("cannot open script " + options.script);
+  bool scripted = !options.script.empty();
+  std::string error;
+  std::istringstream script;
+  if (scripted) {
+    std::string text;
+    if (!readScript(options.script, text, error)) {
+      complain(error);
       return kExitUsage;
     }
+    script.str(std::move(text));
   }
+  // Only the commands that need the folder fail without it; the rest of the run can go on.
   TempFolder temp;
-  std::string error;
-  if (!temp.create(error)) {
-    complain(error);
-    return kExitUsage;
-  }
-  bool scripted = script.is_open();
+  std::string note;
+  bool haveTemp = temp.create(error, note);
+  if (!note.empty()) complain(note);
+  if (!haveTemp) complain(error + "; commands that need a temporary folder will fail");
   kv::TerminalUI ui(scripted ? static_cast<std::istream&>(script) : std::cin, std::cout, scripted);
   // The host's dynamic linker closes the module libraries after the drawing is gone.
   kv::Host host(ui, options.release);
@@ -117,10 +145,15 @@ int run(const Options& options) {
 
   LoopResult loop = runCommandLoop(host, ui, scripted);
   if (!scripted) std::cout << "\n";
+  if (int signo = endSignal()) {
+    complain(std::string(signo == SIGINT ? "SIGINT" : "SIGTERM") + ": the run ended; nothing was saved");
+    host.applications().unloadAll();
+    return kExitSignalled + signo;
+  }
   int status = kExitOk;
   if (loop.failed && scripted) {
     complain(options.script + ":" + std::to_string(loop.failedLine) +
-             ": command failed; the script stopped there");
+             ": " + (loop.reason.empty() ? "command failed" : loop.reason) + "; the script stopped there");
     status = kExitScriptFailed;
   }
   // A failed script still saves: what ran before the failure is the drawing the user has.
@@ -132,6 +165,7 @@ int run(const Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  catchEndSignals();
   Options options;
   std::string error;
   switch (parseOptions(argc, argv, options, error)) {

@@ -14,7 +14,8 @@ const char* usageText() {
          "                       kvhost, else in its installed folder)\n"
          "      --no-load        load no module\n"
          "  -h, --help           show this text\n"
-         "exit status: 0 ok, 1 a script line failed, 2 usage or module error, 3 drawing not read or saved\n";
+         "exit status: 0 ok, 1 a script line failed, 2 usage or module error, 3 drawing not read or saved,\n"
+         "  130/143 ended by SIGINT/SIGTERM (nothing saved)\n";
 }
 
 namespace {

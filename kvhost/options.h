@@ -11,6 +11,7 @@ enum ExitStatus {
   kExitScriptFailed = 1,  // a script line failed: unknown command, an answer a prompt refused
   kExitUsage = 2,         // bad command line, unreadable script, module or temp folder failure
   kExitDrawing = 3,       // the drawing could not be read or saved
+  kExitSignalled = 128,   // plus the signal's number: SIGINT or SIGTERM ended the run, unsaved
 };
 
 struct Options {

@@ -8,17 +8,35 @@
 
 namespace kvhost {
 
-bool TempFolder::create(std::string& error) {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/kvhost-XXXXXX";
+namespace {
+
+// A new folder (mode 0700, so that no other user can plant files in it) under base; empty with
+// error filled when base cannot take one.
+std::string makeUnder(const std::string& base, std::string& error) {
+  std::string pattern = base + "/kvhost-XXXXXX";
   std::vector<char> buf(pattern.begin(), pattern.end());
   buf.push_back('\0');
-  // mkdtemp makes the folder with mode 0700, so no other user can plant files in it.
   if (!mkdtemp(buf.data())) {
-    error = "cannot make a temporary folder from " + pattern + ": " + std::strerror(errno);
+    error = "cannot make a temporary folder in " + base + ": " + std::strerror(errno);
+    return std::string();
+  }
+  return buf.data();
+}
+
+}  // namespace
+
+bool TempFolder::create(std::string& error, std::string& note) {
+  const char* base = std::getenv("TMPDIR");
+  if (base && *base) {
+    path_ = makeUnder(base, note);
+    if (path_.empty()) note += "; using /tmp instead";
+  }
+  if (path_.empty()) path_ = makeUnder("/tmp", error);
+  // Without a folder of its own the module must not write to whatever "temp" named before.
+  if (path_.empty()) {
+    unsetenv("temp");
     return false;
   }
-  path_ = buf.data();
   if (setenv("temp", path_.c_str(), 1) != 0) {
     error = std::string("cannot set the variable temp: ") + std::strerror(errno);
     return false;

@@ -14,9 +14,10 @@ public:
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
-  // Makes a new folder (mode 0700) under $TMPDIR, or /tmp, and sets the environment variable
-  // "temp" to its path. False with error filled when the folder cannot be made.
-  bool create(std::string& error);
+  // Makes a new folder (mode 0700) under $TMPDIR, or /tmp when TMPDIR is unset or cannot take
+  // one (note then says why), and sets the environment variable "temp" to its path. False with
+  // error filled when no folder can be made; "temp" is then unset.
+  bool create(std::string& error, std::string& note);
   const std::string& path() const { return path_; }
 
 private:

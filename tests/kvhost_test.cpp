@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -72,7 +74,9 @@ protected:
     std::vector<std::string> envStrings;
     for (char** e = environ; *e; ++e)
       if (std::strncmp(*e, "TMPDIR=", 7) != 0) envStrings.push_back(*e);
-    envStrings.push_back("TMPDIR=" + dir_.string());
+    bool ownTmpdir = std::any_of(extraEnv.begin(), extraEnv.end(),
+                                 [](const std::string& e) { return e.rfind("TMPDIR=", 0) == 0; });
+    if (!ownTmpdir) envStrings.push_back("TMPDIR=" + dir_.string());
     envStrings.insert(envStrings.end(), extraEnv.begin(), extraEnv.end());
     std::vector<char*> envp;
     for (std::string& e : envStrings) envp.push_back(e.data());
@@ -130,11 +134,11 @@ std::string shownAfter(const std::string& text, const std::string& label, size_t
 // Scripts and their transcript
 
 TEST_F(KvhostTest, ScriptTranscriptEchoesAnswersAfterPrompts) {
-  Outcome r = runScript("; a comment line is skipped\nSETVAR\nFACETRES\n2.5\n\nSETVAR\nfacetres\n\n");
+  Outcome r = runScript("; a comment line is skipped\nSETVAR\nFACETRES\n2.5\nSETVAR\nfacetres\n\n");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("Command: SETVAR\nEnter variable name or [?]: FACETRES\n"
                        "Enter new value for FACETRES <0.5>: 2.5\n"
-                       "Command: \nCommand: SETVAR\n"),
+                       "Command: SETVAR\n"),
             std::string::npos)
       << r.out;
   EXPECT_EQ(r.out.find("a comment line"), std::string::npos) << r.out;
@@ -165,9 +169,24 @@ TEST_F(KvhostTest, CancelEndsTheCommandWithoutFailingTheScript) {
 }
 
 TEST_F(KvhostTest, CommandNamesAreTrimmedAndTakeTheHostsMarks) {
-  Outcome r = runScript("   _.setvar  \nFACETRES\n3\n\t\n._SETVAR\nFACETRES\n\n");
+  Outcome r = runScript("   _.setvar  \nFACETRES\n3\n._SETVAR\nFACETRES\n\n");
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(shownAfter(r.out, "FACETRES <", r.out.rfind("FACETRES <")), "3") << r.out;
+}
+
+TEST_F(KvhostTest, EnterAtTheCommandPromptRepeatsTheLastCommand) {
+  // Enter before any command runs nothing; a line of blanks is Enter too.
+  Outcome r = runScript("\nSETVAR\nFACETRES\n3\n \t\nFACETRES\n4\n\nFACETRES\n\n");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(count(r.out, "Enter variable name"), 3u) << r.out;
+  EXPECT_EQ(shownAfter(r.out, "FACETRES <", r.out.rfind("FACETRES <")), "4") << r.out;
+  // A cancelled command is still the last one.
+  Outcome cancelled = runScript("SETVAR\n*Cancel*\n\nFACETRES\n6\nSETVAR\nFACETRES\n\n");
+  EXPECT_EQ(cancelled.status, 0) << cancelled.out << cancelled.err;
+  EXPECT_EQ(shownAfter(cancelled.out, "FACETRES <", cancelled.out.rfind("FACETRES <")), "6") << cancelled.out;
+  Outcome typed = run({"--no-load"}, nullptr, "SETVAR\nFACETRES\n2\n\nFACETRES\n\n");
+  EXPECT_EQ(typed.status, 0) << typed.err;
+  EXPECT_NE(typed.out.find("Enter new value for FACETRES <2>: "), std::string::npos) << typed.out;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -245,6 +264,35 @@ TEST_F(KvhostTest, UsageErrorsGiveStatus2) {
   EXPECT_NE(help.out.find("--release YEAR"), std::string::npos) << help.out;
 }
 
+TEST_F(KvhostTest, ScriptThatCannotBeReadIsAUsageErrorWithItsReason) {
+  fs::create_directory(path("folder.scr"));
+  writeFile(path("locked.scr"), "SETVAR\nFACETRES\n2\n");
+  fs::permissions(path("locked.scr"), fs::perms::none);
+  bool permissionsHold = geteuid() != 0;  // root reads a file whatever its mode
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {path("folder.scr").string(), "is a folder"},
+      {path("missing.scr").string(), "not found"},
+      {path("locked.scr").string(), "permission denied"},
+  };
+  for (const auto& [script, reason] : cases) {
+    if (reason == "permission denied" && !permissionsHold) continue;
+    Outcome r = run({"--no-load", "-s", script});
+    EXPECT_EQ(r.status, 2) << script << ": " << r.err;
+    EXPECT_NE(r.err.find("cannot read script " + script + ": " + reason), std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("Command:"), std::string::npos) << r.out;
+  }
+}
+
+TEST_F(KvhostTest, ByteOrderMarkAtTheStartOfAScriptIsSkipped) {
+  Outcome r = runScript("\xEF\xBB\xBFSETVAR\nFACETRES\n2\nSETVAR\nFACETRES\n\n");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Command: SETVAR\n"), std::string::npos) << r.out;
+  EXPECT_EQ(shownAfter(r.out, "FACETRES <", r.out.rfind("FACETRES <")), "2") << r.out;
+  // Only the mark at the start is the editor's: one further on is part of what the user wrote.
+  Outcome inside = runScript("SETVAR\nFACETRES\n2\n\xEF\xBB\xBFSETVAR\n");
+  EXPECT_EQ(inside.status, 1) << inside.out;
+}
+
 TEST_F(KvhostTest, AfterDoubleDashEveryArgumentIsTheDrawing) {
   // "-s" and "--help" name drawings here: no script option wanting its file, no help.
   for (const char* name : {"-s", "--help"}) {
@@ -283,6 +331,83 @@ TEST_F(KvhostTest, ModuleGetsInitThenUnloadWithTempAlreadySet) {
   EXPECT_NE(r.out.find(" mode=700\n", pathAt), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(temp)) << temp;
   EXPECT_TRUE(leftoverRunFolders().empty());
+}
+
+TEST_F(KvhostTest, TmpdirThatCannotTakeAFolderFallsBackToTmp) {
+  writeFile(path("plain-file"), "not a folder");
+  for (const std::string& tmpdir : {path("missing").string(), path("plain-file").string(), std::string()}) {
+    Outcome r = run({"-l", KV_ECHO_MODULE}, nullptr, "SETVAR\nFACETRES\n2\n", {"TMPDIR=" + tmpdir});
+    EXPECT_EQ(r.status, 0) << tmpdir << ": " << r.err;
+    const std::string init = "echo_module: kInitAppMsg appId=set temp=";
+    size_t pathAt = r.out.find(init);
+    ASSERT_NE(pathAt, std::string::npos) << r.out;
+    pathAt += init.size();
+    std::string temp = r.out.substr(pathAt, r.out.find(" mode=", pathAt) - pathAt);
+    EXPECT_EQ(fs::path(temp).parent_path(), "/tmp") << temp;
+    EXPECT_NE(r.out.find(" mode=700\n", pathAt), std::string::npos) << r.out;
+    EXPECT_FALSE(fs::exists(temp)) << temp;
+    // Only a TMPDIR that was given and refused is worth a word.
+    bool noted = r.err.find("cannot make a temporary folder in " + tmpdir + ": ") != std::string::npos &&
+                 r.err.find("using /tmp instead") != std::string::npos;
+    EXPECT_EQ(noted, !tmpdir.empty()) << r.err;
+  }
+}
+
+// SIGINT and SIGTERM sent while kvhost waits at a prompt of the terminal (a pipe no one writes).
+TEST_F(KvhostTest, EndSignalsRemoveTheTempFolderSaveNothingAndSaySo) {
+  for (int signo : {SIGINT, SIGTERM}) {
+    std::string saveTo = path("out.dxf").string();
+    std::vector<std::string> argStrings = {exe_, "-l", KV_ECHO_MODULE, "-o", saveTo};
+    std::vector<char*> argv;
+    for (std::string& a : argStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings = {"TMPDIR=" + dir_.string()};
+    for (char** e = environ; *e; ++e)
+      if (std::strncmp(*e, "TMPDIR=", 7) != 0) envStrings.push_back(*e);
+    std::vector<char*> envp;
+    for (std::string& e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    int feed[2];
+    ASSERT_EQ(pipe(feed), 0);
+    std::string out = path("stdout.txt").string(), err = path("stderr.txt").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, feed[0], 0);
+    posix_spawn_file_actions_addclose(&actions, feed[1]);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, exe_.c_str(), &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(feed[0]);
+    // A command answered, then kvhost waits at the next prompt.
+    const std::string typed = "SETVAR\nFACETRES\n2\n";
+    ASSERT_EQ(write(feed[1], typed.data(), typed.size()), ssize_t(typed.size()));
+    for (int i = 0; i < 500 && count(readFile(out), "Command: ") < 2; ++i) usleep(10000);
+    ASSERT_EQ(count(readFile(out), "Command: "), 2u) << readFile(out);
+    kill(pid, signo);
+    int wstatus = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 500 && ended == 0; ++i) {
+      ended = waitpid(pid, &wstatus, WNOHANG);
+      if (ended == 0) usleep(10000);
+    }
+    if (ended == 0) {  // still waiting for the terminal: the signal did not end the run
+      kill(pid, SIGKILL);
+      waitpid(pid, &wstatus, 0);
+      close(feed[1]);
+      FAIL() << "kvhost went on after the signal";
+    }
+    close(feed[1]);
+    ASSERT_TRUE(WIFEXITED(wstatus)) << "kvhost died of the signal instead of ending the run";
+    EXPECT_EQ(WEXITSTATUS(wstatus), 128 + signo);
+    std::string said = readFile(err);
+    EXPECT_NE(said.find(signo == SIGINT ? "SIGINT: the run ended; nothing was saved" : "SIGTERM: the run ended"),
+              std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(saveTo));
+    EXPECT_NE(readFile(out).find("echo_module: message 2\n"), std::string::npos) << "the module was not unloaded";
+    EXPECT_TRUE(leftoverRunFolders().empty());
+  }
 }
 
 TEST_F(KvhostTest, TempFolderIsRemovedWithItsContentsAfterAFailedRun) {
@@ -395,6 +520,33 @@ TEST_F(KvhostTest, ModuleCommandsMenuAndDialogsRunFromTheCommandLine) {
   EXPECT_NE(o.find("command_module: unloaded\ncommand_module: detach records=1\ncommand_module unloaded.\n"
                    "Command: KVFXWhere\nUnknown command \"KVFXWHERE\".  Press F1 for help.\n"),
             std::string::npos) << o;
+}
+
+TEST_F(KvhostTest, MessageBoxInAScriptTakesTheNextLineAndFailsOnAnAnswerNoButtonTakes) {
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + dir_.string()};
+  const std::string script = "KVFXAsk\nno\n; a comment counts as a line\nKVFXAsk\nmaybe\nKVFXWhere\n";
+  Outcome r = run({"-l", KV_COMMAND_MODULE}, &script, "", env);
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("<Yes/No/Cancel>: no\ncommand_module: box answered 7\n"), std::string::npos) << r.out;
+  // The refused answer is not asked again, which would take the next command as the answer.
+  EXPECT_NE(r.out.find("<Yes/No/Cancel>: maybe\nRequires one of Yes/No/Cancel.\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("command_module: file="), std::string::npos) << "the script went on:\n" << r.out;
+  EXPECT_NE(r.err.find("input.scr:5: the answer \"maybe\" matches none of the buttons Yes/No/Cancel"), std::string::npos)
+      << r.err;
+
+  // At the end of the input a box with one button takes it; one with more is a question left open.
+  const std::string endsAtNotice = "KVFXTell\n";
+  Outcome notice = run({"-l", KV_COMMAND_MODULE}, &endsAtNotice, "", env);
+  EXPECT_EQ(notice.status, 0) << notice.out << notice.err;
+  EXPECT_NE(notice.out.find("command_module: box answered 1\n"), std::string::npos) << notice.out;
+  const std::string endsAtQuestion = "KVFXAsk\n";
+  Outcome question = run({"-l", KV_COMMAND_MODULE}, &endsAtQuestion, "", env);
+  EXPECT_EQ(question.status, 1) << question.out << question.err;
+
+  // At the terminal the user is asked again.
+  Outcome typed = run({"-l", KV_COMMAND_MODULE}, nullptr, "KVFXAsk\nmaybe\ny\n", env);
+  EXPECT_EQ(typed.status, 0) << typed.out << typed.err;
+  EXPECT_NE(typed.out.find("command_module: box answered 6\n"), std::string::npos) << typed.out;
 }
 
 TEST_F(KvhostTest, ScriptEndingInsideADialogFails) {

@@ -49,13 +49,26 @@ int TerminalUI::messageBox(const char* text, const char* caption, unsigned style
   for (const BoxButton& b : buttons) choices += std::string(choices.empty() ? "" : "/") + b.word;
   for (;;) {
     std::string line;
-    if (!prompt(("<" + choices + ">: ").c_str(), line)) return closedBoxAnswer(style);
+    if (!prompt(("<" + choices + ">: ").c_str(), line)) {
+      if (buttons.size() != 1) return closedBoxAnswer(style);
+      // A box with one button has nothing to decide: the end of the input takes it, and is
+      // found again at the next prompt.
+      ended_ = false;
+      return buttons[0].id;
+    }
     // "*Cancel*" is Escape: it closes the box as its close button does.
     if (strcasecmp(line.c_str(), "*Cancel*") == 0) return closedBoxAnswer(style);
     // Enter takes the first button, as the default button of a box does.
     if (line.empty()) return buttons[0].id;
     for (const BoxButton& b : buttons)
       if (std::toupper(static_cast<unsigned char>(line[0])) == b.word[0]) return b.id;
+    // Asking a script again would take its next command as the answer.
+    if (echo_) {
+      refusalLine_ = lines_;
+      refusal_ = "the answer \"" + line + "\" matches none of the buttons " + choices;
+      out_ << "Requires one of " << choices << ".\n";
+      return closedBoxAnswer(style);
+    }
   }
 }
 

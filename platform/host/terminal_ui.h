@@ -3,6 +3,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <utility>
 
 #include "core/ui.h"
 
@@ -29,6 +30,12 @@ public:
   int linesRead() const { return lines_; }
   // True once a prompt found the input at its end.
   bool inputEnded() const { return ended_; }
+  // Why a script's answer to a message box was refused (the box then closed as its close
+  // button does), or empty, with the line of that answer; reading it clears it.
+  std::string takeRefusal(int& line) {
+    line = refusalLine_;
+    return std::exchange(refusal_, std::string());
+  }
 
 private:
   std::istream& in_;
@@ -36,6 +43,8 @@ private:
   bool echo_;
   int lines_ = 0;
   bool ended_ = false;
+  std::string refusal_;
+  int refusalLine_ = 0;
 };
 
 }  // namespace kv
